@@ -21,10 +21,10 @@ struct State {
     GLuint nextTexture = 1;
 };
 
-State& state() {
-    static State s;
-    return s;
-}
+// Constant-initialised, so no guard on every call and no order-of-start issue.
+constinit State gState;
+
+inline State& state() { return gState; }
 
 void rec(const char* name, std::initializer_list<double> args) {
     State& s = state();

@@ -169,4 +169,12 @@ TEST(Wave, walksTheBuiltGridNotTheSettingsAndAllocatesNothing) {
     GridMesh unbuilt;
     applyWave(unbuilt, bigger, 1.0f);
     EXPECT_TRUE(unbuilt.positions.empty());
+
+    // Columns but no rows (or the other way round): no vertex at all.
+    for (const auto& [x, y] : {std::pair{25.0f, 0.0f}, std::pair{0.0f, 19.0f}, std::pair{25.0f, -3.0f}}) {
+        GridMesh line;
+        line.rebuild(waveSettings(kWave3, x, y));
+        applyWave(line, waveSettings(kWave3, x, y), 1.0f);
+        EXPECT_TRUE(line.positions.empty());
+    }
 }
