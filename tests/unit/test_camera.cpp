@@ -80,39 +80,6 @@ TEST(Camera, rotationSwingsBetweenItsBoundsAtSixtyAOverNSquaredDegreesPerSecond)
     EXPECT_NEAR(upperTurns[1] - upperTurns[0], 60 * 30, 4);
 }
 
-TEST(Camera, heldValuesWhenATimeIsBelowOneOrTheZoomCannotSwing) {
-    struct Case {
-        float rotX0, rotX1, zoom0, zoom1;
-        float rotX, zoom;
-    };
-    const Case cases[] = {
-        {30, 0, 25, 20, 30.0f, -1},  // tilt held at its amplitude
-        {0, 30, 25, 20, 0.0f, -1},   // no amplitude: no tilt
-        {10, 0.5f, 14, 0, 10.0f, 1.4f},
-        {10, 30, 10, 0, -1, 1.0f},
-        {10, 30, 10, 20, -1, 1.0f}, // b = 1: nothing to swing between
-        {10, 30, 5, 20, -1, 0.5f},  // b below 1/b: held at b
-        {10, 30, 0, 0, -1, 0.0f},   // the picture shrinks to a point
-    };
-    for (const Case& k : cases) {
-        Settings s;
-        s.rotX0 = k.rotX0;
-        s.rotX1 = k.rotX1;
-        s.zoom0 = k.zoom0;
-        s.zoom1 = k.zoom1;
-        Camera c = resetWith(s);
-        for (float dt : {3.0f, kOneStep, 0.25f}) {
-            updateCamera(c, dt);
-            if (k.rotX >= 0) {
-                EXPECT_EQ(c.rotX, k.rotX) << "rotX0 " << k.rotX0 << " rotX1 " << k.rotX1;
-            }
-            if (k.zoom >= 0) {
-                EXPECT_FLOAT_EQ(c.zoom, k.zoom) << "zoom0 " << k.zoom0 << " zoom1 " << k.zoom1;
-            }
-        }
-    }
-}
-
 TEST(Camera, zeroIntervalKeepsEveryPhase) {
     Camera c = resetWith(Settings{});
     updateCamera(c, 0.4f);
@@ -131,18 +98,4 @@ TEST(Camera, zeroIntervalKeepsEveryPhase) {
     EXPECT_EQ(c.swingY.phase, moved.swingY.phase);
     EXPECT_EQ(c.swingZ.phase, moved.swingZ.phase);
     EXPECT_EQ(c.swingZoom.phase, moved.swingZoom.phase);
-}
-
-TEST(Camera, resetRestartsTheSwingsAndIgnoresEnableMovement) {
-    Settings s;
-    s.enableMovement = 0;
-    Camera c = resetWith(s);
-    for (int frame = 0; frame < 50; ++frame)
-        updateCamera(c, 0.3f);
-    resetCamera(c, s);
-    EXPECT_EQ(c.rotX, 0.0f);
-    EXPECT_EQ(c.zoom, 1.0f);
-    updateCamera(c, kOneStep);
-    EXPECT_NEAR(c.rotZ, 2.25f, 1e-5); // the swings were configured all the same
-    EXPECT_NEAR(c.zoom, 0.0525f, 1e-6);
 }
