@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "gl/recording_gl.h"
@@ -76,7 +77,7 @@ TEST(Shard, newShardSitsInPlaceAndCopiesWhole) {
 
     // The fields lie in their designed order.
     const auto at = [&](const void* p) { return static_cast<const char*>(p) - reinterpret_cast<const char*>(&a); };
-    const long offsets[] = {at(&a.frontCorner), at(&a.backCorner), at(&a.position), at(&a.rotation),
+    const std::ptrdiff_t offsets[] = {at(&a.frontCorner), at(&a.backCorner), at(&a.position), at(&a.rotation),
                             at(&a.spin),        at(&a.velocity),   at(&a.texCorner), at(&a.generation),
                             at(&a.launched),    at(&a.resting)};
     for (std::size_t k = 1; k < std::size(offsets); ++k)
