@@ -75,7 +75,7 @@ TEST(Shard, newShardSitsInPlaceAndCopiesWhole) {
     assigned = a;
     expectSameShard(assigned, a);
 
-    // The fields lie in their designed order.
+    // Field order is fixed: the fields lie in declaration order.
     const auto at = [&](const void* p) { return static_cast<const char*>(p) - reinterpret_cast<const char*>(&a); };
     const std::ptrdiff_t offsets[] = {at(&a.frontCorner), at(&a.backCorner), at(&a.position), at(&a.rotation),
                             at(&a.spin),        at(&a.velocity),   at(&a.texCorner), at(&a.generation),
@@ -208,7 +208,7 @@ TEST(Shard, restingShardIgnoresEveryUpdate) {
     }
 }
 
-TEST(Shard, drawEmitsTheBoxInItsDesignedOrder) {
+TEST(Shard, drawEmitsTheBoxFaceByFace) {
     Shard s;
     s.frontCorner = {-2, -3, 0};
     s.backCorner = {5, 7, -11};
