@@ -8,7 +8,8 @@ namespace {
 
 // The failure texts, by the change result that ends the switch. Each takes
 // width, height and depth as longs.
-constexpr const char* kRestartText = "You must change your video mode to %ldx%ldx%ld-bit color and then restart\n";
+constexpr const char* kRestartText =
+    "You must change your video mode to %ldx%ldx%ld-bit color and then restart\n";
 constexpr const char* kBadModeText = "The video mode %ldx%ldx%ld-bit color is not supported\n";
 constexpr const char* kFailedText = "Hardware failed to change to %ldx%ldx%ld-bit color\n";
 constexpr const char* kUnknownText = "Failed to change to %ldx%ldx%ld-bit color - unknown reason\n";

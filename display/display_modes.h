@@ -51,7 +51,7 @@ struct DisplayMode {
 // the display only through this, so a test can hand them a display that offers
 // and refuses whatever it likes.
 class DisplayBackend {
-public:
+  public:
     virtual ~DisplayBackend() = default;
 
     // Fills `mode` with the display's mode number `index` (0, 1, 2, ...) and

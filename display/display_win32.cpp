@@ -70,7 +70,8 @@ void traceRefusal(const char* what, const DEVMODEA* dm, LONG result) {
         return;
     char line[200];
     if (dm)
-        std::snprintf(line, sizeof line, "kelvara: ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s\n",
+        std::snprintf(line, sizeof line,
+                      "kelvara: ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s\n",
                       dm->dmPelsWidth, dm->dmPelsHeight, dm->dmBitsPerPel, dm->dmFields, what,
                       displayChangeResultName(result));
     else
@@ -80,7 +81,7 @@ void traceRefusal(const char* what, const DEVMODEA* dm, LONG result) {
 }
 
 class Win32Display final : public DisplayBackend {
-public:
+  public:
     bool enumerate(int32_t index, DisplayMode& mode) override {
         if (index < 0)
             return false;

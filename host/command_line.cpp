@@ -8,11 +8,17 @@ namespace {
 
 // The character at `i`, with the end of the text (or an embedded NUL, where a
 // C string would end) read as '\0'.
-char charAt(std::string_view text, std::size_t i) { return i < text.size() ? text[i] : '\0'; }
+char charAt(std::string_view text, std::size_t i) {
+    return i < text.size() ? text[i] : '\0';
+}
 
-unsigned char codeAt(std::string_view text, std::size_t i) { return static_cast<unsigned char>(charAt(text, i)); }
+unsigned char codeAt(std::string_view text, std::size_t i) {
+    return static_cast<unsigned char>(charAt(text, i));
+}
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 void skipSpaces(std::string_view text, std::size_t& pos) {
     while (charAt(text, pos) == ' ')

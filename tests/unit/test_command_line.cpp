@@ -52,7 +52,8 @@ const std::string kLargest = std::to_string(std::numeric_limits<WindowNumber>::m
 } // namespace
 
 TEST(CommandLine, fullScreenInEverySpelling) {
-    for (const char* text : {"/s", "-S", "s", "S", " /S", "/s123", "--s", "/ -/ s", "/scr", "/s /p 1234", "/Sx"}) {
+    for (const char* text :
+         {"/s", "-S", "s", "S", " /S", "/s123", "--s", "/ -/ s", "/scr", "/s /p 1234", "/Sx"}) {
         const SaverCommand c = parseSaverCommand(text);
         EXPECT_TRUE(c.recognised) << text;
         EXPECT_EQ(c.mode, SaverMode::Saver) << text;
@@ -77,7 +78,8 @@ TEST(CommandLine, previewInTheNamedWindow) {
 TEST(CommandLine, previewWithoutUsableWindowExitsWithMinusOne) {
     // Missing, zero, not a number, signed, hexadecimal, after a tab (only
     // spaces are skipped), and a number that names no window.
-    for (const char* text : {"/p", "/p 0", "/p abc", "/p -5", "/p +5", "/p 0x10", "/p\t1234", "/l", "/p 4321"}) {
+    for (const char* text :
+         {"/p", "/p 0", "/p abc", "/p -5", "/p +5", "/p 0x10", "/p\t1234", "/l", "/p 4321"}) {
         const HostPlan p = plan(text, {0, 1234, 4321 + 1});
         EXPECT_EQ(p.action, HostAction::Exit) << text;
         EXPECT_EQ(p.exitCode, -1) << text;
@@ -95,10 +97,10 @@ TEST(CommandLine, configurationOwnerFollowsTheSwitch) {
         WindowNumber owner;
     };
     const Case cases[] = {
-        {"/c:1234", 1234},       {"/C:1234", 1234},       {"-c:1234 more", 1234},
+        {"/c:1234", 1234},         {"/C:1234", 1234},        {"-c:1234 more", 1234},
         {"/c 1234", kForeground}, // a space instead of the colon names no window
-        {"/c", kForeground},     {"/c:", kForeground},    {"/c:abc", kForeground},
-        {"/c:0", kForeground},   {"/c:4321", kForeground}, // no such window
+        {"/c", kForeground},       {"/c:", kForeground},     {"/c:abc", kForeground},
+        {"/c:0", kForeground},     {"/c:4321", kForeground}, // no such window
         {"/c: 1234", kForeground},
     };
     for (const Case& c : cases) {
@@ -165,9 +167,9 @@ TEST(CommandLine, windowNumberReadsDigitsUpToTheFirstOther) {
         std::size_t end;
     };
     const Case cases[] = {
-        {"1234", 0, 1234, 4},  {"1234 5", 0, 1234, 4}, {"x987y", 1, 987, 4}, {"", 0, 0, 0},
-        {"abc", 0, 0, 0},      {"-12", 0, 0, 0},       {"007", 0, 7, 3},     {"12", 5, 0, 5},
-        {"0x1F", 0, 0, 1},     {"٣", 0, 0, 0},
+        {"1234", 0, 1234, 4}, {"1234 5", 0, 1234, 4}, {"x987y", 1, 987, 4}, {"", 0, 0, 0},
+        {"abc", 0, 0, 0},     {"-12", 0, 0, 0},       {"007", 0, 7, 3},     {"12", 5, 0, 5},
+        {"0x1F", 0, 0, 1},    {"٣", 0, 0, 0},
     };
     for (const Case& c : cases) {
         std::size_t pos = c.start;
@@ -214,12 +216,12 @@ TEST(CommandLine, entrySkipsTheProgramNameAndItsSeparators) {
         {"kelvara.scr /s", "/s"},
         {"\"C:\\Program Files\\Kelvara\\kelvara.scr\" /p 1234", "/p 1234"},
         {"\"C:\\Saver s\\k.scr\"/c:55", "/c:55"},
-        {"kelvara.scr\t \t/s", "/s"},          // tabs and spaces both separate
-        {"kelvara.scr \x01\x1f/s", "/s"},       // so does every control character
+        {"kelvara.scr\t \t/s", "/s"},     // tabs and spaces both separate
+        {"kelvara.scr \x01\x1f/s", "/s"}, // so does every control character
         {"kelvara.scr", ""},
-        {"\"C:\\unterminated /s", ""},          // an unclosed quote takes the whole line
-        {"C:\\Bilder\xe4r\\k.scr /s", "/s"},    // bytes above 127 belong to the name
-        {"k.scr \xe4/s", "\xe4/s"},             // ... and end the separators
+        {"\"C:\\unterminated /s", ""},       // an unclosed quote takes the whole line
+        {"C:\\Bilder\xe4r\\k.scr /s", "/s"}, // bytes above 127 belong to the name
+        {"k.scr \xe4/s", "\xe4/s"},          // ... and end the separators
         {"\"\" /s", "/s"},
         {"", ""},
     };
@@ -238,7 +240,8 @@ TEST(CommandLine, separateArgumentsReadAsOneText) {
 
     const char* none[] = {nullptr};
     EXPECT_EQ(joinArguments(std::span<const char* const>(none, 0)), "");
-    EXPECT_EQ(plan(joinArguments(std::span<const char* const>(none, 0))).action, HostAction::ShowConfigDialog);
+    EXPECT_EQ(plan(joinArguments(std::span<const char* const>(none, 0))).action,
+              HostAction::ShowConfigDialog);
 
     const char* config[] = {"-c"};
     EXPECT_EQ(plan(joinArguments(config)).window, kForeground);

@@ -103,7 +103,8 @@ using Kind = FakeDisplay::Kind;
 
 // Refuses a request whose applied fields are exactly `fields`.
 std::function<int32_t(const DisplayMode&, uint32_t)> refuseFields(uint32_t fields, int32_t result) {
-    return [=](const DisplayMode& m, uint32_t) { return m.fields == fields ? result : kDispChangeSuccessful; };
+    return
+        [=](const DisplayMode& m, uint32_t) { return m.fields == fields ? result : kDispChangeSuccessful; };
 }
 
 } // namespace
@@ -228,7 +229,8 @@ TEST(DisplayModes, separateDepthSwitchFailingReportsAndStops) {
 
     EXPECT_FALSE(switchDisplayMode(display, 1024, 768, 32));
 
-    EXPECT_EQ(display.sequence(), (std::vector<Kind>{Kind::Current, Kind::Change, Kind::Change, Kind::ShowError}));
+    EXPECT_EQ(display.sequence(),
+              (std::vector<Kind>{Kind::Current, Kind::Change, Kind::Change, Kind::ShowError}));
     const auto boxes = display.callsOf(Kind::ShowError);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "The video mode 1024x768x32-bit color is not supported\n");
@@ -283,8 +285,8 @@ TEST(DisplayModes, failureTextFollowsTheLastResult) {
 
 TEST(DisplayModes, listShowsEveryModeDeeperThanFourBitsInEnumerationOrder) {
     FakeDisplay display;
-    display.modes = {mode(640, 480, 1, 60),  mode(640, 480, 4, 60),  mode(640, 480, 8, 60),
-                     mode(800, 600, 15, 60), mode(800, 600, 16, 60), mode(800, 600, 16, 75),
+    display.modes = {mode(640, 480, 1, 60),  mode(640, 480, 4, 60),   mode(640, 480, 8, 60),
+                     mode(800, 600, 15, 60), mode(800, 600, 16, 60),  mode(800, 600, 16, 75),
                      mode(640, 480, 2, 60),  mode(1024, 768, 24, 60), mode(640, 480, 32, 85)};
     std::vector<std::string> entries = {"Current Resolution", "Custom (Enter below)"};
 
