@@ -8,7 +8,7 @@ namespace {
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kSizeOffset = 0;
 constexpr std::size_t kWidthOffset = 4;
-constexpr std::size_t kHeightOffset = 8; // negative: rows stored top row first
+constexpr std::size_t kHeightOffset = 8;
 constexpr std::size_t kPlanesOffset = 12;
 constexpr std::size_t kBitCountOffset = 14;
 constexpr std::size_t kCompressionOffset = 16;
@@ -30,6 +30,8 @@ const unsigned char* bitmapRows(const BitmapResource& bitmap) {
     const int64_t headerHeight = int32_t(bitmapField32(h + kHeightOffset));
     const int64_t width = bitmap.width;
     const int64_t height = bitmap.height;
+    // Either sign of the header's height will do: the rows are uploaded as
+    // stored, whatever order the header claims for them.
     if (width <= 0 || height <= 0 || headerWidth != width || (headerHeight != height && headerHeight != -height))
         return nullptr;
 

@@ -34,7 +34,7 @@ bool findBitmapResource(uint16_t id, BitmapResource& out) {
         if (bitmap.size < 12)
             return false;
         // What GDI's bitmap object would report: the header's sizes, the
-        // height without the sign that marks the row order.
+        // height without the sign a top-down bitmap carries.
         const int64_t height = int32_t(bitmapField32(bitmap.bytes + 8));
         out.header = bitmap.bytes;
         out.size = bitmap.size;

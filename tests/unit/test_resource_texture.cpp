@@ -190,14 +190,14 @@ TEST(ResourceTexture, logoTextureStartsEmpty) {
     EXPECT_EQ(LogoTexture.pixels, nullptr);
 }
 
-TEST(LogoBitmap, headerDescribesTopDown128By128At24Bits) {
+TEST(LogoBitmap, headerDescribes128By128At24Bits) {
     const BitmapResource logo = logoResource();
     ASSERT_NE(logo.header, nullptr);
     ASSERT_GE(logo.size, 40u + kLogoStride * kLogoSize);
     const unsigned char* h = logo.header;
     EXPECT_EQ(bitmapField32(h), 40u);                      // header size
     EXPECT_EQ(int32_t(bitmapField32(h + 4)), kLogoSize);   // width
-    EXPECT_EQ(int32_t(bitmapField32(h + 8)), -kLogoSize);  // negative: top row stored first
+    EXPECT_EQ(int32_t(bitmapField32(h + 8)), kLogoSize);   // positive: see make-pictures
     EXPECT_EQ(bitmapField16(h + 12), 1u);                  // planes
     EXPECT_EQ(bitmapField16(h + 14), 24u);                 // bits per pixel
     EXPECT_EQ(bitmapField32(h + 16), 0u);                  // uncompressed
@@ -209,8 +209,8 @@ TEST(LogoBitmap, headerDescribesTopDown128By128At24Bits) {
 
 TEST(LogoBitmap, firstStoredRowIsThePicturesTop) {
     // make-pictures leaves the picture's top quarter white and runs the
-    // swoosh, light blue, through its bottom quarter. Stored bottom row first,
-    // the blue would come first.
+    // swoosh, light blue, through its bottom quarter. Stored the usual bitmap
+    // way, bottom row first, the blue would come first.
     const BitmapResource logo = logoResource();
     const unsigned char* rows = bitmapRows(logo);
     ASSERT_NE(rows, nullptr);
