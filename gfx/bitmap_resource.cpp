@@ -32,7 +32,8 @@ const unsigned char* bitmapRows(const BitmapResource& bitmap) {
     const int64_t height = bitmap.height;
     // Either sign of the header's height will do: the rows are uploaded as
     // stored, whatever order the header claims for them.
-    if (width <= 0 || height <= 0 || headerWidth != width || (headerHeight != height && headerHeight != -height))
+    if (width <= 0 || height <= 0 || headerWidth != width ||
+        (headerHeight != height && headerHeight != -height))
         return nullptr;
 
     const uint64_t stride = (uint64_t(width) * 3 + 3) & ~uint64_t(3);

@@ -33,6 +33,8 @@ inline uint32_t bitmapField32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline uint16_t bitmapField16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t bitmapField16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 } // namespace kelvara

@@ -15,10 +15,10 @@ struct ResourceTexture {
     // The resource's data: its 40-byte bitmap header, then the rows. Owned by
     // the platform's resource loader, never freed; null until loaded.
     const unsigned char* pixels = nullptr;
-    int32_t loaded = 0;      // 1 once the texture was built
-    GLuint textureName = 0;  // 0 while there is no texture object
-    int32_t width = 0;       // pixels
-    int32_t height = 0;      // pixels
+    int32_t loaded = 0;     // 1 once the texture was built
+    GLuint textureName = 0; // 0 while there is no texture object
+    int32_t width = 0;      // pixels
+    int32_t height = 0;     // pixels
 
     ResourceTexture() = default;
     ResourceTexture(const ResourceTexture&) = delete;

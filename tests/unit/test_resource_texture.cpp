@@ -17,7 +17,9 @@ namespace {
 constexpr int kLogoSize = 128;
 constexpr std::size_t kLogoStride = 128 * 3; // already a multiple of four
 
-glrec::Call call(const char* name, std::vector<double> args) { return glrec::Call{name, std::move(args)}; }
+glrec::Call call(const char* name, std::vector<double> args) {
+    return glrec::Call{name, std::move(args)};
+}
 
 std::string describe(const std::vector<glrec::Call>& calls) {
     std::string s;
@@ -178,7 +180,8 @@ TEST(ResourceTexture, logoSetUpFiltersByUseLinear) {
         expected.push_back(call("glTexEnvf", {GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE}));
         expected.push_back(call("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, double(c.filter)}));
         expected.push_back(call("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, double(c.filter)}));
-        EXPECT_EQ(glrec::calls(), expected) << "useLinear " << c.useLinear << "\n" << describe(glrec::calls());
+        EXPECT_EQ(glrec::calls(), expected) << "useLinear " << c.useLinear << "\n"
+                                            << describe(glrec::calls());
         EXPECT_EQ(texture.loaded, 1);
     }
 }
@@ -195,13 +198,13 @@ TEST(LogoBitmap, headerDescribes128By128At24Bits) {
     ASSERT_NE(logo.header, nullptr);
     ASSERT_GE(logo.size, 40u + kLogoStride * kLogoSize);
     const unsigned char* h = logo.header;
-    EXPECT_EQ(bitmapField32(h), 40u);                      // header size
-    EXPECT_EQ(int32_t(bitmapField32(h + 4)), kLogoSize);   // width
-    EXPECT_EQ(int32_t(bitmapField32(h + 8)), kLogoSize);   // positive: see make-pictures
-    EXPECT_EQ(bitmapField16(h + 12), 1u);                  // planes
-    EXPECT_EQ(bitmapField16(h + 14), 24u);                 // bits per pixel
-    EXPECT_EQ(bitmapField32(h + 16), 0u);                  // uncompressed
-    EXPECT_EQ(bitmapField32(h + 32), 0u);                  // no colour table
+    EXPECT_EQ(bitmapField32(h), 40u);                    // header size
+    EXPECT_EQ(int32_t(bitmapField32(h + 4)), kLogoSize); // width
+    EXPECT_EQ(int32_t(bitmapField32(h + 8)), kLogoSize); // positive: see make-pictures
+    EXPECT_EQ(bitmapField16(h + 12), 1u);                // planes
+    EXPECT_EQ(bitmapField16(h + 14), 24u);               // bits per pixel
+    EXPECT_EQ(bitmapField32(h + 16), 0u);                // uncompressed
+    EXPECT_EQ(bitmapField32(h + 32), 0u);                // no colour table
     EXPECT_EQ(logo.width, kLogoSize);
     EXPECT_EQ(logo.height, kLogoSize);
     EXPECT_EQ(bitmapRows(logo), h + 40);
@@ -251,10 +254,21 @@ TEST(BitmapRows, refusesAnythingButTheUploadsLayout) {
         {"header taller than the object", [](BitmapCopy& b) { b.put32(8, uint32_t(-129)); }},
         {"object wider", [](BitmapCopy& b) { b.resource.width = 4096; }},
         {"object taller", [](BitmapCopy& b) { b.resource.height = 4096; }},
-        {"zero width", [](BitmapCopy& b) { b.put32(4, 0); b.resource.width = 0; }},
-        {"negative width", [](BitmapCopy& b) { b.put32(4, uint32_t(-128)); b.resource.width = -128; }},
+        {"zero width",
+         [](BitmapCopy& b) {
+             b.put32(4, 0);
+             b.resource.width = 0;
+         }},
+        {"negative width",
+         [](BitmapCopy& b) {
+             b.put32(4, uint32_t(-128));
+             b.resource.width = -128;
+         }},
         {"most negative height",
-         [](BitmapCopy& b) { b.put32(8, 0x80000000u); b.resource.height = int32_t(0x80000000u); }},
+         [](BitmapCopy& b) {
+             b.put32(8, 0x80000000u);
+             b.resource.height = int32_t(0x80000000u);
+         }},
         {"one byte short", [](BitmapCopy& b) { --b.resource.size; }},
         {"header only", [](BitmapCopy& b) { b.resource.size = 40; }},
         {"shorter than a header", [](BitmapCopy& b) { b.resource.size = 39; }},

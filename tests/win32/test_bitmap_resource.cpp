@@ -13,7 +13,9 @@
 
 namespace {
 
-HMODULE self() { return GetModuleHandleA(nullptr); }
+HMODULE self() {
+    return GetModuleHandleA(nullptr);
+}
 
 // A committed file under resources/. The build passes the source folder as a
 // Unix path; Wine reaches it on drive Z: (and on the current drive as well
