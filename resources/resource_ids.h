@@ -23,4 +23,16 @@
 #define IDC_RECALL_BANK_C 1075
 #define IDC_RECALL_BANK_D 1077
 
+
+/* ---- Pictures and the saver's name ---------------------------------------- */
+/* String 1 is the name the display control panel lists the saver under. */
+#define IDS_DESCRIPTION 1
+#define IDI_KELVARA 100
+/* 128 x 128 texture shown instead of the desktop: 24-bit, rows stored top row
+   first under a positive height, so GDI sees it upside down (make-pictures
+   tells why). */
+#define IDB_LOGO 115
+/* 300 x 45 banner of the About box. */
+#define IDB_BANNER 121
+
 #endif
