@@ -150,7 +150,8 @@ void explodeBusiest(benchmark::State& state) {
         explodeFrame(shards, s, rng);
     }
     reportPerFrame(state, kelvara::testing::allocationCount() - before);
-    state.counters["shards"] = benchmark::Counter(static_cast<double>(shardFrames), benchmark::Counter::kAvgIterations);
+    state.counters["shards"] =
+        benchmark::Counter(static_cast<double>(shardFrames), benchmark::Counter::kAvgIterations);
     state.counters["peakShards"] = static_cast<double>(peakShards);
 }
 

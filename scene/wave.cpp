@@ -57,22 +57,40 @@ void applyWave(GridMesh& grid, const Settings& settings, float seconds, WaveCent
     Terms colTerm; // filled below for i < columns only
     Terms rowTerm;
     for (int i = 0; i < columns; ++i) {
-        const double dx = static_cast<double>(grid.positions[grid.index(i, 0)].x) - static_cast<double>(centre.x);
+        const double dx =
+            static_cast<double>(grid.positions[grid.index(i, 0)].x) - static_cast<double>(centre.x);
         switch (settings.Mode) {
-        case kWave1: colTerm[i] = std::cos(dx * sx * kPlaneRate + phase1); break;
+        case kWave1:
+            colTerm[i] = std::cos(dx * sx * kPlaneRate + phase1);
+            break;
         // Wave2 takes the raw offsets in units as angles: the pattern depends on the grid spacing.
-        case kWave2: colTerm[i] = std::sin(dx + phase1); break;
-        case kWave3: colTerm[i] = dx * dx * sx; break;
-        default: colTerm[i] = dx * dx * sx * kRingRate; break;
+        case kWave2:
+            colTerm[i] = std::sin(dx + phase1);
+            break;
+        case kWave3:
+            colTerm[i] = dx * dx * sx;
+            break;
+        default:
+            colTerm[i] = dx * dx * sx * kRingRate;
+            break;
         }
     }
     for (int j = 0; j < rows; ++j) {
-        const double dy = static_cast<double>(grid.positions[grid.index(0, j)].y) - static_cast<double>(centre.y);
+        const double dy =
+            static_cast<double>(grid.positions[grid.index(0, j)].y) - static_cast<double>(centre.y);
         switch (settings.Mode) {
-        case kWave1: rowTerm[j] = std::cos(dy * sy * kPlaneRate + phase2); break;
-        case kWave2: rowTerm[j] = a * std::sin(dy + phase2); break;
-        case kWave3: rowTerm[j] = dy * dy * sy; break;
-        default: rowTerm[j] = dy * dy * sy * kRingRateY4; break;
+        case kWave1:
+            rowTerm[j] = std::cos(dy * sy * kPlaneRate + phase2);
+            break;
+        case kWave2:
+            rowTerm[j] = a * std::sin(dy + phase2);
+            break;
+        case kWave3:
+            rowTerm[j] = dy * dy * sy;
+            break;
+        default:
+            rowTerm[j] = dy * dy * sy * kRingRateY4;
+            break;
         }
     }
 

@@ -212,7 +212,8 @@ TEST(Frame, zeroIntervalMovesNothing) {
     const auto before = shardPlaces(stopped);
     const std::set<std::tuple<double, double, double>> known(before.begin(), before.end());
     for (const auto& place : shardPlaces(still))
-        EXPECT_TRUE(known.count(place)) << "a shard moved in a frame of 0 s"; // children start at a parent's place
+        EXPECT_TRUE(known.count(place))
+            << "a shard moved in a frame of 0 s"; // children start at a parent's place
     const CameraView a = viewOf(stopped), b = viewOf(still), c = viewOf(runFrame(scene, s));
     EXPECT_EQ(std::tie(b.rotX, b.rotY, b.rotZ, b.zoom), std::tie(c.rotX, c.rotY, c.rotZ, c.zoom));
     EXPECT_NE(a.rotZ, viewOf(moving).rotZ);
@@ -222,7 +223,8 @@ TEST(Frame, zeroIntervalMovesNothing) {
     const auto placesBefore = shardPlaces(runFrame(scene, s));
     const std::set<std::tuple<double, double, double>> lastKnown(placesBefore.begin(), placesBefore.end());
     const auto placesAfter = shardPlaces(runFrame(scene, s));
-    EXPECT_TRUE(std::any_of(placesAfter.begin(), placesAfter.end(), [&](const auto& p) { return !lastKnown.count(p); }));
+    EXPECT_TRUE(std::any_of(placesAfter.begin(), placesAfter.end(),
+                            [&](const auto& p) { return !lastKnown.count(p); }));
 }
 
 TEST(Frame, cameraHeldStillOrAtFixedValues) {
@@ -254,7 +256,8 @@ TEST(Frame, cameraHeldStillOrAtFixedValues) {
         initSceneState(scene, s);
 
         const CameraView first = viewOf(runFrame(scene, s));
-        EXPECT_EQ(std::tie(first.rotX, first.rotY, first.rotZ, first.zoom), std::make_tuple(0.f, 0.f, 0.f, 1.f))
+        EXPECT_EQ(std::tie(first.rotX, first.rotY, first.rotZ, first.zoom),
+                  std::make_tuple(0.f, 0.f, 0.f, 1.f))
             << k.what;
         *now += 1; // a tiny first step keeps the swinging values near their first ones
         const Frame second = runFrame(scene, s);
@@ -268,7 +271,8 @@ TEST(Frame, cameraHeldStillOrAtFixedValues) {
             const Frame f = runFrame(scene, s);
             const CameraView later = viewOf(f);
             if (k.enableMovement == 0) {
-                EXPECT_EQ(std::tie(later.rotX, later.rotY, later.rotZ, later.zoom), std::make_tuple(0.f, 0.f, 0.f, 1.f));
+                EXPECT_EQ(std::tie(later.rotX, later.rotY, later.rotZ, later.zoom),
+                          std::make_tuple(0.f, 0.f, 0.f, 1.f));
             }
             if (k.rotX1 < 1 || k.rotX0 == 0) {
                 EXPECT_EQ(later.rotX, k.rotX0) << k.what;

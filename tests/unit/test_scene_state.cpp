@@ -77,7 +77,7 @@ TEST(SceneState, waveModesRebuildTheGridAsTheSettingsNowStand) {
         Scene scene;
         scene.grid.rebuild(s);
         scene.grid.positions[0].z = 9; // an old wave
-        s.x_div = 8; // as a random preset may leave them
+        s.x_div = 8;                   // as a random preset may leave them
         s.y_div = 6;
         const auto calls = initCalls(scene, s);
         EXPECT_EQ(scene.grid.columns(), 8) << "mode " << mode;

@@ -121,7 +121,8 @@ TEST(Wave, stillOrFlatSurfaces) {
         still.xyFrequency2 = 0;
         const std::vector<float> early = heightsAt(still, 0.5f);
         EXPECT_EQ(heightsAt(still, 93.0f), early) << "mode " << mode;
-        EXPECT_TRUE(std::any_of(early.begin(), early.end(), [](float z) { return z != 0.0f; })) << "mode " << mode;
+        EXPECT_TRUE(std::any_of(early.begin(), early.end(), [](float z) { return z != 0.0f; }))
+            << "mode " << mode;
     }
 }
 
@@ -158,7 +159,8 @@ TEST(Wave, walksTheBuiltGridNotTheSettingsAndAllocatesNothing) {
     Settings bigger = built;
     bigger.x_div = 100;
     bigger.y_div = 90;
-    const std::size_t allocations = kelvara::testing::allocationsDuring([&] { applyWave(grid, bigger, 1.0f); });
+    const std::size_t allocations =
+        kelvara::testing::allocationsDuring([&] { applyWave(grid, bigger, 1.0f); });
     EXPECT_EQ(allocations, 0u);
     ASSERT_EQ(grid.positions.size(), 12u);
     std::vector<float> written;
