@@ -39,7 +39,7 @@ void waveFrame(Scene& scene, const Settings& settings) {
 
 } // namespace
 
-void renderFrame(Scene& scene, const Settings& settings, const SwapBuffers& swap) {
+void renderFrame(Scene& scene, const Settings& settings, const PresentFrame& swap) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     const float dt = scene.timer.frameSeconds();

@@ -129,7 +129,7 @@ TEST(Frame, wholeWaveFrameInOrder) {
 
     // The texture is bound once before the first frame, never by a frame; and
     // a platform with nothing to present may pass no swap at all.
-    renderFrame(scene, s, kelvara::SwapBuffers{});
+    renderFrame(scene, s, kelvara::PresentFrame{});
     for (const Frame* f : {&first, &second})
         for (const glrec::Call& c : f->calls)
             EXPECT_EQ(c.name.find("Texture"), std::string::npos) << glrec::toString(c);
@@ -314,7 +314,7 @@ TEST(Frame, waveFrameAllocatesNothing) {
     const Settings s = sceneSettings(kWave1, 25, 19);
     Scene scene(steppingClock(0, 3));
     initSceneState(scene, s);
-    const kelvara::SwapBuffers swap = [] {};
+    const kelvara::PresentFrame swap = [] {};
     glrec::setMode(glrec::Mode::Count); // the recording log would allocate
     renderFrame(scene, s, swap);
     const std::size_t allocations = kelvara::testing::allocationsDuring([&] {
