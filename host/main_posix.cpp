@@ -1,31 +1,62 @@
 // Entry point of the native Linux program.
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <memory>
+
+#include "host/saver_host.h"
+#include "host/saver_options.h"
+#include "settings/settings_store.h"
+#include "settings/store_file.h"
 
 namespace {
 
-void printHelp() {
-    std::printf("Usage: kelvara [OPTION]...\n"
-                "Animates a picture of the desktop in 3D with OpenGL.\n\n"
-                "  --help       show this help and exit\n"
-                "  --version    show the version and exit\n");
+using namespace kelvara;
+
+// The /c run on a system without the dialog: where the settings are and what
+// they hold, in the file's own form.
+int printConfiguration(const std::filesystem::path& file, const SettingsStore& store) {
+    if (file.empty()) {
+        std::fprintf(stderr, "kelvara: no settings file: neither XDG_CONFIG_HOME nor HOME is set\n");
+        return 1;
+    }
+    std::error_code error;
+    const bool exists = std::filesystem::exists(file, error);
+    std::printf("Settings file: %s%s\n", file.c_str(), exists ? "" : " (not written yet: the defaults apply)");
+    Settings settings;
+    loadSettings(settings, store);
+    for (const SettingField& field : kSettingFields) {
+        if (field.type == FieldType::Int)
+            std::printf("%s=%d\n", field.name, intField(settings, field));
+        else
+            std::printf("%s=%.0f\n", field.name, static_cast<double>(floatField(settings, field)));
+    }
+    std::printf("Change a value for one run with --NAME VALUE, or edit the file.\n");
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("kelvara %s\n", KELVARA_VERSION);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printHelp();
-            return 0;
-        }
-        std::fprintf(stderr, "kelvara: unknown option '%s' (try --help)\n", argv[i]);
-        return 2;
+    const ParsedOptions parsed = parseSaverOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!parsed.ok) {
+        std::fprintf(stderr, "kelvara: %s (try --help)\n", parsed.error.c_str());
+        return kExitUsage;
     }
-    printHelp();
-    return 0;
+    const SaverOptions& options = parsed.options;
+    switch (options.kind) {
+    case RunKind::Help:
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
+    case RunKind::Version:
+        std::printf("kelvara %s\n", KELVARA_VERSION);
+        return 0;
+    default:
+        break;
+    }
+    const std::filesystem::path file =
+        options.settingsFile.empty() ? defaultSettingsFilePath() : std::filesystem::path(options.settingsFile);
+    FileStore store(file);
+    if (options.kind == RunKind::Configure)
+        return printConfiguration(file, store);
+    return runSaver(options, store);
 }

@@ -1,0 +1,114 @@
+#include "gfx/capture_scale.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace kelvara {
+
+namespace {
+
+struct Channel {
+    int shift = 0;
+    uint32_t max = 0; // the mask shifted down: the channel's full value
+};
+
+Channel channelOf(uint32_t mask) {
+    Channel c;
+    if (mask == 0)
+        return c;
+    while (((mask >> c.shift) & 1u) == 0)
+        ++c.shift;
+    c.max = mask >> c.shift;
+    return c;
+}
+
+// One tap of the area filter along an axis: source index and its weight.
+struct Tap {
+    int32_t index;
+    float weight;
+};
+
+// For each of `outSize` output cells, the source cells it covers with the
+// share of each (shares sum to 1 per output cell).
+std::vector<std::vector<Tap>> areaTaps(int32_t inSize, int32_t outSize) {
+    std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(outSize));
+    const double scale = static_cast<double>(inSize) / outSize;
+    for (int32_t o = 0; o < outSize; ++o) {
+        const double from = o * scale;
+        const double to = (o + 1) * scale;
+        auto& list = taps[static_cast<std::size_t>(o)];
+        int32_t i = static_cast<int32_t>(from);
+        for (; i < inSize && i < to; ++i) {
+            const double covered = std::min<double>(i + 1, to) - std::max<double>(i, from);
+            if (covered > 0)
+                list.push_back({i, static_cast<float>(covered / scale)});
+        }
+        if (list.empty()) // rounding at the far edge
+            list.push_back({std::min(static_cast<int32_t>(from), inSize - 1), 1.0f});
+    }
+    return taps;
+}
+
+} // namespace
+
+bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, CaptureBuffer& out) {
+    release(out);
+    if (!image.data || image.width <= 0 || image.height <= 0 || width <= 0 || height <= 0 ||
+        image.bytesPerPixel < 1 || image.bytesPerPixel > 4 ||
+        image.bytesPerLine < image.width * image.bytesPerPixel)
+        return false;
+
+    const Channel red = channelOf(image.redMask);
+    const Channel green = channelOf(image.greenMask);
+    const Channel blue = channelOf(image.blueMask);
+    auto to8 = [](uint32_t pixel, const Channel& c) -> float {
+        return c.max == 0 ? 0.0f : static_cast<float>((pixel >> c.shift) & c.max) * 255.0f / c.max;
+    };
+
+    const auto columns = areaTaps(image.width, width);
+    const auto rows = areaTaps(image.height, height);
+    try {
+        // Horizontal pass into one row of floats per source row, then vertical.
+        std::vector<float> across(static_cast<std::size_t>(image.height) * width * 3);
+        for (int32_t y = 0; y < image.height; ++y) {
+            const uint8_t* line = image.data + static_cast<std::ptrdiff_t>(y) * image.bytesPerLine;
+            float* dst = &across[static_cast<std::size_t>(y) * width * 3];
+            for (int32_t x = 0; x < width; ++x) {
+                float b = 0, g = 0, r = 0;
+                for (const Tap& t : columns[static_cast<std::size_t>(x)]) {
+                    const uint8_t* p = line + t.index * image.bytesPerPixel;
+                    uint32_t pixel = 0;
+                    for (int k = 0; k < image.bytesPerPixel; ++k) {
+                        const int byte = image.msbFirst ? k : image.bytesPerPixel - 1 - k;
+                        pixel = (pixel << 8) | p[byte];
+                    }
+                    b += t.weight * to8(pixel, blue);
+                    g += t.weight * to8(pixel, green);
+                    r += t.weight * to8(pixel, red);
+                }
+                dst[x * 3] = b;
+                dst[x * 3 + 1] = g;
+                dst[x * 3 + 2] = r;
+            }
+        }
+        out.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
+        for (int32_t y = 0; y < height; ++y) {
+            uint8_t* dst = &out.bgr[static_cast<std::size_t>(y) * width * 3];
+            for (int32_t i = 0; i < width * 3; ++i) {
+                float v = 0;
+                for (const Tap& t : rows[static_cast<std::size_t>(y)])
+                    v += t.weight * across[static_cast<std::size_t>(t.index) * width * 3 + i];
+                dst[i] = static_cast<uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        release(out);
+        return false;
+    }
+    out.width = width;
+    out.height = height;
+    return true;
+}
+
+} // namespace kelvara

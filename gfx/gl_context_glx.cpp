@@ -1,0 +1,233 @@
+// The render thread on X11 with GLX.
+//
+// Provides: startRenderThread / joinRenderThread for an X window (an existing
+// one of any client, the root included) and chooseFbConfig for the host that
+// makes its own window.
+// Limits: the thread opens a Display connection of its own, so Xlib must have
+// been made thread-safe (XInitThreads) before the process's first Xlib call,
+// and the process's X error handler must not exit (a window drawn into may be
+// destroyed under the thread). The viewport is fixed at the window's size when
+// the thread starts. Thread priority can only be lowered (nice), never raised.
+#include "gfx/gl_context_glx.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "gfx/glx_format.h"
+#include "gfx/render_host.h"
+
+namespace kelvara {
+
+namespace {
+
+int configAttrib(Display* display, GLXFBConfig config, int attribute) {
+    int value = 0;
+    glXGetFBConfigAttrib(display, config, attribute, &value);
+    return value;
+}
+
+GlxConfigTraits traitsOf(Display* display, GLXFBConfig config) {
+    GlxConfigTraits t;
+    t.rgba = (configAttrib(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
+    t.drawsToWindow = (configAttrib(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0 &&
+                      configAttrib(display, config, GLX_VISUAL_ID) != 0;
+    t.doubleBuffered = configAttrib(display, config, GLX_DOUBLEBUFFER) != 0;
+    t.redBits = configAttrib(display, config, GLX_RED_SIZE);
+    t.greenBits = configAttrib(display, config, GLX_GREEN_SIZE);
+    t.blueBits = configAttrib(display, config, GLX_BLUE_SIZE);
+    t.depthBits = configAttrib(display, config, GLX_DEPTH_SIZE);
+    const int caveat = configAttrib(display, config, GLX_CONFIG_CAVEAT);
+    t.slowCaveat = caveat == GLX_SLOW_CONFIG;
+    t.nonConformantCaveat = caveat == GLX_NON_CONFORMANT_CONFIG;
+    return t;
+}
+
+bool hasExtension(const char* list, const char* name) {
+    if (!list)
+        return false;
+    const std::size_t n = std::strlen(name);
+    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0'))
+            return true;
+    }
+    return false;
+}
+
+// 1: wait for the retrace, 0: present at once. Whichever of the three swap
+// control extensions the server offers; without any the driver's default holds.
+void setSwapInterval(Display* display, int screen, GLXDrawable drawable, int interval) {
+    const char* extensions = glXQueryExtensionsString(display, screen);
+    auto proc = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+    if (hasExtension(extensions, "GLX_EXT_swap_control")) {
+        using Fn = void (*)(Display*, GLXDrawable, int);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalEXT"))) {
+            fn(display, drawable, interval);
+            return;
+        }
+    }
+    if (hasExtension(extensions, "GLX_MESA_swap_control")) {
+        using Fn = int (*)(unsigned);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalMESA"))) {
+            fn(static_cast<unsigned>(interval));
+            return;
+        }
+    }
+    // The SGI form refuses 0: it can only turn the wait on.
+    if (interval > 0 && hasExtension(extensions, "GLX_SGI_swap_control")) {
+        using Fn = int (*)(int);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalSGI")))
+            fn(interval);
+    }
+}
+
+void lowerThreadPriority(int threadPriority) {
+    const int nice = niceForThreadPriority(threadPriority);
+    if (nice == 0)
+        return;
+    // On Linux the nice value of a thread id applies to that thread alone.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
+        std::fprintf(stderr, "kelvara: setpriority(%d): %s\n", current + nice, std::strerror(errno));
+}
+
+uint32_t millisecondSeed() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Until the run ends, for a thread that has no context to draw with.
+void idleUntilStopped() {
+    while (renderRunning.load(std::memory_order_acquire) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+struct ThreadState {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture, int threadPriority,
+                      RenderThreadOptions options) {
+    lowerThreadPriority(threadPriority);
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display\n");
+        release(capture);
+        idleUntilStopped();
+        return;
+    }
+    XWindowAttributes attributes;
+    GLXFBConfig config = nullptr;
+    GLXContext context = nullptr;
+    if (!XGetWindowAttributes(display, window, &attributes)) {
+        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
+    } else if (!chooseFbConfig(display, XScreenNumberOfScreen(attributes.screen),
+                               XVisualIDFromVisual(attributes.visual), config)) {
+        std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual\n",
+                     window);
+    } else if (!(context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True))) {
+        std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
+    } else if (!glXMakeCurrent(display, window, context)) {
+        std::fprintf(stderr, "kelvara: glXMakeCurrent: refused\n");
+        glXDestroyContext(display, context);
+        context = nullptr;
+    }
+    if (!context) {
+        release(capture);
+        idleUntilStopped();
+        XCloseDisplay(display);
+        return;
+    }
+
+    setSwapInterval(display, XScreenNumberOfScreen(attributes.screen), window, options.waitForRetrace ? 1 : 0);
+    Scene scene;
+    RenderSurface surface;
+    surface.width = attributes.width;
+    surface.height = attributes.height;
+    surface.swap = [display, window] { glXSwapBuffers(display, window); };
+    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer);
+
+    glXMakeCurrent(display, None, nullptr);
+    glXDestroyContext(display, context);
+    XCloseDisplay(display);
+}
+
+} // namespace
+
+bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConfig& chosen) {
+    int count = 0;
+    GLXFBConfig* configs = glXGetFBConfigs(display, screen, &count);
+    if (!configs)
+        return false;
+    // Configurations of other visuals stay in the list as unusable entries, so
+    // the index bestPixelFormat gives is the server's own order.
+    std::vector<PixelFormatInfo> formats;
+    for (int i = 0; i < count; ++i) {
+        PixelFormatInfo info = pixelFormatFromGlx(traitsOf(display, configs[i]));
+        if (onlyVisual != 0 && static_cast<VisualID>(configAttrib(display, configs[i], GLX_VISUAL_ID)) != onlyVisual)
+            info = PixelFormatInfo{};
+        formats.push_back(info);
+    }
+    const int best = bestPixelFormat(formats);
+    if (best > 0)
+        chosen = configs[best - 1];
+    XFree(configs);
+    return best > 0;
+}
+
+class RenderThread {
+  public:
+    std::thread thread;
+    std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
+};
+
+RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
+                                const RenderThreadOptions& options) {
+    auto* handle = new RenderThread;
+    try {
+        handle->thread = std::thread([window, &settings, &capture, threadPriority, options, state = handle->state] {
+            renderThreadBody(static_cast<Window>(window), settings, capture, threadPriority, options);
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->ended.notify_all();
+        });
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
+        delete handle;
+        return nullptr;
+    }
+    return handle;
+}
+
+bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {
+    if (!thread)
+        return true;
+    bool done;
+    {
+        std::unique_lock lock(thread->state->mutex);
+        done = thread->state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                             [&] { return thread->state->done; });
+    }
+    if (done)
+        thread->thread.join();
+    else
+        thread->thread.detach(); // it ends with the process; its state outlives this handle
+    delete thread;
+    return done;
+}
+
+} // namespace kelvara

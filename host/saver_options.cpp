@@ -1,0 +1,287 @@
+#include "host/saver_options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/command_line.h"
+
+namespace kelvara {
+
+namespace {
+
+// Values getopt returns for the options; settings start at kSettingOptionBase
+// and follow the table's order.
+enum OptionId : int {
+    kOptHelp = 0x100,
+    kOptVersion,
+    kOptRoot,
+    kOptWindowId,
+    kOptWindow,
+    kOptFullScreen,
+    kOptSettings,
+    kOptNoVsync,
+    kOptConfig,
+    kSettingOptionBase = 0x200,
+};
+
+struct RunOption {
+    const char* name;
+    int hasArg;
+    int id;
+    const char* argName;
+    const char* help;
+};
+
+constexpr RunOption kRunOptions[] = {
+    {"root", no_argument, kOptRoot, nullptr,
+     "draw on the root window (or the window in XSCREENSAVER_WINDOW) until a signal ends the run"},
+    {"window-id", required_argument, kOptWindowId, "ID",
+     "draw into window ID (decimal or 0x hex) until it goes away or a signal ends the run"},
+    {"window", no_argument, kOptWindow, nullptr, "run in an ordinary window; a key or closing it ends the run"},
+    {"fullscreen", no_argument, kOptFullScreen, nullptr,
+     "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
+    {"config", no_argument, kOptConfig, nullptr, "print where the settings file is and the current values (as /c)"},
+    {"settings", required_argument, kOptSettings, "FILE", "keep the settings in FILE instead of the user's file"},
+    {"no-vsync", no_argument, kOptNoVsync, nullptr, "present frames without waiting for the vertical retrace"},
+    {"help", no_argument, kOptHelp, nullptr, "show this help and exit"},
+    {"version", no_argument, kOptVersion, nullptr, "show the version and exit"},
+};
+
+std::vector<option> optionTable() {
+    std::vector<option> table;
+    for (const RunOption& o : kRunOptions)
+        table.push_back({o.name, o.hasArg, nullptr, o.id});
+    for (std::size_t i = 0; i < kSettingFields.size(); ++i)
+        table.push_back({kSettingFields[i].name, required_argument, nullptr, kSettingOptionBase + static_cast<int>(i)});
+    table.push_back({nullptr, 0, nullptr, 0});
+    return table;
+}
+
+bool parseSetting(const SettingField& field, const char* text, SettingOverride& out) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    if (field.type == FieldType::Int) {
+        const long long v = std::strtoll(text, &end, 10);
+        if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+            return false;
+        out.intValue = static_cast<int32_t>(v);
+    } else {
+        const float v = std::strtof(text, &end);
+        if (errno != 0 || *end != '\0' || !std::isfinite(v))
+            return false;
+        out.floatValue = v;
+    }
+    return true;
+}
+
+} // namespace
+
+uint64_t parseWindowId(const char* text) {
+    if (!text || !*text || *text == '-' || *text == '+')
+        return 0;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0')
+        return 0;
+    return v;
+}
+
+std::vector<std::string> settingOptionNames() {
+    std::vector<std::string> names;
+    for (const SettingField& f : kSettingFields)
+        names.push_back(std::string("--") + f.name);
+    return names;
+}
+
+std::vector<std::string> acceptedOptionNames() {
+    std::vector<std::string> names;
+    for (const RunOption& o : kRunOptions)
+        names.push_back(std::string("--") + o.name);
+    for (const std::string& s : settingOptionNames())
+        names.push_back(s);
+    return names;
+}
+
+ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow) {
+    ParsedOptions result;
+    SaverOptions& opts = result.options;
+    auto fail = [&result](std::string text) {
+        result.ok = false;
+        result.error = std::move(text);
+        return result;
+    };
+
+    const std::vector<option> table = optionTable();
+    // getopt keeps its place in globals; 0 starts a fresh scan.
+    optind = 0;
+    opterr = 0;
+    std::vector<char*> args(argv, argv + argc);
+    args.push_back(nullptr);
+    int runOptions = 0;
+    bool rootGiven = false;
+    for (;;) {
+        const int previous = optind == 0 ? 1 : optind;
+        const int c = getopt_long_only(argc, args.data(), ":", table.data(), nullptr);
+        if (c == -1)
+            break;
+        const char* word = previous < argc ? args[static_cast<std::size_t>(previous)] : "";
+        switch (c) {
+        case kOptHelp:
+            opts.kind = RunKind::Help;
+            result.ok = true;
+            return result;
+        case kOptVersion:
+            opts.kind = RunKind::Version;
+            result.ok = true;
+            return result;
+        case kOptRoot:
+            ++runOptions;
+            rootGiven = true;
+            opts.kind = RunKind::IntoWindow;
+            opts.intoRoot = true;
+            break;
+        case kOptWindowId:
+            ++runOptions;
+            opts.kind = RunKind::IntoWindow;
+            opts.window = parseWindowId(optarg);
+            if (opts.window == 0)
+                return fail(std::string("-window-id needs a window number, not '") + optarg + "'");
+            break;
+        case kOptWindow:
+            ++runOptions;
+            opts.kind = RunKind::Windowed;
+            break;
+        case kOptFullScreen:
+            ++runOptions;
+            opts.kind = RunKind::FullScreen;
+            break;
+        case kOptConfig:
+            ++runOptions;
+            opts.kind = RunKind::Configure;
+            break;
+        case kOptSettings:
+            if (!*optarg)
+                return fail("--settings needs a file name");
+            opts.settingsFile = optarg;
+            break;
+        case kOptNoVsync:
+            opts.waitForRetrace = false;
+            break;
+        case ':':
+            return fail(std::string("option '") + word + "' needs a value");
+        case '?':
+            return fail(std::string("unknown option '") + word + "'");
+        default: {
+            const std::size_t index = static_cast<std::size_t>(c - kSettingOptionBase);
+            if (c < kSettingOptionBase || index >= kSettingFields.size())
+                return fail(std::string("unknown option '") + word + "'");
+            SettingOverride o;
+            o.field = index;
+            const SettingField& field = kSettingFields[index];
+            if (!parseSetting(field, optarg, o))
+                return fail(std::string("--") + field.name + " needs " +
+                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not '" + optarg +
+                            "'");
+            opts.overrides.push_back(o);
+            break;
+        }
+        }
+    }
+
+    // The Windows switches, as the words that are left.
+    if (optind < argc) {
+        std::vector<const char*> rest(args.begin() + optind, args.begin() + argc);
+        const std::string text = joinArguments(rest);
+        const SaverCommand command = parseSaverCommand(text);
+        if (!command.recognised)
+            return fail("unknown switch '" + text + "'");
+        ++runOptions;
+        switch (command.mode) {
+        case SaverMode::Saver:
+            opts.kind = RunKind::FullScreen;
+            break;
+        case SaverMode::Preview:
+            if (command.window == 0)
+                return fail("/p needs the number of the window to draw into");
+            opts.kind = RunKind::IntoWindow;
+            opts.window = command.window;
+            opts.preview = true;
+            break;
+        case SaverMode::Configure:
+            opts.kind = RunKind::Configure;
+            break;
+        case SaverMode::ChangePassword:
+            return fail("/a: this system keeps the screen saver's password itself");
+        }
+    }
+    if (runOptions > 1)
+        return fail("give only one of -root, -window-id, --window, --fullscreen, --config or a /switch");
+
+    // XScreenSaver names its window in the environment and passes -root.
+    const uint64_t envWindow = parseWindowId(screensaverWindow);
+    if (envWindow != 0 && (rootGiven || runOptions == 0)) {
+        opts.kind = RunKind::IntoWindow;
+        opts.intoRoot = false;
+        opts.window = envWindow;
+    }
+    result.ok = true;
+    return result;
+}
+
+void applyOverrides(Settings& s, const std::vector<SettingOverride>& overrides) {
+    for (const SettingOverride& o : overrides) {
+        const SettingField& field = kSettingFields[o.field];
+        if (field.type == FieldType::Int)
+            setIntField(s, field, o.intValue);
+        else
+            setFloatField(s, field, o.floatValue);
+    }
+}
+
+void revertOverrides(Settings& s, const Settings& stored, const std::vector<SettingOverride>& overrides) {
+    for (const SettingOverride& o : overrides) {
+        const SettingField& field = kSettingFields[o.field];
+        if (field.type == FieldType::Int)
+            setIntField(s, field, intField(stored, field));
+        else
+            setFloatField(s, field, floatField(stored, field));
+    }
+}
+
+std::string helpText() {
+    std::string text = "Usage: kelvara [OPTION]... [/s | /p ID | /c]\n"
+                       "Animates a picture of the desktop in 3D with OpenGL.\n"
+                       "Options take one dash or two.\n\n";
+    for (const RunOption& o : kRunOptions) {
+        std::string left = std::string("  --") + o.name;
+        if (o.argName)
+            left += std::string(" ") + o.argName;
+        if (left.size() < 22)
+            left.resize(22, ' ');
+        else
+            left += "  ";
+        text += left + o.help + "\n";
+    }
+    text += "\nWindows switches:\n"
+            "  /s                    as --fullscreen\n"
+            "  /p ID                 a preview in window ID (small capture, no input rules)\n"
+            "  /c                    as --config\n"
+            "\nSettings for this run only (the stored values are kept):\n";
+    for (const SettingField& f : kSettingFields) {
+        std::string left = std::string("  --") + f.name + (f.type == FieldType::Int ? " N" : " X");
+        left.resize(26, ' ');
+        text += left + "default " + std::to_string(f.defaultValue) + "\n";
+    }
+    text += "\nThe settings file is $XDG_CONFIG_HOME/kelvara/settings (or ~/.config/kelvara/settings).\n"
+            "Exit status: 0 after a run, 1 when the run could not start, 2 for a bad command line.\n";
+    return text;
+}
+
+} // namespace kelvara
