@@ -78,8 +78,8 @@ class XrandrDisplay final : public DisplayBackend {
                 target = m;
         }
         if (!target) {
-            std::fprintf(stderr, "kelvara: XRRSetScreenConfig(%dx%d%s): the screen offers no such mode\n", width,
-                         height, rateAsked ? " at the asked rate" : "");
+            std::fprintf(stderr, "kelvara: XRRSetScreenConfig(%dx%d%s): the screen offers no such mode\n",
+                         width, height, rateAsked ? " at the asked rate" : "");
             return kDispChangeBadMode;
         }
         return apply(*target);
@@ -182,16 +182,17 @@ class XrandrDisplay final : public DisplayBackend {
         Rotation rotation = 0;
         XRRConfigCurrentConfiguration(config, &rotation);
         const Status status =
-            m.rate > 0 ? XRRSetScreenConfigAndRate(display_, config, root(), m.sizeIndex, rotation, m.rate, CurrentTime)
+            m.rate > 0 ? XRRSetScreenConfigAndRate(display_, config, root(), m.sizeIndex, rotation, m.rate,
+                                                   CurrentTime)
                        : XRRSetScreenConfig(display_, config, root(), m.sizeIndex, rotation, CurrentTime);
         XRRFreeScreenConfigInfo(config);
         XSync(display_, False);
         if (status != RRSetConfigSuccess) {
-            const char* reason = status == RRSetConfigInvalidTime         ? "the configuration changed meanwhile"
+            const char* reason = status == RRSetConfigInvalidTime ? "the configuration changed meanwhile"
                                  : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
                                                                           : "the server refused it";
-            std::fprintf(stderr, "kelvara: XRRSetScreenConfigAndRate(%dx%d@%d): %s\n", m.width, m.height, m.rate,
-                         reason);
+            std::fprintf(stderr, "kelvara: XRRSetScreenConfigAndRate(%dx%d@%d): %s\n", m.width, m.height,
+                         m.rate, reason);
             return kDispChangeFailed;
         }
         return kDispChangeSuccessful;

@@ -42,7 +42,8 @@ bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) 
         const CaptureSize size = captureSize(settings, preview);
         ok = scaleToCapture(packed, size.width, size.height, out);
         if (!ok)
-            std::fprintf(stderr, "kelvara: XGetImage(root): a %d-bit picture that cannot be scaled to %dx%d\n",
+            std::fprintf(stderr,
+                         "kelvara: XGetImage(root): a %d-bit picture that cannot be scaled to %dx%d\n",
                          image->bits_per_pixel, size.width, size.height);
         XDestroyImage(image);
     } else {

@@ -137,8 +137,10 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
         std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
     } else if (!chooseFbConfig(display, XScreenNumberOfScreen(attributes.screen),
                                XVisualIDFromVisual(attributes.visual), config)) {
-        std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual\n",
-                     window);
+        std::fprintf(
+            stderr,
+            "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual\n",
+            window);
     } else if (!(context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True))) {
         std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
     } else if (!glXMakeCurrent(display, window, context)) {
@@ -153,7 +155,8 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
         return;
     }
 
-    setSwapInterval(display, XScreenNumberOfScreen(attributes.screen), window, options.waitForRetrace ? 1 : 0);
+    setSwapInterval(display, XScreenNumberOfScreen(attributes.screen), window,
+                    options.waitForRetrace ? 1 : 0);
     Scene scene;
     RenderSurface surface;
     surface.width = attributes.width;
@@ -178,7 +181,8 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     std::vector<PixelFormatInfo> formats;
     for (int i = 0; i < count; ++i) {
         PixelFormatInfo info = pixelFormatFromGlx(traitsOf(display, configs[i]));
-        if (onlyVisual != 0 && static_cast<VisualID>(configAttrib(display, configs[i], GLX_VISUAL_ID)) != onlyVisual)
+        if (onlyVisual != 0 &&
+            static_cast<VisualID>(configAttrib(display, configs[i], GLX_VISUAL_ID)) != onlyVisual)
             info = PixelFormatInfo{};
         formats.push_back(info);
     }
@@ -195,16 +199,17 @@ class RenderThread {
     std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
 };
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
-                                const RenderThreadOptions& options) {
+RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
     auto* handle = new RenderThread;
     try {
-        handle->thread = std::thread([window, &settings, &capture, threadPriority, options, state = handle->state] {
-            renderThreadBody(static_cast<Window>(window), settings, capture, threadPriority, options);
-            std::lock_guard lock(state->mutex);
-            state->done = true;
-            state->ended.notify_all();
-        });
+        handle->thread =
+            std::thread([window, &settings, &capture, threadPriority, options, state = handle->state] {
+                renderThreadBody(static_cast<Window>(window), settings, capture, threadPriority, options);
+                std::lock_guard lock(state->mutex);
+                state->done = true;
+                state->ended.notify_all();
+            });
     } catch (const std::system_error& e) {
         std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
         delete handle;

@@ -7,14 +7,14 @@ namespace kelvara {
 // What the X11 host reads from one GLX frame-buffer configuration, in plain
 // terms so the translation can be tested without a display.
 struct GlxConfigTraits {
-    bool rgba = false;         // GLX_RENDER_TYPE has GLX_RGBA_BIT
+    bool rgba = false;          // GLX_RENDER_TYPE has GLX_RGBA_BIT
     bool drawsToWindow = false; // GLX_DRAWABLE_TYPE has GLX_WINDOW_BIT and a visual exists
     bool doubleBuffered = false;
     int redBits = 0;
     int greenBits = 0;
     int blueBits = 0;
     int depthBits = 0;
-    bool slowCaveat = false;         // GLX_CONFIG_CAVEAT is GLX_SLOW_CONFIG
+    bool slowCaveat = false;          // GLX_CONFIG_CAVEAT is GLX_SLOW_CONFIG
     bool nonConformantCaveat = false; // GLX_CONFIG_CAVEAT is GLX_NON_CONFORMANT_CONFIG
 };
 

@@ -21,7 +21,8 @@ int printConfiguration(const std::filesystem::path& file, const SettingsStore& s
     }
     std::error_code error;
     const bool exists = std::filesystem::exists(file, error);
-    std::printf("Settings file: %s%s\n", file.c_str(), exists ? "" : " (not written yet: the defaults apply)");
+    std::printf("Settings file: %s%s\n", file.c_str(),
+                exists ? "" : " (not written yet: the defaults apply)");
     Settings settings;
     loadSettings(settings, store);
     for (const SettingField& field : kSettingFields) {
@@ -53,8 +54,9 @@ int main(int argc, char** argv) {
     default:
         break;
     }
-    const std::filesystem::path file =
-        options.settingsFile.empty() ? defaultSettingsFilePath() : std::filesystem::path(options.settingsFile);
+    const std::filesystem::path file = options.settingsFile.empty()
+                                           ? defaultSettingsFilePath()
+                                           : std::filesystem::path(options.settingsFile);
     FileStore store(file);
     if (options.kind == RunKind::Configure)
         return printConfiguration(file, store);

@@ -41,12 +41,16 @@ constexpr RunOption kRunOptions[] = {
      "draw on the root window (or the window in XSCREENSAVER_WINDOW) until a signal ends the run"},
     {"window-id", required_argument, kOptWindowId, "ID",
      "draw into window ID (decimal or 0x hex) until it goes away or a signal ends the run"},
-    {"window", no_argument, kOptWindow, nullptr, "run in an ordinary window; a key or closing it ends the run"},
+    {"window", no_argument, kOptWindow, nullptr,
+     "run in an ordinary window; a key or closing it ends the run"},
     {"fullscreen", no_argument, kOptFullScreen, nullptr,
      "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
-    {"config", no_argument, kOptConfig, nullptr, "print where the settings file is and the current values (as /c)"},
-    {"settings", required_argument, kOptSettings, "FILE", "keep the settings in FILE instead of the user's file"},
-    {"no-vsync", no_argument, kOptNoVsync, nullptr, "present frames without waiting for the vertical retrace"},
+    {"config", no_argument, kOptConfig, nullptr,
+     "print where the settings file is and the current values (as /c)"},
+    {"settings", required_argument, kOptSettings, "FILE",
+     "keep the settings in FILE instead of the user's file"},
+    {"no-vsync", no_argument, kOptNoVsync, nullptr,
+     "present frames without waiting for the vertical retrace"},
     {"help", no_argument, kOptHelp, nullptr, "show this help and exit"},
     {"version", no_argument, kOptVersion, nullptr, "show the version and exit"},
 };
@@ -56,7 +60,8 @@ std::vector<option> optionTable() {
     for (const RunOption& o : kRunOptions)
         table.push_back({o.name, o.hasArg, nullptr, o.id});
     for (std::size_t i = 0; i < kSettingFields.size(); ++i)
-        table.push_back({kSettingFields[i].name, required_argument, nullptr, kSettingOptionBase + static_cast<int>(i)});
+        table.push_back(
+            {kSettingFields[i].name, required_argument, nullptr, kSettingOptionBase + static_cast<int>(i)});
     table.push_back({nullptr, 0, nullptr, 0});
     return table;
 }
@@ -187,8 +192,8 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             const SettingField& field = kSettingFields[index];
             if (!parseSetting(field, optarg, o))
                 return fail(std::string("--") + field.name + " needs " +
-                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not '" + optarg +
-                            "'");
+                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not '" +
+                            optarg + "'");
             opts.overrides.push_back(o);
             break;
         }

@@ -89,8 +89,8 @@ void grabInput(Display* display, Window window) {
         const int keyboard = XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
         if (keyboard == GrabSuccess) {
             const unsigned mask = ButtonPressMask | PointerMotionMask;
-            if (XGrabPointer(display, window, True, mask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime) !=
-                GrabSuccess)
+            if (XGrabPointer(display, window, True, mask, GrabModeAsync, GrabModeAsync, None, None,
+                             CurrentTime) != GrabSuccess)
                 std::fprintf(stderr, "kelvara: XGrabPointer: refused; the pointer may reach other windows\n");
             return;
         }

@@ -82,8 +82,8 @@ TEST(SaverOptions, windowsSwitchesKeepTheirMeaning) {
     EXPECT_EQ(p.options.kind, RunKind::FullScreen);
     ASSERT_EQ(p.options.overrides.size(), 1u);
 
-    for (const auto& bad : std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}, {"/a", "12"}, {"/q"},
-                                                                  {"word"}}) {
+    for (const auto& bad :
+         std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}, {"/a", "12"}, {"/q"}, {"word"}}) {
         p = parse(bad);
         EXPECT_FALSE(p.ok) << bad[0];
         EXPECT_FALSE(p.error.empty());
@@ -170,7 +170,8 @@ TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
 
     std::set<std::string> offered;
     const std::regex argument(R"re((arg|arg-set|arg-unset)="([^"]*)")re");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), argument); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), argument); it != std::sregex_iterator();
+         ++it) {
         std::string value = (*it)[2];
         if (value == "-root")
             continue;
@@ -193,12 +194,14 @@ TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
         if (std::regex_search(xml, m, number)) {
             EXPECT_EQ(std::stoi(m[1]), f.defaultValue) << name;
         } else if (xml.find("<boolean id=\"" + name + "\"") != std::string::npos) {
-            const std::string flip = f.defaultValue != 0 ? "arg-unset=\"--" + name + " 0\"" : "arg-set=\"--" + name + " 1\"";
+            const std::string flip =
+                f.defaultValue != 0 ? "arg-unset=\"--" + name + " 0\"" : "arg-set=\"--" + name + " 1\"";
             EXPECT_NE(xml.find(flip), std::string::npos) << name;
         } else {
             // A choice: the default is the entry that passes nothing.
             EXPECT_NE(xml.find("<select id=\"" + name + "\">"), std::string::npos) << name;
-            EXPECT_EQ(xml.find("arg-set=\"--" + name + " " + std::to_string(f.defaultValue) + "\""), std::string::npos)
+            EXPECT_EQ(xml.find("arg-set=\"--" + name + " " + std::to_string(f.defaultValue) + "\""),
+                      std::string::npos)
                 << name;
         }
     }

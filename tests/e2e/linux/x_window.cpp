@@ -1,14 +1,18 @@
 // Test helper: an ordinary X window for the saver to draw into.
-// x_window SECONDS: maps a 640x480 window, prints its id (decimal) on stdout,
-// destroys the window after SECONDS and exits 0.
+// x_window: maps a 640x480 window, prints its id (decimal) on stdout, and on
+// SIGTERM destroys the window and exits 0.
 #include <X11/Xlib.h>
+#include <signal.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 
-int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+int main() {
+    // Blocked before anything else, so sigwait takes the signal whenever it comes.
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, nullptr);
+
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "x_window: cannot open the display\n");
@@ -21,7 +25,8 @@ int main(int argc, char** argv) {
     XSync(display, False);
     std::printf("%lu\n", window);
     std::fflush(stdout);
-    sleep(static_cast<unsigned>(seconds));
+    int signal = 0;
+    sigwait(&term, &signal);
     XDestroyWindow(display, window);
     XSync(display, False);
     XCloseDisplay(display);
