@@ -114,6 +114,84 @@ void idleUntilStopped() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// Frames per second and frame time, in the window's lower left corner, drawn
+// with the server's "fixed" font just before each swap. Keeps every GL state
+// it touches, so the scene never sees it.
+class FrameRateOverlay {
+  public:
+    bool load(Display* display) {
+        XFontStruct* font = XLoadQueryFont(display, "fixed");
+        if (!font) {
+            std::fprintf(stderr, "kelvara: XLoadQueryFont(\"fixed\"): no such font; no frame counter\n");
+            return false;
+        }
+        listBase_ = glGenLists(kGlyphCount);
+        if (listBase_ != 0)
+            glXUseXFont(font->fid, kFirstGlyph, kGlyphCount, static_cast<int>(listBase_));
+        lineHeight_ = font->ascent + font->descent;
+        charWidth_ = font->max_bounds.width;
+        XFreeFont(display, font);
+        last_ = std::chrono::steady_clock::now();
+        return listBase_ != 0;
+    }
+
+    void release() {
+        if (listBase_ != 0)
+            glDeleteLists(listBase_, kGlyphCount);
+        listBase_ = 0;
+    }
+
+    void draw(int width, int height) {
+        if (listBase_ == 0)
+            return;
+        ++frames_;
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - last_).count();
+        if (seconds >= 0.5) { // a steady reading, twice a second
+            std::snprintf(text_, sizeof text_, "%.1f fps  %.2f ms", frames_ / seconds,
+                          1000.0 * seconds / frames_);
+            frames_ = 0;
+            last_ = now;
+        }
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, width, 0, height, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glColor3f(1.0f, 1.0f, 0.0f);
+        glRasterPos2i(8, 8 + lineHeight_ / 2);
+        // Mesa's glyphs for blanks do not advance: a space moves the raster
+        // position itself by the fixed font's cell width.
+        for (const char* c = text_; *c; ++c) {
+            if (*c == ' ')
+                glBitmap(0, 0, 0, 0, static_cast<GLfloat>(charWidth_), 0, nullptr);
+            else
+                glCallList(listBase_ + static_cast<GLuint>(*c - kFirstGlyph));
+        }
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopAttrib();
+    }
+
+  private:
+    static constexpr int kFirstGlyph = 32; // printable ASCII only
+    static constexpr int kGlyphCount = 95;
+    GLuint listBase_ = 0;
+    int lineHeight_ = 0;
+    int charWidth_ = 0;
+    int frames_ = 0;
+    char text_[64] = "";
+    std::chrono::steady_clock::time_point last_;
+};
+
 struct ThreadState {
     std::mutex mutex;
     std::condition_variable ended;
@@ -161,8 +239,16 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
     RenderSurface surface;
     surface.width = attributes.width;
     surface.height = attributes.height;
-    surface.swap = [display, window] { glXSwapBuffers(display, window); };
+    FrameRateOverlay overlay;
+    const bool showFrameRate = options.showFrameRate && overlay.load(display);
+    surface.swap = [display, window, &overlay, showFrameRate, width = surface.width,
+                    height = surface.height] {
+        if (showFrameRate)
+            overlay.draw(width, height);
+        glXSwapBuffers(display, window);
+    };
     runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer);
+    overlay.release();
 
     glXMakeCurrent(display, None, nullptr);
     glXDestroyContext(display, context);

@@ -25,6 +25,7 @@ enum OptionId : int {
     kOptSettings,
     kOptNoVsync,
     kOptConfig,
+    kOptFps,
     kSettingOptionBase = 0x200,
 };
 
@@ -51,6 +52,7 @@ constexpr RunOption kRunOptions[] = {
      "keep the settings in FILE instead of the user's file"},
     {"no-vsync", no_argument, kOptNoVsync, nullptr,
      "present frames without waiting for the vertical retrace"},
+    {"fps", no_argument, kOptFps, nullptr, "show frames per second and frame time in a corner"},
     {"help", no_argument, kOptHelp, nullptr, "show this help and exit"},
     {"version", no_argument, kOptVersion, nullptr, "show the version and exit"},
 };
@@ -178,6 +180,9 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             break;
         case kOptNoVsync:
             opts.waitForRetrace = false;
+            break;
+        case kOptFps:
+            opts.showFrameRate = true;
             break;
         case ':':
             return fail(std::string("option '") + word + "' needs a value");

@@ -33,6 +33,7 @@ struct SaverOptions {
     bool intoRoot = false;
     bool preview = false; // /p: the small capture of a preview
     bool waitForRetrace = true;
+    bool showFrameRate = false;
     std::string settingsFile; // empty: the user's settings file
     std::vector<SettingOverride> overrides;
 };

@@ -243,6 +243,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     renderRunning.store(1, std::memory_order_release);
     RenderThreadOptions threadOptions;
     threadOptions.waitForRetrace = options.waitForRetrace;
+    threadOptions.showFrameRate = options.showFrameRate;
     RenderThread* thread =
         startRenderThread(target, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
 

@@ -116,9 +116,10 @@ TEST(SaverOptions, badCommandLinesAreRefusedWithAReason) {
 }
 
 TEST(SaverOptions, settingOptionsOverrideForTheRunAndRevertForTheSave) {
-    ParsedOptions p = parse({"--x_div", "30", "--Mode", "-3", "--no-vsync", "--settings", "/tmp/k"});
+    ParsedOptions p = parse({"--x_div", "30", "--Mode", "-3", "--no-vsync", "--settings", "/tmp/k", "-fps"});
     ASSERT_TRUE(p.ok);
     EXPECT_FALSE(p.options.waitForRetrace);
+    EXPECT_TRUE(p.options.showFrameRate);
     EXPECT_EQ(p.options.settingsFile, "/tmp/k");
     Settings stored;
     stored.x_div = 12;
@@ -159,8 +160,9 @@ TEST(SaverOptions, windowIdsReadAsXToolsPrintThem) {
     EXPECT_EQ(parseWindowId("99999999999999999999999"), 0u);
 }
 
-// The XScreenSaver option file offers exactly one option per setting, each in
-// a form the program takes, with the settings' own defaults.
+// The XScreenSaver option file offers exactly one option per setting and the
+// frame counter, each in a form the program takes, with the settings' own
+// defaults.
 TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
     std::ifstream file(std::string(KELVARA_SOURCE_DIR) + "/resources/kelvara.xml");
     ASSERT_TRUE(file) << "resources/kelvara.xml";
@@ -183,8 +185,9 @@ TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
         EXPECT_TRUE(p.ok) << value << ": " << p.error;
         offered.insert(parts.at(0));
     }
-    const std::vector<std::string> settings = settingOptionNames();
-    EXPECT_EQ(offered, std::set<std::string>(settings.begin(), settings.end()));
+    std::vector<std::string> expected = settingOptionNames();
+    expected.push_back("--fps");
+    EXPECT_EQ(offered, std::set<std::string>(expected.begin(), expected.end()));
 
     for (const SettingField& f : kSettingFields) {
         const std::string name = f.name;
