@@ -2,7 +2,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "display/display_modes.h"
 #include "host/saver_host.h"
 #include "host/saver_options.h"
 #include "settings/settings_store.h"
@@ -51,6 +54,13 @@ int main(int argc, char** argv) {
     case RunKind::Version:
         std::printf("kelvara %s\n", KELVARA_VERSION);
         return 0;
+    case RunKind::ListModes: {
+        std::vector<std::string> modes;
+        listDisplayModes(systemDisplay(), &modes);
+        for (const std::string& mode : modes)
+            std::printf("%s\n", mode.c_str());
+        return modes.empty() ? 1 : 0;
+    }
     default:
         break;
     }

@@ -26,6 +26,7 @@ enum OptionId : int {
     kOptNoVsync,
     kOptConfig,
     kOptFps,
+    kOptListModes,
     kSettingOptionBase = 0x200,
 };
 
@@ -48,6 +49,8 @@ constexpr RunOption kRunOptions[] = {
      "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
     {"config", no_argument, kOptConfig, nullptr,
      "print where the settings file is and the current values (as /c)"},
+    {"list-modes", no_argument, kOptListModes, nullptr,
+     "print the display's modes as WIDTHxHEIGHTxDEPTH (for resW, resH, resC)"},
     {"settings", required_argument, kOptSettings, "FILE",
      "keep the settings in FILE instead of the user's file"},
     {"no-vsync", no_argument, kOptNoVsync, nullptr,
@@ -181,6 +184,10 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         case kOptNoVsync:
             opts.waitForRetrace = false;
             break;
+        case kOptListModes:
+            ++runOptions;
+            opts.kind = RunKind::ListModes;
+            break;
         case kOptFps:
             opts.showFrameRate = true;
             break;
@@ -232,7 +239,8 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         }
     }
     if (runOptions > 1)
-        return fail("give only one of -root, -window-id, --window, --fullscreen, --config or a /switch");
+        return fail("give only one of -root, -window-id, --window, --fullscreen, --config, --list-modes or a "
+                    "/switch");
 
     // XScreenSaver names its window in the environment and passes -root.
     const uint64_t envWindow = parseWindowId(screensaverWindow);

@@ -14,6 +14,7 @@ enum class RunKind {
     Windowed,   // an ordinary window for trying settings out
     IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
     Configure,  // print where the settings live and what they hold
+    ListModes,  // print the display modes a switch can ask for
     Help,
     Version,
 };

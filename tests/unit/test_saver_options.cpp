@@ -76,6 +76,9 @@ TEST(SaverOptions, windowsSwitchesKeepTheirMeaning) {
     p = parse({"/c"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.options.kind, RunKind::Configure);
+    p = parse({"--list-modes"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.options.kind, RunKind::ListModes);
     // Settings options may come before or after the switch.
     p = parse({"/s", "--Mode", "2"});
     ASSERT_TRUE(p.ok);

@@ -195,7 +195,7 @@ options)
         grep -q '^kelvara: .*(try --help)$' "$dir/stderr" || fail "'$args' gave no clear message"
     done
     "$kelvara" --help >"$dir/help" || fail "--help failed"
-    for word in -root -window-id --window --fullscreen --settings --no-vsync /s /p /c --x_div --resC; do
+    for word in -root -window-id --window --fullscreen --settings --no-vsync --fps --list-modes /s /p /c --x_div --resC; do
         grep -q -- "$word" "$dir/help" || fail "--help does not mention $word"
     done
     "$kelvara" -window-id 0x7ffffff 2>"$dir/stderr"
@@ -206,6 +206,8 @@ options)
     [ "$(grep -c '=' "$dir/config")" -eq 29 ] || fail "/c does not list 29 values"
     ;;
 display)
+    "$kelvara" --list-modes >"$dir/modes" || fail "--list-modes failed"
+    grep -qx '1024x768x24' "$dir/modes" || fail "--list-modes does not list the screen's 1024x768x24"
     mkdir -p "$(dirname "$settings")"
     # The screen's own mode can be set; the run goes as usual.
     printf 'resW=1024\nresH=768\nresC=24\n' >"$settings"
