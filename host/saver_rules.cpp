@@ -149,7 +149,13 @@ AppStep appSaverRule(uint32_t message, bool preview) {
     }
 }
 
-bool countMouseMove(int& mouseMoveCount) { return mouseMoveCount++ > kMouseMovesTolerated; }
+bool countMouseMove(MouseMoveCounter& counter, int32_t x, int32_t y) {
+    const bool moved = counter.seen && (x != counter.x || y != counter.y);
+    counter.seen = true;
+    counter.x = x;
+    counter.y = y;
+    return moved && counter.count++ > kMouseMovesTolerated;
+}
 
 StartUpPlan planStartUp(const Settings& settings, bool preview) {
     StartUpPlan plan;

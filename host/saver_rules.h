@@ -131,9 +131,21 @@ enum class AppStep {
 
 AppStep appSaverRule(uint32_t message, bool preview);
 
-// Counts a full-screen mouse-move message; true from the seventh on, when the
-// saver must end.
-bool countMouseMove(int& mouseMoveCount);
+// The mouse rule's memory: how many times the pointer has moved and where it
+// was last seen.
+struct MouseMoveCounter {
+    int count = 0;
+    bool seen = false;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Counts a full-screen mouse-move message at (x, y) in window pixels; true
+// from the seventh move on, when the saver must end. Only a message that
+// reports a new position is a move: the window system also sends mouse-move
+// messages when a window appears under a resting pointer, and the first
+// message only tells where the pointer rests.
+bool countMouseMove(MouseMoveCounter& counter, int32_t x, int32_t y);
 
 // What the start-up does besides loading the settings and starting the thread.
 struct StartUpPlan {

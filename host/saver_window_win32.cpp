@@ -6,6 +6,7 @@
 // Limits: one saver window per process; the display switch and restore work on
 // the primary display only.
 #include <windows.h>
+#include <windowsx.h>
 
 #include <memory>
 
@@ -57,7 +58,7 @@ HANDLE previousInputContext = nullptr;
 Settings settings;
 CaptureBuffer capture;
 RenderThread* renderThread = nullptr;
-int mouseMoveCount = 0;
+MouseMoveCounter mouseMoves;
 
 // An entry of a loaded library as the function type it has. The detour
 // through a plain function pointer keeps the cast's intent visible to the
@@ -175,7 +176,7 @@ LRESULT AppSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         endRun();
         break;
     case AppStep::MouseMove:
-        if (countMouseMove(mouseMoveCount)) {
+        if (countMouseMove(mouseMoves, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
             endRun();
             PostQuitMessage(0);
         }

@@ -246,11 +246,26 @@ TEST(SaverRules, applicationHandlesCreationEndAndMovement) {
 }
 
 TEST(SaverRules, seventhMouseMoveEndsAndLaterOnesRepeat) {
-    int count = 0;
+    MouseMoveCounter counter;
+    EXPECT_FALSE(countMouseMove(counter, 512, 384)); // where the pointer rests
     for (int i = 1; i <= 6; ++i)
-        EXPECT_FALSE(countMouseMove(count)) << "move " << i;
-    EXPECT_TRUE(countMouseMove(count));
-    EXPECT_TRUE(countMouseMove(count));
+        EXPECT_FALSE(countMouseMove(counter, 512 + i, 384)) << "move " << i;
+    EXPECT_TRUE(countMouseMove(counter, 600, 384));
+    EXPECT_TRUE(countMouseMove(counter, 601, 384));
+}
+
+TEST(SaverRules, mouseMessagesWithoutMovementAreNotMoves) {
+    MouseMoveCounter counter;
+    // A resting pointer may be reported any number of times (window shown,
+    // cursor changed); none of these is a move.
+    for (int i = 0; i < 20; ++i)
+        EXPECT_FALSE(countMouseMove(counter, 100, 100));
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_FALSE(countMouseMove(counter, 100, 100 + i));
+        EXPECT_FALSE(countMouseMove(counter, 100, 100 + i)); // repeated report
+    }
+    // Moving back to an earlier position is a move all the same.
+    EXPECT_TRUE(countMouseMove(counter, 100, 100));
 }
 
 TEST(SaverRules, startUpSwitchesOnlyFullScreenWithAWholeMode) {
