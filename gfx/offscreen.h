@@ -12,7 +12,8 @@ namespace kelvara {
 
 // Off-screen rendering with a software GL (native build only): the scene drawn
 // exactly as the saver draws it, with no window and no display, for tests and
-// pictures. Implemented in *_osmesa.cpp files.
+// pictures. The context and the run are in *_osmesa.cpp files; validateRun is
+// plain arithmetic and builds everywhere.
 
 // A GL context drawing into memory. create() makes it current on the calling
 // thread; it stays current until destroyed. One at a time per thread.
