@@ -27,11 +27,11 @@ struct Scene {
 
 // Presents the back buffer; the platform supplies it (a buffer swap on a
 // window, nothing off-screen).
-using SwapBuffers = std::function<void()>;
+using PresentFrame = std::function<void()>;
 
 // One frame: clear, measure the interval, place the camera, draw and advance the
 // explode or the wave, move the camera, flush and present. Never sleeps, binds
 // no texture and never changes the view mode.
-void renderFrame(Scene& scene, const Settings& settings, const SwapBuffers& swap);
+void renderFrame(Scene& scene, const Settings& settings, const PresentFrame& swap);
 
 } // namespace kelvara

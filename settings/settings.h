@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace kelvara {
 
@@ -62,6 +63,26 @@ inline constexpr std::size_t kSettingCount = 29;
 
 // The settings in stored order, with where each lives in the record.
 extern const std::array<SettingField, kSettingCount> kSettingFields;
+
+// A field of the record through the table, for code that walks all of them
+// (stores, banks, option lists). The caller picks the accessor matching
+// field.type; the bytes are copied, so no aliasing rule is bent.
+inline int32_t intField(const Settings& s, const SettingField& field) {
+    int32_t v;
+    std::memcpy(&v, reinterpret_cast<const char*>(&s) + field.offset, sizeof v);
+    return v;
+}
+inline float floatField(const Settings& s, const SettingField& field) {
+    float v;
+    std::memcpy(&v, reinterpret_cast<const char*>(&s) + field.offset, sizeof v);
+    return v;
+}
+inline void setIntField(Settings& s, const SettingField& field, int32_t v) {
+    std::memcpy(reinterpret_cast<char*>(&s) + field.offset, &v, sizeof v);
+}
+inline void setFloatField(Settings& s, const SettingField& field, float v) {
+    std::memcpy(reinterpret_cast<char*>(&s) + field.offset, &v, sizeof v);
+}
 
 // Puts every field back to its default, the display mode included.
 void setDefaults(Settings& s);

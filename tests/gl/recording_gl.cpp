@@ -19,12 +19,13 @@ struct State {
     std::vector<Call> log;
     std::size_t count = 0;
     GLuint nextTexture = 1;
+    const void* lastUpload = nullptr;
 };
 
-State& state() {
-    static State s;
-    return s;
-}
+// Constant-initialised, so no guard on every call and no order-of-start issue.
+constinit State gState;
+
+inline State& state() { return gState; }
 
 void rec(const char* name, std::initializer_list<double> args) {
     State& s = state();
@@ -52,10 +53,13 @@ void reset() {
     state().log.clear();
     state().count = 0;
     state().nextTexture = 1;
+    state().lastUpload = nullptr;
 }
 
 const std::vector<Call>& calls() { return state().log; }
 std::size_t callCount() { return state().count; }
+
+const void* lastUploadData() { return state().lastUpload; }
 
 std::vector<Call> callsNamed(const std::string& name) {
     std::vector<Call> out;
@@ -143,7 +147,8 @@ void APIENTRY glTexEnvi(GLenum target, GLenum pname, GLint v) {
 }
 void APIENTRY glPixelStorei(GLenum pname, GLint v) { rec("glPixelStorei", {double(pname), double(v)}); }
 void APIENTRY glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border,
-                             GLenum format, GLenum type, const GLvoid*) {
+                             GLenum format, GLenum type, const GLvoid* pixels) {
+    kelvara::glrec::state().lastUpload = pixels;
     rec("glTexImage2D", {double(target), double(level), double(internal), double(w), double(h), double(border),
                          double(format), double(type)});
 }
@@ -153,7 +158,8 @@ void APIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLd
     rec("gluPerspective", {fovy, aspect, zNear, zFar});
 }
 GLint APIENTRY gluBuild2DMipmaps(GLenum target, GLint components, GLsizei w, GLsizei h, GLenum format, GLenum type,
-                                   const void*) {
+                                   const void* pixels) {
+    kelvara::glrec::state().lastUpload = pixels;
     rec("gluBuild2DMipmaps", {double(target), double(components), double(w), double(h), double(format), double(type)});
     return 0;
 }

@@ -30,6 +30,10 @@ std::size_t callCount();
 // Calls named `name`, in order.
 std::vector<Call> callsNamed(const std::string& name);
 
+// The pixel pointer of the last texture upload (glTexImage2D or
+// gluBuild2DMipmaps), which the log cannot hold as a number; null after reset().
+const void* lastUploadData();
+
 // Human-readable form, for failure messages: "glVertex3fv(1, 2, 3)".
 std::string toString(const Call& call);
 

@@ -1,0 +1,153 @@
+#include "display/display_modes.h"
+
+#include <cstdio>
+
+namespace kelvara {
+
+namespace {
+
+// The failure texts, by the change result that ends the switch. Each takes
+// width, height and depth as longs.
+constexpr const char* kRestartText =
+    "You must change your video mode to %ldx%ldx%ld-bit color and then restart\n";
+constexpr const char* kBadModeText = "The video mode %ldx%ldx%ld-bit color is not supported\n";
+constexpr const char* kFailedText = "Hardware failed to change to %ldx%ldx%ld-bit color\n";
+constexpr const char* kUnknownText = "Failed to change to %ldx%ldx%ld-bit color - unknown reason\n";
+
+std::string formatMode(const char* format, int32_t width, int32_t height, int32_t bitsPerPixel) {
+    // Three 32-bit numbers with signs fit the longest text with room to spare.
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, format, static_cast<long>(width), static_cast<long>(height),
+                  static_cast<long>(bitsPerPixel));
+    return buffer;
+}
+
+void report(DisplayBackend& display, int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel) {
+    display.showError(displayFailureText(result, width, height, bitsPerPixel), kDisplayErrorCaption);
+}
+
+} // namespace
+
+std::string displayModeText(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    return formatMode("%ldx%ldx%ld", width, height, bitsPerPixel);
+}
+
+std::string displayFailureText(int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel) {
+    const char* format = kUnknownText;
+    if (result == kDispChangeRestart)
+        format = kRestartText;
+    else if (result == kDispChangeBadMode)
+        format = kBadModeText;
+    else if (result == kDispChangeFailed)
+        format = kFailedText;
+    return formatMode(format, width, height, bitsPerPixel);
+}
+
+const char* displayChangeResultName(int32_t result) {
+    switch (result) {
+    case kDispChangeSuccessful:
+        return "DISP_CHANGE_SUCCESSFUL";
+    case kDispChangeRestart:
+        return "DISP_CHANGE_RESTART";
+    case kDispChangeFailed:
+        return "DISP_CHANGE_FAILED";
+    case kDispChangeBadMode:
+        return "DISP_CHANGE_BADMODE";
+    case -3:
+        return "DISP_CHANGE_NOTUPDATED";
+    case -4:
+        return "DISP_CHANGE_BADFLAGS";
+    case -5:
+        return "DISP_CHANGE_BADPARAM";
+    case -6:
+        return "DISP_CHANGE_BADDUALVIEW";
+    default:
+        return "unknown display change result";
+    }
+}
+
+void listDisplayModes(DisplayBackend& display, std::vector<std::string>* comboEntries) {
+    DisplayMode mode;
+    for (int32_t index = 0; display.enumerate(index, mode); ++index) {
+        // Palette modes of 16 colours or fewer cannot show the picture.
+        if (mode.bitsPerPixel <= 4)
+            continue;
+        if (comboEntries)
+            comboEntries->push_back(displayModeText(mode.width, mode.height, mode.bitsPerPixel));
+    }
+}
+
+bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, int32_t bitsPerPixel) {
+    // The mode to come back to is read before the first request of the first
+    // switch, and kept only once a switch succeeds.
+    std::optional<DisplayBackend::SavedMode> before;
+    if (!display.savedMode) {
+        before.emplace();
+        before->known = display.currentMode(before->mode);
+    }
+    auto succeeded = [&] {
+        if (before)
+            display.savedMode = before;
+        return true;
+    };
+
+    // Every listed mode of this size and depth, as listed (its refresh rate
+    // included), until one is taken. The first refused one is the base of
+    // the fallbacks; index 0 stands for "none", so a refused mode 0 is passed
+    // over for a later refused one and is the base anyway when none follows.
+    int32_t fallbackIndex = 0;
+    DisplayMode mode;
+    for (int32_t index = 0; display.enumerate(index, mode); ++index) {
+        if (mode.bitsPerPixel != bitsPerPixel || mode.width != width || mode.height != height)
+            continue;
+        if (display.change(mode, kCdsFullscreen) == kDispChangeSuccessful)
+            return succeeded();
+        if (fallbackIndex == 0)
+            fallbackIndex = index;
+    }
+
+    // The fallbacks keep the rest of that record (refresh rate, flags) but
+    // apply only the fields each names. A display that lists no mode at all
+    // gets a record of the requested size and depth alone.
+    DisplayMode base;
+    if (!display.enumerate(fallbackIndex, base))
+        base = DisplayMode{};
+    base.width = width;
+    base.height = height;
+    base.bitsPerPixel = bitsPerPixel;
+
+    // Size and depth in one request: some systems take only this form.
+    base.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
+    if (display.change(base, kCdsFullscreen) == kDispChangeSuccessful)
+        return succeeded();
+
+    // Depth first, then size.
+    base.fields = kDmBitsPerPel;
+    int32_t result = display.change(base, kCdsFullscreen);
+    if (result != kDispChangeSuccessful) {
+        report(display, result, width, height, bitsPerPixel);
+        return false;
+    }
+    base.fields = kDmPelsWidth | kDmPelsHeight;
+    result = display.change(base, kCdsFullscreen);
+    if (result == kDispChangeSuccessful)
+        return succeeded();
+    // The depth has changed already: take it back before telling the user.
+    display.resetToRegistryMode();
+    report(display, result, width, height, bitsPerPixel);
+    return false;
+}
+
+bool restoreDisplayMode(DisplayBackend& display) {
+    if (!display.savedMode)
+        return true;
+    const DisplayBackend::SavedMode saved = *display.savedMode;
+    display.savedMode.reset();
+    // The earlier mode is an ordinary one, not a mode for this run only.
+    if (saved.known && display.change(saved.mode, 0) == kDispChangeSuccessful)
+        return true;
+    display.resetToRegistryMode();
+    return false;
+}
+
+} // namespace kelvara

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvara {
+
+// Which fields of a DisplayMode a change request applies (the platform's own
+// bit values, so the Windows backend passes them through unchanged).
+inline constexpr uint32_t kDmBitsPerPel = 0x40000;
+inline constexpr uint32_t kDmPelsWidth = 0x80000;
+inline constexpr uint32_t kDmPelsHeight = 0x100000;
+inline constexpr uint32_t kDmDisplayFrequency = 0x400000;
+
+// Flags of a change request: kCdsFullscreen marks the mode as lasting for this
+// run only; 0 makes an ordinary dynamic change.
+inline constexpr uint32_t kCdsFullscreen = 4;
+
+// Results of a change request, with the platform's values. Backends may return
+// other values too; they count as failures of unknown kind.
+inline constexpr int32_t kDispChangeSuccessful = 0;
+inline constexpr int32_t kDispChangeRestart = 1;
+inline constexpr int32_t kDispChangeFailed = -1;
+inline constexpr int32_t kDispChangeBadMode = -2;
+
+// The caption of every display-mode failure box.
+inline constexpr const char* kDisplayErrorCaption = "SS Error";
+
+// One mode of the primary display. Sizes in pixels, depth in bits per pixel,
+// refresh rate in hertz (0 when the platform does not say).
+struct DisplayMode {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitsPerPixel = 0;
+    int32_t refreshHz = 0;
+    // kDm* bits: the fields a change request applies. The enumeration sets
+    // every field it filled.
+    uint32_t fields = 0;
+    // The platform's whole record as the backend filled it, opaque here. It
+    // carries more than the fields above (display flags, position, ...), so a
+    // request for an enumerated mode "unchanged" is exactly what the platform
+    // listed; the backend lays the fields above over it when it asks.
+    std::array<unsigned char, 256> platformRecord{};
+    bool hasPlatformRecord = false;
+};
+
+// The display-mode calls of one platform. The switching rules below talk to
+// the display only through this, so a test can hand them a display that offers
+// and refuses whatever it likes.
+class DisplayBackend {
+  public:
+    virtual ~DisplayBackend() = default;
+
+    // Fills `mode` with the display's mode number `index` (0, 1, 2, ...) and
+    // returns true, or returns false once `index` is past the last mode.
+    virtual bool enumerate(int32_t index, DisplayMode& mode) = 0;
+
+    // Fills `mode` with the mode the display runs now; false when unknown.
+    virtual bool currentMode(DisplayMode& mode) = 0;
+
+    // Asks for `mode` (the fields named by mode.fields) with kCds* flags;
+    // returns a kDispChange* code.
+    virtual int32_t change(const DisplayMode& mode, uint32_t flags) = 0;
+
+    // Returns the display to the mode stored in the system's settings.
+    virtual int32_t resetToRegistryMode() = 0;
+
+    // Shows a failure to the user: error icon, single OK button, no owner
+    // window; returns once the user has closed it.
+    virtual void showError(const std::string& text, const char* caption) = 0;
+
+    // The display's mode before the first successful switch, kept by
+    // switchDisplayMode for restoreDisplayMode; empty while nothing was switched.
+    struct SavedMode {
+        bool known = false; // false: the earlier mode could not be read
+        DisplayMode mode;
+    };
+    std::optional<SavedMode> savedMode;
+};
+
+// The primary display of this platform (provided by the platform file).
+DisplayBackend& systemDisplay();
+
+// "800x600x16": the text of a mode as lists show it.
+std::string displayModeText(int32_t width, int32_t height, int32_t bitsPerPixel);
+
+// The failure text for a change result, formatted with the requested mode.
+std::string displayFailureText(int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel);
+
+// "DISP_CHANGE_BADMODE" and so on, for reports that name the reason.
+const char* displayChangeResultName(int32_t result);
+
+// Enumerates every mode of the display; when `comboEntries` is given, appends
+// the text of each mode deeper than 4 bits per pixel, in enumeration order (a
+// size offered at several refresh rates appears once per rate).
+void listDisplayModes(DisplayBackend& display, std::vector<std::string>* comboEntries);
+
+// Switches the display to width x height x bitsPerPixel for this run: every
+// listed mode that matches exactly first, then three requests of its own.
+// Returns true when the display now runs the mode; false after a failure that
+// has already been shown to the user.
+bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, int32_t bitsPerPixel);
+
+// Puts back the mode the display had before the first successful switch, as
+// an ordinary (not run-only) change; does nothing when nothing was switched.
+// Returns true when the earlier mode is back (or nothing was switched). When
+// the earlier mode could not be read at the switch, or is refused now, the
+// display goes back to the mode stored in the system's settings and the result
+// is false. Shows no message: the saver is closing.
+bool restoreDisplayMode(DisplayBackend& display);
+
+} // namespace kelvara

@@ -1,0 +1,155 @@
+#include "settings/presets.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace kelvara {
+
+namespace {
+
+// One fixed preset. Explode presets leave the wave options alone and wave
+// presets leave the children count alone; every preset turns movement on.
+struct Preset {
+    int id;
+    float x_div, y_div;
+    int32_t mode;
+    std::optional<int32_t> genChildren;
+    std::optional<float> xyAmplitude, xyFrequency1, xyFrequency2;
+    float rotX0, rotX1, rotY0, rotY1, rotZ0, rotZ1, zoom0, zoom1;
+};
+
+constexpr std::nullopt_t kKeep = std::nullopt;
+
+// clang-format off
+const Preset kPresets[] = {
+    // id                   x   y   Mode     children amplitude freq1 freq2  rotX    rotY     rotZ       zoom
+    {IDC_PRESET_EXPLODE1, 30, 25, kExplode, 2,       kKeep, kKeep, kKeep, 45, 30, 45, 25,  45, 20,    3, 0},
+    {IDC_PRESET_EXPLODE2,  5, 35, kExplode, 2,       kKeep, kKeep, kKeep, 30, 30, 30, 50,  60, 20,    4, 0},
+    {IDC_PRESET_EXPLODE3, 40,  5, kExplode, 2,       kKeep, kKeep, kKeep,  0,  0, 360, 30,  0,  0,    5, 0},
+    {IDC_PRESET_EXPLODE4,  5,  5, kExplode, 3,       kKeep, kKeep, kKeep,  0,  0, 30, 30,  20, 10,    5, 0},
+    {IDC_PRESET_WAVE1,    60, 40, kWave3,   kKeep,   7,     25,    25,     0,  0,  0,  0,   0,  0,   14, 0},
+    {IDC_PRESET_WAVE2,    80, 60, kWave2,   kKeep,   80,    10,    15,     0,  0, 80, 20, 360, 50,   13, 0},
+    {IDC_PRESET_WAVE3,    80, 60, kWave3,   kKeep,   50,    20,    20,     0,  0,  0,  0, 3600, 100, 14, 0},
+    {IDC_PRESET_WAVE4,    60, 40, kWave3,   kKeep,   20,    20,    30,    10, 30, 10, 25,  45, 20,   25, 20},
+};
+// clang-format on
+
+template <typename T> void setIf(T& field, const std::optional<T>& v) {
+    if (v)
+        field = *v;
+}
+
+bool validBank(int bank) { return bank >= 0 && bank < kBankCount; }
+
+std::vector<std::string> bankValueNames(int bank) {
+    std::vector<std::string> names;
+    names.reserve(kBankFieldCount);
+    for (std::size_t i = 0; i < kBankFieldCount; ++i)
+        names.push_back(bankValueName(bank, static_cast<int>(i)));
+    return names;
+}
+
+constexpr int kSaveButtons[kBankCount] = {IDC_SAVE_BANK_A, IDC_SAVE_BANK_B, IDC_SAVE_BANK_C, IDC_SAVE_BANK_D};
+constexpr int kRecallButtons[kBankCount] = {IDC_RECALL_BANK_A, IDC_RECALL_BANK_B, IDC_RECALL_BANK_C,
+                                            IDC_RECALL_BANK_D};
+
+int indexOf(const int (&ids)[kBankCount], int id) {
+    for (int i = 0; i < kBankCount; ++i) {
+        if (ids[i] == id)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool applyPreset(Settings& s, int presetId) {
+    for (const Preset& p : kPresets) {
+        if (p.id != presetId)
+            continue;
+        s.x_div = p.x_div;
+        s.y_div = p.y_div;
+        s.Mode = p.mode;
+        setIf(s.genChildren, p.genChildren);
+        setIf(s.xyAmplitude, p.xyAmplitude);
+        setIf(s.xyFrequency1, p.xyFrequency1);
+        setIf(s.xyFrequency2, p.xyFrequency2);
+        s.enableMovement = 1;
+        s.rotX0 = p.rotX0;
+        s.rotX1 = p.rotX1;
+        s.rotY0 = p.rotY0;
+        s.rotY1 = p.rotY1;
+        s.rotZ0 = p.rotZ0;
+        s.rotZ1 = p.rotZ1;
+        s.zoom0 = p.zoom0;
+        s.zoom1 = p.zoom1;
+        return true;
+    }
+    return false;
+}
+
+int pickRandomPreset(Settings& s, Rng& rng) {
+    const int id = kPresetIds[static_cast<std::size_t>(rng.next() % static_cast<int>(kPresetIds.size()))];
+    applyPreset(s, id);
+    return id;
+}
+
+std::span<const SettingField, kBankFieldCount> bankFields() {
+    static_assert(kBankFieldCount <= kSettingCount);
+    return std::span<const SettingField, kBankFieldCount>(kSettingFields.data(), kBankFieldCount);
+}
+
+std::string bankValueName(int bank, int field) {
+    char name[32];
+    std::snprintf(name, sizeof name, "usersave%02d_%02d", bank, field);
+    return name;
+}
+
+int32_t bankValueFromFloat(float v) {
+    // -2^31 is a float and fits; 2^31 is the first float above the range.
+    constexpr float kPastSigned = 2147483648.0f;
+    if (std::isnan(v))
+        return 0;
+    if (v >= kPastSigned)
+        return INT32_MAX;
+    if (v < -kPastSigned)
+        return INT32_MIN;
+    return static_cast<int32_t>(v); // truncates toward zero
+}
+
+void saveBank(int bank, const Settings& s, SettingsStore& store) {
+    if (!validBank(bank))
+        return;
+    std::vector<StoredValue> values;
+    values.reserve(kBankFieldCount);
+    for (std::size_t i = 0; i < kBankFieldCount; ++i) {
+        const SettingField& f = bankFields()[i];
+        const int32_t v = f.type == FieldType::Float ? bankValueFromFloat(floatField(s, f)) : intField(s, f);
+        values.push_back({bankValueName(bank, static_cast<int>(i)), static_cast<uint32_t>(v)});
+    }
+    store.write(values);
+}
+
+void recallBank(int bank, Settings& s, const SettingsStore& store) {
+    if (!validBank(bank))
+        return;
+    const std::vector<std::string> names = bankValueNames(bank);
+    std::array<std::optional<uint32_t>, kBankFieldCount> values;
+    if (!store.read(names, values))
+        return;
+    for (std::size_t i = 0; i < kBankFieldCount; ++i) {
+        const SettingField& f = bankFields()[i];
+        const auto v = static_cast<int32_t>(values[i].value_or(0));
+        if (f.type == FieldType::Float)
+            setFloatField(s, f, floatFromBankValue(v));
+        else
+            setIntField(s, f, v);
+    }
+}
+
+int bankForSaveButton(int controlId) { return indexOf(kSaveButtons, controlId); }
+int bankForRecallButton(int controlId) { return indexOf(kRecallButtons, controlId); }
+
+} // namespace kelvara

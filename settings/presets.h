@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "resources/resource_ids.h"
+#include "scene/random.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
+
+namespace kelvara {
+
+// The eight fixed presets by the id of their button, in the order a random
+// draw picks them (draw modulo 8): Explode 1 to 4, then Wave 1 to 4.
+inline constexpr std::array<int, 8> kPresetIds = {IDC_PRESET_EXPLODE1, IDC_PRESET_EXPLODE2, IDC_PRESET_EXPLODE3,
+                                                  IDC_PRESET_EXPLODE4, IDC_PRESET_WAVE1,    IDC_PRESET_WAVE2,
+                                                  IDC_PRESET_WAVE3,    IDC_PRESET_WAVE4};
+
+// Sets the grid, view mode, wave or explode option and movement fields of the
+// preset whose button id is `presetId`; every other field keeps its value.
+// False, with nothing changed, when the id is no preset's (a dialog then does
+// not refresh either).
+bool applyPreset(Settings& s, int presetId);
+
+// The render thread's random preset: draws the next value from `rng`, applies
+// preset number draw % 8 of kPresetIds and returns its id.
+int pickRandomPreset(Settings& s, Rng& rng);
+
+// User banks A to D are numbers 0 to 3. A bank keeps the first 26 fields of the
+// stored order (everything but resW, resH and resC); the field's position there
+// is its number in the bank's value names.
+inline constexpr int kBankCount = 4;
+inline constexpr std::size_t kBankFieldCount = 26;
+
+std::span<const SettingField, kBankFieldCount> bankFields();
+
+// "usersave%02d_%02d": bank number, then field number.
+std::string bankValueName(int bank, int field);
+
+// Float fields in a bank are whole numbers read back as signed 32-bit
+// integers. Truncates toward zero and saturates to the int32 range, so every
+// value in it survives a save and recall as its whole part; NaN stores 0.
+int32_t bankValueFromFloat(float v);
+inline float floatFromBankValue(int32_t v) { return static_cast<float>(v); }
+
+// Writes the bank's 26 values from `s`. A bank number outside 0..3 or a store
+// that cannot be written does nothing.
+void saveBank(int bank, const Settings& s, SettingsStore& store);
+
+// Reads the bank's 26 fields into `s`; a value the store does not have sets its
+// field to 0 (not to the default). When the key cannot be opened, or the bank
+// number is outside 0..3, nothing changes. resW, resH and resC never change.
+void recallBank(int bank, Settings& s, const SettingsStore& store);
+
+// The bank number a dialog's "Save Bank" or "Recall Bank" button stands for,
+// or -1 for any other id.
+int bankForSaveButton(int controlId);
+int bankForRecallButton(int controlId);
+
+} // namespace kelvara

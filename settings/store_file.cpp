@@ -1,0 +1,323 @@
+// Settings file store: portable C++ file I/O only. Used by the Linux build as
+// its settings store; the Windows build keeps its settings in the registry and
+// compiles this file for the tests alone.
+#include "settings/store_file.h"
+
+#include <cassert>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <system_error>
+#include <unordered_map>
+
+namespace kelvara {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A name must survive being written back as a line of its own.
+bool validName(std::string_view name) {
+    if (name.empty())
+        return false;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f || c == '=')
+            return false;
+    }
+    return !isBlank(name.front()) && !isBlank(name.back()) && name.front() != '#';
+}
+
+// Decimal -2147483648..4294967295 as the 32 bits a REG_DWORD would hold.
+std::optional<uint32_t> parseValue(std::string_view s) {
+    const bool negative = !s.empty() && s.front() == '-';
+    if (negative)
+        s.remove_prefix(1);
+    if (s.empty())
+        return std::nullopt;
+    const uint64_t limit = negative ? 2147483648u : 4294967295u;
+    uint64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+        if (v > limit) // stops long runs of digits before they overflow
+            return std::nullopt;
+    }
+    const auto bits = static_cast<uint32_t>(v);
+    return negative ? 0u - bits : bits;
+}
+
+enum class FileState { Missing, Read, Unreadable };
+
+struct FileContents {
+    FileState state = FileState::Missing;
+    std::string text;
+    std::string reason; // why an existing file could not be read
+};
+
+std::string errnoText(int err) { return std::generic_category().message(err); }
+
+FileContents readWholeFile(const fs::path& path) {
+    FileContents out;
+    if (path.empty())
+        return out;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        out.state = FileState::Unreadable;
+        out.reason = ec.message();
+        return out;
+    }
+    if (!fs::exists(st))
+        return out;
+    out.state = FileState::Unreadable;
+    // A directory, a pipe or a device: opening a pipe could block for ever.
+    if (!fs::is_regular_file(st)) {
+        out.reason = "not a regular file";
+        return out;
+    }
+    std::FILE* f = std::fopen(path.string().c_str(), "rb");
+    if (!f) {
+        out.reason = errnoText(errno);
+        return out;
+    }
+    char buffer[8192];
+    bool tooLarge = false;
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        if (n == 0)
+            break;
+        if (out.text.size() + n > kMaxSettingsFileBytes) {
+            tooLarge = true;
+            break;
+        }
+        out.text.append(buffer, n);
+    }
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (tooLarge) {
+        out.reason = "larger than " + std::to_string(kMaxSettingsFileBytes) + " bytes";
+        out.text.clear();
+    } else if (failed) {
+        out.reason = errnoText(err);
+        out.text.clear();
+    } else {
+        out.state = FileState::Read;
+    }
+    return out;
+}
+
+void report(const std::string& line) { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+
+// Unique enough that two processes (or two stores in one) never pick the same
+// temporary file: a random draw where the platform has one, mixed with the
+// clock and this object's address.
+std::string makeTempSuffix(const void* self) {
+    uint64_t mix = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    mix ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(self)) * 0x9e3779b97f4a7c15u;
+    try {
+        std::random_device rd;
+        mix ^= (static_cast<uint64_t>(rd()) << 32) | rd();
+    } catch (const std::exception&) {
+        // No entropy source: the clock and address still separate writers.
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(mix));
+    return std::string(".tmp-") + hex;
+}
+
+// The file a save replaces: where a symbolic link points, so a linked settings
+// file stays linked.
+fs::path saveTarget(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_symlink(path, ec)) {
+        fs::path resolved = fs::weakly_canonical(path, ec);
+        if (!ec)
+            return resolved;
+    }
+    return path;
+}
+
+bool writeFileFully(const fs::path& path, const std::string& text, std::string& reason) {
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
+    if (!f) {
+        reason = errnoText(errno);
+        return false;
+    }
+    errno = 0;
+    const std::size_t written = std::fwrite(text.data(), 1, text.size(), f);
+    const bool flushed = std::fflush(f) == 0;
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (written != text.size() || !flushed || !closed) {
+        reason = errnoText(err != 0 ? err : errno);
+        std::error_code ec;
+        fs::remove(path, ec);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<StoredValue> parseSettingsText(std::string_view text) {
+    std::vector<StoredValue> out;
+    std::unordered_map<std::string, std::size_t> index;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = trim(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        const std::string_view name = trim(line.substr(0, eq));
+        const std::optional<uint32_t> value = parseValue(trim(line.substr(eq + 1)));
+        if (!validName(name) || !value)
+            continue;
+        auto [it, added] = index.try_emplace(std::string(name), out.size());
+        if (added)
+            out.push_back({std::string(name), *value});
+        else
+            out[it->second].value = *value;
+    }
+    return out;
+}
+
+std::string formatSettingsText(std::span<const StoredValue> values) {
+    std::string text = "# Kelvara settings: name=value, 32-bit integers (float settings as whole numbers)\n";
+    for (const StoredValue& v : values) {
+        text += v.name;
+        text += '=';
+        text += std::to_string(static_cast<int32_t>(v.value));
+        text += '\n';
+    }
+    return text;
+}
+
+FileStore::FileStore(fs::path path) : path_(std::move(path)), tempSuffix_(makeTempSuffix(this)) {}
+
+fs::path FileStore::tempPath() const {
+    fs::path temp = saveTarget(path_);
+    temp += tempSuffix_;
+    return temp;
+}
+
+bool FileStore::read(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const {
+    assert(values.size() == names.size());
+    for (auto& v : values)
+        v.reset();
+    const FileContents file = readWholeFile(path_);
+    if (file.state == FileState::Unreadable)
+        report("cannot read settings file " + path_.string() + ": " + file.reason + "; using defaults");
+    if (file.state != FileState::Read)
+        return false;
+    const std::vector<StoredValue> stored = parseSettingsText(file.text);
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+        for (const StoredValue& s : stored) {
+            if (s.name == names[i]) {
+                values[i] = s.value;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool FileStore::write(std::span<const StoredValue> values) {
+    if (path_.empty()) {
+        report("cannot save settings: no settings file (neither XDG_CONFIG_HOME nor HOME is set)");
+        return false;
+    }
+    const fs::path target = saveTarget(path_);
+    const FileContents old = readWholeFile(target);
+    if (old.state == FileState::Unreadable) {
+        // Replacing a file we could not read could throw away values a user
+        // still has; leave it for them to look at.
+        report("not saving settings to " + target.string() + ": cannot read it: " + old.reason);
+        return false;
+    }
+
+    std::vector<StoredValue> merged = parseSettingsText(old.text);
+    for (const StoredValue& v : values) {
+        assert(validName(v.name));
+        if (!validName(v.name))
+            continue;
+        bool found = false;
+        for (StoredValue& m : merged) {
+            if (m.name == v.name) {
+                m.value = v.value;
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            merged.push_back(v);
+    }
+
+    std::error_code ec;
+    if (target.has_parent_path()) {
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) {
+            report("cannot save settings to " + target.string() + ": cannot create its folder: " + ec.message());
+            return false;
+        }
+    }
+
+    const fs::path temp = tempPath();
+    std::string reason;
+    if (!writeFileFully(temp, formatSettingsText(merged), reason)) {
+        report("cannot save settings: writing " + temp.string() + ": " + reason);
+        return false;
+    }
+    if (old.state == FileState::Read) {
+        // Keep the permissions a user gave the old file (say, private).
+        const fs::file_status st = fs::status(target, ec);
+        if (!ec)
+            fs::permissions(temp, st.permissions(), ec);
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        fs::remove(temp, ec);
+        report("cannot save settings: renaming " + temp.string() + " to " + target.string() + ": " + why);
+        return false;
+    }
+    return true;
+}
+
+fs::path settingsFilePath(const char* xdgConfigHome, const char* home) {
+    auto withoutTrailingSlashes = [](std::string s) {
+        while (!s.empty() && s.back() == '/')
+            s.pop_back();
+        return s;
+    };
+    // The base-directory convention ignores relative values; it is a POSIX
+    // convention, so absolute means a leading slash whatever the build.
+    if (xdgConfigHome && xdgConfigHome[0] == '/')
+        return fs::path(withoutTrailingSlashes(xdgConfigHome) + "/kelvara/settings");
+    if (home && home[0] != '\0')
+        return fs::path(withoutTrailingSlashes(home) + "/.config/kelvara/settings");
+    return {};
+}
+
+fs::path defaultSettingsFilePath() {
+    return settingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+} // namespace kelvara

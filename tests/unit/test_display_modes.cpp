@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "display/display_modes.h"
+
+using namespace kelvara;
+
+namespace {
+
+constexpr uint32_t kAllEnumerated = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
+
+DisplayMode mode(int32_t w, int32_t h, int32_t bpp, int32_t hz) {
+    DisplayMode m;
+    m.width = w;
+    m.height = h;
+    m.bitsPerPixel = bpp;
+    m.refreshHz = hz;
+    m.fields = kAllEnumerated;
+    return m;
+}
+
+// A display that offers a fixed list of modes, answers change requests by a
+// rule the test chooses (everything is taken unless told otherwise), follows
+// the requests it takes, and records every call.
+struct FakeDisplay : DisplayBackend {
+    enum class Kind { Enumerate, Current, Change, Reset, ShowError };
+    struct Call {
+        Kind kind;
+        int32_t index = 0;
+        DisplayMode mode;
+        uint32_t flags = 0;
+        std::string text;
+        std::string caption;
+    };
+
+    std::vector<DisplayMode> modes;
+    DisplayMode current = mode(1280, 1024, 32, 60);
+    DisplayMode stored = mode(1280, 1024, 32, 60);
+    bool currentReadable = true;
+    std::function<int32_t(const DisplayMode&, uint32_t)> answer = [](const DisplayMode&, uint32_t) {
+        return kDispChangeSuccessful;
+    };
+    std::vector<Call> calls;
+
+    bool enumerate(int32_t index, DisplayMode& m) override {
+        calls.push_back({Kind::Enumerate, index, {}, 0, {}, {}});
+        if (index < 0 || index >= static_cast<int32_t>(modes.size()))
+            return false;
+        m = modes[static_cast<std::size_t>(index)];
+        return true;
+    }
+    bool currentMode(DisplayMode& m) override {
+        calls.push_back({Kind::Current, 0, {}, 0, {}, {}});
+        if (currentReadable)
+            m = current;
+        return currentReadable;
+    }
+    int32_t change(const DisplayMode& m, uint32_t flags) override {
+        calls.push_back({Kind::Change, 0, m, flags, {}, {}});
+        const int32_t result = answer(m, flags);
+        if (result == kDispChangeSuccessful) {
+            if (m.fields & kDmPelsWidth)
+                current.width = m.width;
+            if (m.fields & kDmPelsHeight)
+                current.height = m.height;
+            if (m.fields & kDmBitsPerPel)
+                current.bitsPerPixel = m.bitsPerPixel;
+            if (m.fields & kDmDisplayFrequency)
+                current.refreshHz = m.refreshHz;
+        }
+        return result;
+    }
+    int32_t resetToRegistryMode() override {
+        calls.push_back({Kind::Reset, 0, {}, 0, {}, {}});
+        current = stored;
+        return kDispChangeSuccessful;
+    }
+    void showError(const std::string& text, const char* caption) override {
+        calls.push_back({Kind::ShowError, 0, {}, 0, text, caption});
+    }
+
+    std::vector<Call> callsOf(Kind kind) const {
+        std::vector<Call> out;
+        for (const Call& c : calls)
+            if (c.kind == kind)
+                out.push_back(c);
+        return out;
+    }
+    // The kinds of every call but enumeration, in order.
+    std::vector<Kind> sequence() const {
+        std::vector<Kind> out;
+        for (const Call& c : calls)
+            if (c.kind != Kind::Enumerate)
+                out.push_back(c.kind);
+        return out;
+    }
+};
+
+using Kind = FakeDisplay::Kind;
+
+// Refuses a request whose applied fields are exactly `fields`.
+std::function<int32_t(const DisplayMode&, uint32_t)> refuseFields(uint32_t fields, int32_t result) {
+    return
+        [=](const DisplayMode& m, uint32_t) { return m.fields == fields ? result : kDispChangeSuccessful; };
+}
+
+} // namespace
+
+TEST(DisplayModes, exactMatchesAreRequestedInEnumerationOrderAsListed) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 16, 60), mode(800, 600, 16, 60), mode(800, 600, 32, 60),
+                     mode(800, 600, 16, 75), mode(1024, 768, 16, 60)};
+    display.modes[1].fields |= 0x20000; // a field only the platform knows about travels with the record
+    display.answer = [](const DisplayMode& m, uint32_t) {
+        return m.refreshHz == 60 ? kDispChangeFailed : kDispChangeSuccessful;
+    };
+
+    EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
+
+    const auto changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].mode.refreshHz, 60);
+    EXPECT_EQ(changes[0].mode.fields, kAllEnumerated | 0x20000);
+    EXPECT_EQ(changes[1].mode.refreshHz, 75);
+    EXPECT_EQ(changes[1].mode.fields, kAllEnumerated);
+    for (const auto& c : changes) {
+        EXPECT_EQ(c.mode.width, 800);
+        EXPECT_EQ(c.mode.height, 600);
+        EXPECT_EQ(c.mode.bitsPerPixel, 16);
+        EXPECT_EQ(c.flags, kCdsFullscreen);
+    }
+    EXPECT_TRUE(display.callsOf(Kind::ShowError).empty());
+    EXPECT_EQ(display.current.refreshHz, 75);
+
+    // Taken at once: the later 75 Hz record is never asked for.
+    FakeDisplay first;
+    first.modes = display.modes;
+    EXPECT_TRUE(switchDisplayMode(first, 800, 600, 16));
+    ASSERT_EQ(first.callsOf(Kind::Change).size(), 1u);
+    EXPECT_EQ(first.callsOf(Kind::Change)[0].mode.refreshHz, 60);
+}
+
+TEST(DisplayModes, unlistedModeFallsBackFromModeZerosRecord) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 72), mode(800, 600, 16, 60)};
+    display.answer = refuseFields(kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight, kDispChangeBadMode);
+
+    EXPECT_TRUE(switchDisplayMode(display, 1152, 864, 32));
+
+    const auto changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].mode.fields, 0x1C0000u);
+    EXPECT_EQ(changes[1].mode.fields, 0x40000u);
+    EXPECT_EQ(changes[2].mode.fields, 0x180000u);
+    for (const auto& c : changes) {
+        EXPECT_EQ(c.mode.width, 1152);
+        EXPECT_EQ(c.mode.height, 864);
+        EXPECT_EQ(c.mode.bitsPerPixel, 32);
+        EXPECT_EQ(c.mode.refreshHz, 72) << "the rest of the record is mode 0's";
+        EXPECT_EQ(c.flags, kCdsFullscreen);
+    }
+    // The fallback record was filled again from mode 0 after the search.
+    const auto enums = display.callsOf(Kind::Enumerate);
+    ASSERT_EQ(enums.size(), 4u); // 0, 1, the end, then mode 0 again
+    EXPECT_EQ(enums.back().index, 0);
+    EXPECT_TRUE(display.callsOf(Kind::Reset).empty());
+    EXPECT_TRUE(display.callsOf(Kind::ShowError).empty());
+    EXPECT_EQ(display.current.width, 1152);
+    EXPECT_EQ(display.current.bitsPerPixel, 32);
+}
+
+TEST(DisplayModes, fallbackBaseIsTheFirstRefusedCandidateButModeZeroCountsAsNone) {
+    // Candidates at 1 and 3 refused: the base is 1 (85 Hz), not 3.
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 70), mode(800, 600, 16, 85), mode(640, 480, 16, 60),
+                     mode(800, 600, 16, 100)};
+    display.answer = [](const DisplayMode& m, uint32_t) {
+        return m.fields == kAllEnumerated ? kDispChangeFailed : kDispChangeSuccessful;
+    };
+    EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
+    auto changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[2].mode.fields, 0x1C0000u);
+    EXPECT_EQ(changes[2].mode.refreshHz, 85);
+
+    // Candidates at 0 and 2 refused: a refused mode 0 leaves the base open, so
+    // the base is 2 (100 Hz).
+    FakeDisplay zero;
+    zero.modes = {mode(800, 600, 16, 60), mode(640, 480, 8, 70), mode(800, 600, 16, 100)};
+    zero.answer = display.answer;
+    EXPECT_TRUE(switchDisplayMode(zero, 800, 600, 16));
+    changes = zero.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[2].mode.refreshHz, 100);
+
+    // Only mode 0 refused: the base is mode 0 after all.
+    FakeDisplay only;
+    only.modes = {mode(800, 600, 16, 60), mode(640, 480, 8, 70)};
+    only.answer = display.answer;
+    EXPECT_TRUE(switchDisplayMode(only, 800, 600, 16));
+    changes = only.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[1].mode.refreshHz, 60);
+}
+
+TEST(DisplayModes, displayWithoutModesStillTriesTheFallbacks) {
+    FakeDisplay display;
+    EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
+    const auto changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].mode.fields, 0x1C0000u);
+    EXPECT_EQ(changes[0].mode.width, 800);
+    EXPECT_EQ(changes[0].mode.refreshHz, 0);
+}
+
+TEST(DisplayModes, separateDepthSwitchFailingReportsAndStops) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 60), mode(1024, 768, 16, 60)};
+    display.answer = [](const DisplayMode& m, uint32_t) {
+        if (m.fields == (kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight))
+            return kDispChangeFailed;
+        if (m.fields == kDmBitsPerPel)
+            return kDispChangeBadMode;
+        return kDispChangeSuccessful;
+    };
+
+    EXPECT_FALSE(switchDisplayMode(display, 1024, 768, 32));
+
+    EXPECT_EQ(display.sequence(),
+              (std::vector<Kind>{Kind::Current, Kind::Change, Kind::Change, Kind::ShowError}));
+    const auto boxes = display.callsOf(Kind::ShowError);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The video mode 1024x768x32-bit color is not supported\n");
+    EXPECT_EQ(boxes[0].caption, "SS Error");
+    EXPECT_EQ(display.current.width, 1280) << "nothing was changed";
+}
+
+TEST(DisplayModes, separateSizeSwitchFailingResetsBeforeTheReport) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 60)};
+    display.answer = [](const DisplayMode& m, uint32_t) {
+        if (m.fields == (kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight))
+            return kDispChangeBadMode;
+        if (m.fields == (kDmPelsWidth | kDmPelsHeight))
+            return kDispChangeRestart;
+        return kDispChangeSuccessful;
+    };
+
+    EXPECT_FALSE(switchDisplayMode(display, 1024, 768, 32));
+
+    EXPECT_EQ(display.sequence(), (std::vector<Kind>{Kind::Current, Kind::Change, Kind::Change, Kind::Change,
+                                                     Kind::Reset, Kind::ShowError}));
+    EXPECT_EQ(display.callsOf(Kind::ShowError)[0].text,
+              "You must change your video mode to 1024x768x32-bit color and then restart\n");
+    EXPECT_EQ(display.current.bitsPerPixel, 32) << "the stored mode is back";
+    EXPECT_EQ(display.current.width, 1280);
+}
+
+TEST(DisplayModes, failureTextFollowsTheLastResult) {
+    EXPECT_EQ(displayFailureText(kDispChangeRestart, 800, 600, 16),
+              "You must change your video mode to 800x600x16-bit color and then restart\n");
+    EXPECT_EQ(displayFailureText(kDispChangeBadMode, 800, 600, 16),
+              "The video mode 800x600x16-bit color is not supported\n");
+    EXPECT_EQ(displayFailureText(kDispChangeFailed, 800, 600, 16),
+              "Hardware failed to change to 800x600x16-bit color\n");
+    for (int32_t other : {-3, -4, -5, 2, 12345})
+        EXPECT_EQ(displayFailureText(other, 800, 600, 16),
+                  "Failed to change to 800x600x16-bit color - unknown reason\n")
+            << other;
+
+    // Through the switch: an unusual code from the depth step, with the
+    // numbers as given, signs included.
+    FakeDisplay display;
+    display.answer = [](const DisplayMode& m, uint32_t) {
+        return m.fields == (kDmPelsWidth | kDmPelsHeight) ? kDispChangeSuccessful : -5;
+    };
+    EXPECT_FALSE(switchDisplayMode(display, -640, 480, 2147483647));
+    const auto boxes = display.callsOf(Kind::ShowError);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Failed to change to -640x480x2147483647-bit color - unknown reason\n");
+}
+
+TEST(DisplayModes, listShowsEveryModeDeeperThanFourBitsInEnumerationOrder) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 1, 60),  mode(640, 480, 4, 60),   mode(640, 480, 8, 60),
+                     mode(800, 600, 15, 60), mode(800, 600, 16, 60),  mode(800, 600, 16, 75),
+                     mode(640, 480, 2, 60),  mode(1024, 768, 24, 60), mode(640, 480, 32, 85)};
+    std::vector<std::string> entries = {"Current Resolution", "Custom (Enter below)"};
+
+    listDisplayModes(display, &entries);
+
+    EXPECT_EQ(entries, (std::vector<std::string>{"Current Resolution", "Custom (Enter below)", "640x480x8",
+                                                 "800x600x15", "800x600x16", "800x600x16", "1024x768x24",
+                                                 "640x480x32"}));
+    EXPECT_EQ(display.callsOf(Kind::Enumerate).size(), display.modes.size() + 1);
+    EXPECT_EQ(display.sequence(), std::vector<Kind>{}) << "listing changes nothing";
+}
+
+TEST(DisplayModes, listWithoutWindowOnlyEnumerates) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 60), mode(800, 600, 16, 60), mode(1024, 768, 32, 60)};
+    listDisplayModes(display, nullptr);
+    const auto enums = display.callsOf(Kind::Enumerate);
+    ASSERT_EQ(enums.size(), 4u);
+    for (std::size_t i = 0; i < enums.size(); ++i)
+        EXPECT_EQ(enums[i].index, static_cast<int32_t>(i));
+    EXPECT_EQ(display.calls.size(), enums.size());
+}
+
+TEST(DisplayModes, restorePutsBackTheModeFromBeforeTheFirstSwitch) {
+    FakeDisplay display;
+    display.modes = {mode(640, 480, 8, 60), mode(800, 600, 16, 60), mode(1024, 768, 16, 70)};
+    display.current = mode(1280, 1024, 32, 75);
+    display.stored = mode(1600, 1200, 32, 60); // differs, so a reset would show
+
+    // Nothing switched yet: nothing to do.
+    EXPECT_TRUE(restoreDisplayMode(display));
+    EXPECT_TRUE(display.calls.empty());
+
+    ASSERT_TRUE(switchDisplayMode(display, 800, 600, 16));
+    ASSERT_TRUE(switchDisplayMode(display, 1024, 768, 16));
+    EXPECT_EQ(display.current.width, 1024);
+    display.calls.clear();
+
+    EXPECT_TRUE(restoreDisplayMode(display));
+    ASSERT_EQ(display.calls.size(), 1u);
+    EXPECT_EQ(display.calls[0].kind, Kind::Change);
+    EXPECT_EQ(display.calls[0].flags, 0u) << "an ordinary change, not one for this run only";
+    EXPECT_EQ(display.current.width, 1280);
+    EXPECT_EQ(display.current.height, 1024);
+    EXPECT_EQ(display.current.bitsPerPixel, 32);
+    EXPECT_EQ(display.current.refreshHz, 75);
+
+    // Once restored, a second restore does nothing.
+    display.calls.clear();
+    EXPECT_TRUE(restoreDisplayMode(display));
+    EXPECT_TRUE(display.calls.empty());
+}
+
+TEST(DisplayModes, failedSwitchLeavesNothingToRestore) {
+    FakeDisplay display;
+    display.answer = [](const DisplayMode&, uint32_t) { return kDispChangeFailed; };
+    EXPECT_FALSE(switchDisplayMode(display, 800, 600, 16));
+    display.calls.clear();
+    EXPECT_TRUE(restoreDisplayMode(display));
+    EXPECT_TRUE(display.calls.empty());
+}
+
+TEST(DisplayModes, restoreFallsBackToTheStoredMode) {
+    // The earlier mode is refused when asked for again.
+    FakeDisplay refused;
+    refused.current = mode(1280, 1024, 32, 75);
+    refused.stored = mode(1600, 1200, 32, 60);
+    ASSERT_TRUE(switchDisplayMode(refused, 800, 600, 16));
+    refused.answer = [](const DisplayMode&, uint32_t) { return kDispChangeFailed; };
+    refused.calls.clear();
+    EXPECT_FALSE(restoreDisplayMode(refused));
+    EXPECT_EQ(refused.sequence(), (std::vector<Kind>{Kind::Change, Kind::Reset}));
+    EXPECT_EQ(refused.current.width, 1600);
+
+    // The earlier mode could not be read at the switch.
+    FakeDisplay unknown;
+    unknown.currentReadable = false;
+    ASSERT_TRUE(switchDisplayMode(unknown, 800, 600, 16));
+    unknown.calls.clear();
+    EXPECT_FALSE(restoreDisplayMode(unknown));
+    EXPECT_EQ(unknown.sequence(), std::vector<Kind>{Kind::Reset});
+    EXPECT_TRUE(unknown.callsOf(Kind::ShowError).empty());
+}
