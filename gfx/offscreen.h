@@ -48,10 +48,10 @@ struct OffscreenRun {
     int32_t width = 1024; // output picture, pixels
     int32_t height = 768;
     Settings settings;
-    uint32_t seed = 1;                  // for the scene's random generator
-    double intervalMs = 1000.0 / 60.0;  // the fake clock advances by this before every frame
-    int32_t frames = 1;                 // frames to render, counted from 1
-    std::vector<int32_t> captureAt;     // frames to read back; empty: only the last
+    uint32_t seed = 1;                 // for the scene's random generator
+    double intervalMs = 1000.0 / 60.0; // the fake clock advances by this before every frame
+    int32_t frames = 1;                // frames to render, counted from 1
+    std::vector<int32_t> captureAt;    // frames to read back; empty: only the last
 };
 
 // Receives each picture read back; returning false stops the run with `error`.
@@ -66,6 +66,7 @@ bool validateRun(const OffscreenRun& run, std::string& error);
 // screen texture from `desktop` scaled to the texture size) and renders the
 // frames, handing the ones asked for to `sink`. The clock reads
 // frame * intervalMs during frame `frame`, so every interval is exact.
-bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const FrameSink& sink, std::string& error);
+bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const FrameSink& sink,
+                     std::string& error);
 
 } // namespace kelvara

@@ -57,7 +57,8 @@ RgbImage OffscreenContext::read() const {
     image.height = height_;
     image.rgb.resize(bottomUp.size());
     for (int32_t y = 0; y < height_; ++y) {
-        const auto from = bottomUp.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(height_ - 1 - y));
+        const auto from = bottomUp.begin() +
+                          static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(height_ - 1 - y));
         std::copy(from, from + static_cast<std::ptrdiff_t>(stride),
                   image.rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y)));
     }

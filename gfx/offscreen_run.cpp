@@ -7,7 +7,9 @@ namespace kelvara {
 
 namespace {
 
-bool sideInRange(int32_t side) { return side >= 1 && side <= kMaxOffscreenSide; }
+bool sideInRange(int32_t side) {
+    return side >= 1 && side <= kMaxOffscreenSide;
+}
 
 } // namespace
 
@@ -34,7 +36,8 @@ bool validateRun(const OffscreenRun& run, std::string& error) {
     }
     for (int32_t frame : run.captureAt) {
         if (frame < 1 || frame > run.frames) {
-            error = "frame " + std::to_string(frame) + " is not among the frames 1 to " + std::to_string(run.frames);
+            error = "frame " + std::to_string(frame) + " is not among the frames 1 to " +
+                    std::to_string(run.frames);
             return false;
         }
     }

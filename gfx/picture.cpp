@@ -67,7 +67,8 @@ RgbImage scaleImage(const RgbImage& source, int32_t width, int32_t height) {
                     sum[2] += p[2];
                 }
             }
-            const uint64_t count = static_cast<uint64_t>(row.end - row.first) * static_cast<uint64_t>(col.end - col.first);
+            const uint64_t count =
+                static_cast<uint64_t>(row.end - row.first) * static_cast<uint64_t>(col.end - col.first);
             for (int c = 0; c < 3; ++c) {
                 *dst++ = static_cast<uint8_t>((sum[c] + count / 2) / count);
             }
@@ -112,9 +113,9 @@ bool inRect(double u, double v, double u0, double v0, double u1, double v1) {
 }
 
 bool inLetterF(double u, double v) {
-    return inRect(u, v, 0.06, 0.06, 0.10, 0.42)      // stem
-           || inRect(u, v, 0.06, 0.06, 0.30, 0.12)   // top bar
-           || inRect(u, v, 0.06, 0.21, 0.23, 0.27);  // middle bar
+    return inRect(u, v, 0.06, 0.06, 0.10, 0.42)     // stem
+           || inRect(u, v, 0.06, 0.06, 0.30, 0.12)  // top bar
+           || inRect(u, v, 0.06, 0.21, 0.23, 0.27); // middle bar
 }
 
 bool inArrow(double u, double v) {

@@ -105,7 +105,9 @@ bool parseFrameList(const std::string& text, std::vector<int32_t>& frames) {
     return !frames.empty();
 }
 
-std::string quoted(const char* text) { return std::string("'") + (text != nullptr ? text : "") + "'"; }
+std::string quoted(const char* text) {
+    return std::string("'") + (text != nullptr ? text : "") + "'";
+}
 
 } // namespace
 
@@ -243,7 +245,8 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         case kOptFrames: {
             long long frames = 0;
             if (!parseLong(arg, 1, kMaxFrames, frames)) {
-                error = "--frames wants a whole number from 1 to " + std::to_string(kMaxFrames) + ", not " + quoted(arg);
+                error = "--frames wants a whole number from 1 to " + std::to_string(kMaxFrames) + ", not " +
+                        quoted(arg);
                 return false;
             }
             result.run.frames = static_cast<int32_t>(frames);
@@ -265,11 +268,12 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             result.help = true;
             break;
         case ':':
-            error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " wants a value";
+            error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
+                    " wants a value";
             return false;
         default:
-            error = std::string("unknown option ") + quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
-                    " (try --help)";
+            error = std::string("unknown option ") +
+                    quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " (try --help)";
             return false;
         }
     }
@@ -316,36 +320,35 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
 }
 
 std::string renderHelpText() {
-    std::string text =
-        "Usage: kelvara-render [OPTION]... --out FILE.png\n"
-        "Renders the scene off-screen (no window, no display) with a fixed seed and\n"
-        "frame interval, and writes PNG pictures of chosen frames.\n"
-        "\n"
-        "  --size WxH          picture size in pixels (default 1024x768)\n"
-        "  --picture FILE.png  the picture shown as the desktop, any size\n"
-        "  --pattern           the built-in test pattern as the desktop (the default)\n"
-        "  --mode N            0 Explode, 1 Wave1, 2 Wave2, 3 Wave3, 4 the fourth wave\n"
-        "  --set NAME=VALUE    any setting by name (repeatable; see below)\n"
-        "  --seed S            seed of the scene's random generator (default 1)\n"
-        "  --interval-ms MS    time between frames in milliseconds (default 16.667)\n"
-        "  --frames N          frames to render; the last one is written (default 1)\n"
-        "  --at N,N,...        write these frames instead; --out then holds %d or %0Nd\n"
-        "                      for the frame number (frames defaults to the largest)\n"
-        "  --out FILE.png      the picture to write\n"
-        "  -h, --help          show this help and exit\n"
-        "\n"
-        "Frames count from 1. In Explode the first frame is empty and the second shows\n"
-        "the intact picture; in a wave mode the first frame is flat.\n"
-        "--mode is applied after every --set.\n"
-        "\n"
-        "Settings (name, default):\n";
-    const Settings defaults;
+    std::string text = "Usage: kelvara-render [OPTION]... --out FILE.png\n"
+                       "Renders the scene off-screen (no window, no display) with a fixed seed and\n"
+                       "frame interval, and writes PNG pictures of chosen frames.\n"
+                       "\n"
+                       "  --size WxH          picture size in pixels (default 1024x768)\n"
+                       "  --picture FILE.png  the picture shown as the desktop, any size\n"
+                       "  --pattern           the built-in test pattern as the desktop (the default)\n"
+                       "  --mode N            0 Explode, 1 Wave1, 2 Wave2, 3 Wave3, 4 the fourth wave\n"
+                       "  --set NAME=VALUE    any setting by name (repeatable; see below)\n"
+                       "  --seed S            seed of the scene's random generator (default 1)\n"
+                       "  --interval-ms MS    time between frames in milliseconds (default 16.667)\n"
+                       "  --frames N          frames to render; the last one is written (default 1)\n"
+                       "  --at N,N,...        write these frames instead; --out then holds %d or %0Nd\n"
+                       "                      for the frame number (frames defaults to the largest)\n"
+                       "  --out FILE.png      the picture to write\n"
+                       "  -h, --help          show this help and exit\n"
+                       "\n"
+                       "Frames count from 1. In Explode the first frame is empty and the second shows\n"
+                       "the intact picture; in a wave mode the first frame is flat.\n"
+                       "--mode is applied after every --set.\n"
+                       "\n"
+                       "Settings (name, type, default):\n";
     for (const SettingField& field : kSettingFields) {
-        text += "  ";
-        text += field.name;
-        text.append(field.name != nullptr && std::strlen(field.name) < 22 ? 22 - std::strlen(field.name) : 1, ' ');
-        text += std::to_string(field.defaultValue);
-        text += field.type == FieldType::Float ? " (number)\n" : "\n";
+        std::string line = "  ";
+        line += field.name;
+        line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
+        line += field.type == FieldType::Float ? "float  " : "int    ";
+        line += std::to_string(field.defaultValue);
+        text += line + "\n";
     }
     text += "\nExit status: 0 on success, 1 when rendering or a file fails, 2 for a bad command line.\n";
     return text;

@@ -6,7 +6,8 @@
 
 namespace kelvara::golden {
 
-PictureDifference comparePictures(const RgbImage& expected, const RgbImage& actual, const Tolerance& tolerance) {
+PictureDifference comparePictures(const RgbImage& expected, const RgbImage& actual,
+                                  const Tolerance& tolerance) {
     PictureDifference d;
     if (!holdsPicture(expected) || !holdsPicture(actual) || expected.width != actual.width ||
         expected.height != actual.height) {
@@ -43,7 +44,8 @@ std::string describe(const PictureDifference& d) {
         return "pictures differ in size (or one is missing)";
     }
     char text[160];
-    std::snprintf(text, sizeof text, "%.3f%% of pixels within tolerance, mean channel difference %.3f, largest %d",
+    std::snprintf(text, sizeof text,
+                  "%.3f%% of pixels within tolerance, mean channel difference %.3f, largest %d",
                   d.fractionWithin * 100.0, d.meanChannel, d.maxChannel);
     return text;
 }

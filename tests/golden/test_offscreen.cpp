@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx/offscreen.h"
+#include "gfx/scene_state.h"
 #include "gfx/screen_texture.h"
 #include "picture_compare.h"
 #include "scene/gl.h"
@@ -108,5 +109,29 @@ TEST(Offscreen, contextRefusesSizesOutOfRange) {
         OffscreenContext context;
         ASSERT_TRUE(context.create(8, 8, error)) << error;
         EXPECT_FALSE(context.create(8, 8, error)); // one context per object
+    }
+}
+
+TEST(Offscreen, sceneStateLeavesAWhiteMaterial) {
+    // The colour material must win over the blue diffuse set just before it,
+    // on a real GL: a driver that applies buffered material values late (Mesa
+    // 22 does) would otherwise tint the whole scene blue.
+    OffscreenContext context;
+    std::string error;
+    ASSERT_TRUE(context.create(16, 16, error)) << error;
+    for (int32_t mode : {kExplode, kWave1}) {
+        Settings settings;
+        settings.Mode = mode;
+        Scene scene([] { return 0.0; });
+        initSceneState(scene, settings);
+        for (GLenum face : {GL_FRONT, GL_BACK}) {
+            for (GLenum parameter : {GL_AMBIENT, GL_DIFFUSE}) {
+                GLfloat value[4] = {};
+                glGetMaterialfv(face, parameter, value);
+                EXPECT_EQ(value[0], 1.0f) << mode << " " << face << " " << parameter;
+                EXPECT_EQ(value[1], 1.0f) << mode << " " << face << " " << parameter;
+                EXPECT_EQ(value[2], 1.0f) << mode << " " << face << " " << parameter;
+            }
+        }
     }
 }

@@ -57,9 +57,9 @@ TEST(RenderOptions, defaultsNeedOnlyAnOutputFile) {
 }
 
 TEST(RenderOptions, everyOptionIsRead) {
-    const Parsed p = parse({"--size", "512x384", "--picture", "desk.png", "--mode", "3", "--seed", "4294967295",
-                            "--interval-ms", "40", "--frames", "200", "--at", "90,2,150", "--out", "shot-%03d.png",
-                            "--set", "useLinear=0", "--set=xyAmplitude=12.5"});
+    const Parsed p = parse({"--size", "512x384", "--picture", "desk.png", "--mode", "3", "--seed",
+                            "4294967295", "--interval-ms", "40", "--frames", "200", "--at", "90,2,150",
+                            "--out", "shot-%03d.png", "--set", "useLinear=0", "--set=xyAmplitude=12.5"});
     ASSERT_TRUE(p.ok) << p.error;
     const OffscreenRun& run = p.options.run;
     EXPECT_EQ(run.width, 512);
@@ -84,7 +84,8 @@ TEST(RenderOptions, setReachesEverySettingByName) {
         const Settings defaults;
         for (const SettingField& other : kSettingFields) {
             if (other.offset != f.offset) {
-                EXPECT_EQ(fieldValue(p.options.run.settings, other), fieldValue(defaults, other)) << other.name;
+                EXPECT_EQ(fieldValue(p.options.run.settings, other), fieldValue(defaults, other))
+                    << other.name;
             }
         }
     }
@@ -111,7 +112,7 @@ TEST(RenderOptions, framesDefaultToTheLargestCaptureFrame) {
 TEST(RenderOptions, badCommandLinesGiveAOneLineReason) {
     const std::vector<std::vector<std::string>> bad = {
         {"--bogus", "--out", "a.png"},
-        {"--out", "a.png", "--seed"},                       // value missing
+        {"--out", "a.png", "--seed"}, // value missing
         {"--out", "a.png", "stray"},
         {"--size", "100", "--out", "a.png"},
         {"--size", "0x10", "--out", "a.png"},
@@ -127,15 +128,15 @@ TEST(RenderOptions, badCommandLinesGiveAOneLineReason) {
         {"--at", "5", "--frames", "3", "--out", "f%d.png"},
         {"--at", "1,,2", "--out", "f%d.png"},
         {"--at", "0", "--out", "f%d.png"},
-        {"--at", "2,5", "--out", "same.png"},             // no place for the frame number
+        {"--at", "2,5", "--out", "same.png"}, // no place for the frame number
         {"--set", "nosuch=1", "--out", "a.png"},
-        {"--set", "Mode=1.5", "--out", "a.png"},          // an integer setting
+        {"--set", "Mode=1.5", "--out", "a.png"}, // an integer setting
         {"--set", "x_div=abc", "--out", "a.png"},
-        {"--set", "x_div=1e39", "--out", "a.png"},        // beyond a float
+        {"--set", "x_div=1e39", "--out", "a.png"}, // beyond a float
         {"--set", "x_div", "--out", "a.png"},
         {"--set", "screenTextureWidth=0", "--out", "a.png"},
         {"--picture", "a.png", "--pattern", "--out", "a.png"},
-        {},                                                // no output
+        {}, // no output
     };
     for (const auto& args : bad) {
         std::string line;
@@ -166,8 +167,8 @@ TEST(RenderOptions, helpNamesEveryOptionAndSetting) {
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.help);
     const std::string help = renderHelpText();
-    for (const char* option : {"--size", "--picture", "--pattern", "--mode", "--set", "--seed", "--interval-ms",
-                               "--frames", "--at", "--out", "--help"})
+    for (const char* option : {"--size", "--picture", "--pattern", "--mode", "--set", "--seed",
+                               "--interval-ms", "--frames", "--at", "--out", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     for (const SettingField& f : kSettingFields)
         EXPECT_NE(help.find(std::string("  ") + f.name + " "), std::string::npos) << f.name;

@@ -6,11 +6,14 @@ using namespace kelvara;
 
 namespace {
 
-RgbImage imageOf(int32_t w, int32_t h, std::vector<uint8_t> rgb) { return RgbImage{w, h, std::move(rgb)}; }
+RgbImage imageOf(int32_t w, int32_t h, std::vector<uint8_t> rgb) {
+    return RgbImage{w, h, std::move(rgb)};
+}
 
 // Red, green, blue of pixel (x, y), y counted from the top.
 std::array<int, 3> pixel(const RgbImage& im, int32_t x, int32_t y) {
-    const std::size_t k = (static_cast<std::size_t>(y) * static_cast<std::size_t>(im.width) + static_cast<std::size_t>(x)) * 3u;
+    const std::size_t k =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(im.width) + static_cast<std::size_t>(x)) * 3u;
     return {im.rgb[k], im.rgb[k + 1], im.rgb[k + 2]};
 }
 
@@ -18,8 +21,10 @@ RgbImage flippedVertically(const RgbImage& im) {
     RgbImage out = im;
     const std::size_t stride = static_cast<std::size_t>(im.width) * 3u;
     for (int32_t y = 0; y < im.height; ++y)
-        std::copy_n(im.rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y)), stride,
-                    out.rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(im.height - 1 - y)));
+        std::copy_n(im.rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y)),
+                    stride,
+                    out.rgb.begin() +
+                        static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(im.height - 1 - y)));
     return out;
 }
 
@@ -45,11 +50,11 @@ TEST(Picture, scaleToSameSizeKeepsEveryByte) {
 
 TEST(Picture, shrinkAveragesTheCoveredPixels) {
     // 4 x 2 to 2 x 1: each target pixel is the mean of a 2 x 2 block.
-    const RgbImage src = imageOf(4, 2, {0, 0, 0,     100, 10, 1,  200, 0, 0, 200, 0, 0,   //
-                                        100, 20, 3,  0, 30, 0,    0, 0, 0,   100, 255, 255});
+    const RgbImage src = imageOf(4, 2, {0,   0,  0, 100, 10, 1, 200, 0, 0, 200, 0,   0, //
+                                        100, 20, 3, 0,   30, 0, 0,   0, 0, 100, 255, 255});
     const RgbImage out = scaleImage(src, 2, 1);
     ASSERT_EQ(out.rgb.size(), 6u);
-    EXPECT_EQ(pixel(out, 0, 0), (std::array<int, 3>{50, 15, 1})); // (0+100+100+0)/4, (0+10+20+30)/4, 4/4
+    EXPECT_EQ(pixel(out, 0, 0), (std::array<int, 3>{50, 15, 1}));   // (0+100+100+0)/4, (0+10+20+30)/4, 4/4
     EXPECT_EQ(pixel(out, 1, 0), (std::array<int, 3>{125, 64, 64})); // 500/4, 255/4 = 63.75, rounded
 
     // 3 to 2 across: each target covers one and a half source pixels and takes
