@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/capture_buffer.h"
+#include "gfx/render_thread.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// A window of the platform's window system: an HWND on Windows, an X11 Window
+// id on X11.
+using NativeWindow = std::uintptr_t;
+
+// The running render thread; its contents are the platform's.
+class RenderThread;
+
+struct RenderThreadOptions {
+    bool waitForRetrace = true;  // present on the vertical retrace where the platform offers it
+    FrameObserver observer;       // called on the render thread after every frame
+};
+
+// Starts the thread that draws into `window`: it makes a double-buffered RGBA
+// context with depth (the best format by pixelFormatScore), seeds its random
+// source from the millisecond clock and runs runRenderLoop until renderRunning
+// is 0, then releases the context. `settings` and `capture` are handed over:
+// the caller must not write them while the thread runs. renderRunning must be
+// 1 already. `threadPriority` is a step of the Priority table's thread column.
+// Returns null when no thread could be started. Provided per platform:
+// gl_context_win32.cpp, gl_context_glx.cpp.
+RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
+                                const RenderThreadOptions& options = {});
+
+// Waits up to timeoutMs for the thread to leave its loop and release its
+// context (renderRunning must be 0 by then), and frees the handle. Returns
+// false when the thread was still running at the timeout; it is then left to
+// end with the process.
+bool joinRenderThread(RenderThread* thread, unsigned timeoutMs);
+
+} // namespace kelvara

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "gfx/capture_buffer.h"
+#include "scene/frame.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// Set to 1 by the window thread just before the render thread starts and to 0
+// when the saver ends; the render thread tests it before every frame. Two
+// threads touch it, so it is atomic.
+extern std::atomic<int> renderRunning;
+
+// What the render thread learns about one pixel format of the window's
+// surface. Flag bits are those of the Windows pixel-format descriptor; the GLX
+// host translates its visuals into the same terms.
+struct PixelFormatInfo {
+    uint32_t flags = 0;
+    int pixelType = 0; // 0: RGBA
+    int colorBits = 0;
+    int depthBits = 0;
+};
+
+inline constexpr uint32_t kPfdDoubleBuffer = 0x1;
+inline constexpr uint32_t kPfdDrawToWindow = 0x4;
+inline constexpr uint32_t kPfdSupportOpenGL = 0x20;
+inline constexpr uint32_t kPfdGenericFormat = 0x40;
+inline constexpr uint32_t kPfdGenericAccelerated = 0x1000;
+inline constexpr int kPfdTypeRgba = 0;
+
+// Score of a format the scene can use (RGBA, OpenGL, window, double-buffered):
+// colour bits + 2 x depth bits, less half of the colour bits above 16, plus
+// 2000 for a hardware format or 1000 for an accelerated generic one. A format
+// the scene cannot use scores 0, the score a kept format must beat.
+int pixelFormatScore(const PixelFormatInfo& format);
+
+// The 1-based index of the best format in `formats` (formats[0] is index 1),
+// the lowest index among equal scores; 0 when none qualifies.
+int bestPixelFormat(const std::vector<PixelFormatInfo>& formats);
+
+// The surface the scene draws on: its size in pixels and how to present.
+struct RenderSurface {
+    int width = 0;
+    int height = 0;
+    PresentFrame swap;
+};
+
+// Called after every frame with the frame's number (1-based); lets a host count
+// or time frames without the scene knowing.
+using FrameObserver = std::function<void(uint64_t frame)>;
+
+// The render thread's work once its GL context is current: centre the wave,
+// set the viewport, seed the random source (two draws thrown away), apply a
+// random preset when randPreset is set, prepare the scene state (the logo when
+// useOGL is set), bind the logo or build the screen texture from `capture`
+// (freeing it), then draw frames while `running` is non-zero. Releases the
+// textures it made before returning, while the context is still current.
+void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
+                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {});
+
+} // namespace kelvara

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "gfx/render_thread.h"
+#include "gfx/resource_texture.h"
+#include "recording_gl.h"
+
+using namespace kelvara;
+namespace glrec = kelvara::glrec;
+
+namespace {
+
+constexpr uint32_t kUsable = kPfdSupportOpenGL | kPfdDrawToWindow | kPfdDoubleBuffer;
+
+PixelFormatInfo format(uint32_t flags, int colour, int depth, int type = kPfdTypeRgba) {
+    return PixelFormatInfo{flags, type, colour, depth};
+}
+
+CaptureBuffer picture(int w, int h) {
+    CaptureBuffer b;
+    b.width = w;
+    b.height = h;
+    b.bgr.assign(static_cast<std::size_t>(w) * h * 3, 0x80);
+    return b;
+}
+
+// Runs the loop for `frames` frames with a fixed clock and returns the swaps seen.
+int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& scene) {
+    std::atomic<int> running{1};
+    int swaps = 0;
+    RenderSurface surface{640, 480, [&swaps] { ++swaps; }};
+    runRenderLoop(scene, settings, capture, surface, 1234u, running, [&](uint64_t n) {
+        if (n >= static_cast<uint64_t>(frames))
+            running = 0;
+    });
+    return swaps;
+}
+
+} // namespace
+
+TEST(PixelFormat, workedScores) {
+    EXPECT_EQ(pixelFormatScore(format(kUsable, 16, 16)), 2048);
+    EXPECT_EQ(pixelFormatScore(format(kUsable, 32, 24)), 2072);
+    EXPECT_EQ(pixelFormatScore(format(kUsable | kPfdGenericFormat, 24, 32)), 84);
+    EXPECT_EQ(pixelFormatScore(format(kUsable | kPfdGenericFormat | kPfdGenericAccelerated, 24, 24)), 1068);
+    // Odd colour depths above 16 lose half the excess, truncated towards zero.
+    EXPECT_EQ(pixelFormatScore(format(kUsable, 17, 0)), 2017);
+}
+
+TEST(PixelFormat, unusableFormatsNeverWin) {
+    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdDoubleBuffer, 32, 24)), 0);
+    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdDrawToWindow, 32, 24)), 0);
+    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdSupportOpenGL, 32, 24)), 0);
+    EXPECT_EQ(pixelFormatScore(format(kUsable, 32, 24, 1)), 0); // colour-index
+    EXPECT_EQ(bestPixelFormat({format(kUsable, 32, 24, 1), format(0, 32, 24)}), 0);
+    EXPECT_EQ(bestPixelFormat({}), 0);
+}
+
+TEST(PixelFormat, highestScoreWinsAndTiesGoToTheLowerIndex) {
+    const std::vector<PixelFormatInfo> formats = {
+        format(kUsable | kPfdGenericFormat, 24, 32), // 84
+        format(kUsable, 16, 16),                     // 2048
+        format(kUsable, 32, 24),                     // 2072
+        format(kUsable, 32, 24),                     // 2072, later
+        format(kUsable, 24, 16),                     // 2052
+    };
+    EXPECT_EQ(bestPixelFormat(formats), 3);
+}
+
+TEST(RenderLoop, screenTextureIsBuiltOnceBeforeTheFirstFrameAndFreed) {
+    Settings s;
+    CaptureBuffer capture = picture(512, 256);
+    Scene scene([] { return 0.0; });
+    glrec::reset();
+    EXPECT_EQ(runFrames(s, capture, 3, scene), 3);
+
+    EXPECT_EQ(capture.bgr.size(), 0u); // handed over and freed
+    const auto& calls = glrec::calls();
+    EXPECT_EQ(calls.front(), (glrec::Call{"glViewport", {0, 0, 640, 480}}));
+    EXPECT_EQ(glrec::callsNamed("gluBuild2DMipmaps").size(), 1u);
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 3u);
+    // The texture is made before the first frame clears the screen.
+    std::size_t build = 0, firstClear = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].name == "gluBuild2DMipmaps" && build == 0)
+            build = i;
+        if (calls[i].name == "glClear" && firstClear == 0)
+            firstClear = i;
+    }
+    EXPECT_LT(build, firstClear);
+    // ... and given back when the loop ends, while the context still exists.
+    ASSERT_FALSE(glrec::callsNamed("glDeleteTextures").empty());
+    EXPECT_EQ(calls.back().name, "glDeleteTextures");
+}
+
+TEST(RenderLoop, logoReplacesTheDesktopWhenAsked) {
+    Settings s;
+    s.useOGL = 1;
+    CaptureBuffer none;
+    Scene scene([] { return 0.0; });
+    glrec::reset();
+    runFrames(s, none, 1, scene);
+    // The logo is built from the program's own bitmap and bound for the run.
+    const auto builds = glrec::callsNamed("gluBuild2DMipmaps");
+    ASSERT_EQ(builds.size(), 1u);
+    EXPECT_EQ(builds[0].args[2], 128);
+    EXPECT_EQ(builds[0].args[3], 128);
+    EXPECT_EQ(LogoTexture.textureName, 0u) << "released when the loop ended";
+}
+
+TEST(RenderLoop, randomPresetComesBeforeTheSceneIsBuilt) {
+    Settings s;
+    s.randPreset = 1;
+    s.x_div = 3; // every preset sets its own grid
+    s.y_div = 3;
+    CaptureBuffer capture = picture(512, 256);
+    Scene scene([] { return 0.0; });
+    glrec::reset();
+    runFrames(s, capture, 2, scene);
+    EXPECT_NE(s.x_div, 3.0f);
+    // The scene was built from the preset's grid: a wave mode rebuilt the grid
+    // at the preset's size, Explode cut the preset's size on the first frame.
+    const int expected = static_cast<int>(s.x_div) * static_cast<int>(s.y_div);
+    if (s.Mode == kExplode)
+        EXPECT_EQ(static_cast<int>(scene.shards.size()), expected);
+    else
+        EXPECT_EQ(static_cast<int>(scene.grid.positions.size()), expected);
+}
+
+TEST(RenderLoop, stoppedBeforeTheFirstFrameDrawsNothing) {
+    Settings s;
+    CaptureBuffer capture = picture(128, 64);
+    Scene scene([] { return 0.0; });
+    std::atomic<int> running{0};
+    int swaps = 0;
+    glrec::reset();
+    runRenderLoop(scene, s, capture, RenderSurface{128, 64, [&swaps] { ++swaps; }}, 1u, running);
+    EXPECT_EQ(swaps, 0);
+    EXPECT_TRUE(glrec::callsNamed("glClear").empty());
+}
