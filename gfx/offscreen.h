@@ -62,10 +62,12 @@ using FrameSink = std::function<bool(int32_t frame, const RgbImage& picture, std
 // and every capture frame within 1..frames. False with a reason otherwise.
 bool validateRun(const OffscreenRun& run, std::string& error);
 
-// Sets the scene up the way the render thread does (viewport, scene state,
-// screen texture from `desktop` scaled to the texture size) and renders the
-// frames, handing the ones asked for to `sink`. The clock reads
-// frame * intervalMs during frame `frame`, so every interval is exact.
+// Runs the render thread's own loop (runRenderLoop: viewport, seed, random
+// preset, scene state, logo or screen texture from `desktop` scaled to the
+// texture size, frames) in an off-screen context, handing the frames asked for
+// to `sink` and stopping after the last. The clock reads frame * intervalMs
+// during frame `frame`, so every interval is exact. False with a reason when
+// the run is invalid, no context can be made or `sink` fails.
 bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const FrameSink& sink,
                      std::string& error);
 

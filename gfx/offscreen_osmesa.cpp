@@ -1,15 +1,12 @@
-// The scene rendered off-screen, set up exactly as the render thread sets it
-// up, with a clock that advances by a fixed interval per frame: the same seed,
-// settings and interval give the same pictures on every run.
+// The scene rendered off-screen by the render thread's own loop, with a clock
+// that advances by a fixed interval per frame: the same seed, settings and
+// interval give the same pictures on every run.
 #include <algorithm>
+#include <atomic>
 
 #include "gfx/offscreen.h"
-#include "gfx/resource_texture.h"
-#include "gfx/scene_state.h"
-#include "gfx/screen_texture.h"
-#include "scene/frame.h"
+#include "gfx/render_thread.h"
 #include "scene/gl.h"
-#include "settings/presets.h"
 
 namespace kelvara {
 
@@ -27,28 +24,6 @@ bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const Fra
         return false;
     }
 
-    // Destroyed before the context, while its texture can still be deleted.
-    ResourceTexture logo;
-
-    // The scene's clock reads nowMs; it is 0 when the scene is made and
-    // frame * intervalMs during each frame, so every frame interval is exact.
-    double nowMs = 0.0;
-    Scene scene([&nowMs] { return nowMs; });
-    Settings settings = run.settings;
-
-    // The render thread's start-up, in its order.
-    glViewport(0, 0, run.width, run.height);
-    seedRenderRandom(scene.rng, run.seed);
-    if (settings.randPreset != 0) {
-        pickRandomPreset(settings, scene.rng);
-    }
-    initSceneState(scene, settings, [&logo, &settings] { setupLogoTexture(logo, settings); });
-    if (settings.useOGL == 0) {
-        CaptureBuffer buffer =
-            captureFromImage(desktop, settings.screenTextureWidth, settings.screenTextureHeight);
-        createScreenTexture(buffer, settings);
-    }
-
     std::vector<int32_t> wanted = run.captureAt;
     if (wanted.empty()) {
         wanted.push_back(run.frames);
@@ -56,21 +31,42 @@ bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const Fra
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
-    // Off-screen there is one buffer and nothing to present.
-    const PresentFrame present = [] {};
+    // The scene's clock reads nowMs: 0 when the scene is made, frame *
+    // intervalMs during frame `frame`, so every frame interval is exact. The
+    // loop draws a frame and then calls the observer, which reads the picture
+    // back and sets the clock for the next frame.
+    double nowMs = 0.0;
+    Scene scene([&nowMs] { return nowMs; });
+    Settings settings = run.settings;
+    CaptureBuffer capture;
+    if (settings.useOGL == 0) {
+        capture = captureFromImage(desktop, settings.screenTextureWidth, settings.screenTextureHeight);
+    }
+
+    std::atomic<int> running{1};
+    bool sinkFailed = false;
     auto next = wanted.begin();
-    for (int32_t frame = 1; frame <= run.frames && next != wanted.end(); ++frame) {
-        nowMs = frame * run.intervalMs;
-        renderFrame(scene, settings, present);
-        if (frame == *next) {
+    const FrameObserver observer = [&](uint64_t frame) {
+        if (static_cast<int64_t>(frame) == *next) {
             glFinish();
-            if (!sink(frame, context.read(), error)) {
-                return false;
+            if (!sink(*next, context.read(), error)) {
+                sinkFailed = true;
+                running = 0;
+                return;
             }
             ++next;
         }
-    }
-    return true;
+        nowMs = static_cast<double>(frame + 1) * run.intervalMs;
+        if (next == wanted.end()) {
+            running = 0;
+        }
+    };
+    // Off-screen there is one buffer and nothing to present.
+    const RenderSurface surface{run.width, run.height, [] {}};
+
+    nowMs = run.intervalMs;
+    runRenderLoop(scene, settings, capture, surface, run.seed, running, observer);
+    return !sinkFailed;
 }
 
 } // namespace kelvara
