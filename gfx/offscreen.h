@@ -40,7 +40,7 @@ class OffscreenContext {
     int32_t height_ = 0;
 };
 
-// The largest picture side the off-screen renderer and the texture size accept.
+// The largest picture side the off-screen renderer draws.
 inline constexpr int32_t kMaxOffscreenSide = 8192;
 
 // One deterministic run of the scene.
@@ -57,14 +57,15 @@ struct OffscreenRun {
 // Receives each picture read back; returning false stops the run with `error`.
 using FrameSink = std::function<bool(int32_t frame, const RgbImage& picture, std::string& error)>;
 
-// Checks a run's numbers: sizes within 1..kMaxOffscreenSide (texture size too,
-// unless useOGL replaces the desktop), a positive finite interval, frames >= 1
-// and every capture frame within 1..frames. False with a reason otherwise.
+// Checks a run's numbers: picture sides within 1..kMaxOffscreenSide, a positive
+// finite interval, frames >= 1 and every capture frame within 1..frames. False
+// with a reason otherwise. The texture size settings are not checked: they are
+// bounded the way the saver bounds them (captureSize).
 bool validateRun(const OffscreenRun& run, std::string& error);
 
 // Runs the render thread's own loop (runRenderLoop: viewport, seed, random
 // preset, scene state, logo or screen texture from `desktop` scaled to the
-// texture size, frames) in an off-screen context, handing the frames asked for
+// capture size, frames) in an off-screen context, handing the frames asked for
 // to `sink` and stopping after the last. The clock reads frame * intervalMs
 // during frame `frame`, so every interval is exact. False with a reason when
 // the run is invalid, no context can be made or `sink` fails.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "gfx/capture.h"
 #include "gfx/offscreen.h"
 #include "gfx/render_thread.h"
 #include "scene/gl.h"
@@ -40,7 +41,9 @@ bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const Fra
     Settings settings = run.settings;
     CaptureBuffer capture;
     if (settings.useOGL == 0) {
-        capture = captureFromImage(desktop, settings.screenTextureWidth, settings.screenTextureHeight);
+        // The size a capture of the desktop would have, bounded like the saver's.
+        const CaptureSize size = captureSize(settings, false);
+        capture = captureFromImage(desktop, size.width, size.height);
     }
 
     std::atomic<int> running{1};

@@ -19,13 +19,6 @@ bool validateRun(const OffscreenRun& run, std::string& error) {
                 " out of range (1 to " + std::to_string(kMaxOffscreenSide) + ")";
         return false;
     }
-    if (run.settings.useOGL == 0 &&
-        (!sideInRange(run.settings.screenTextureWidth) || !sideInRange(run.settings.screenTextureHeight))) {
-        error = "texture size " + std::to_string(run.settings.screenTextureWidth) + "x" +
-                std::to_string(run.settings.screenTextureHeight) + " out of range (1 to " +
-                std::to_string(kMaxOffscreenSide) + ")";
-        return false;
-    }
     if (!std::isfinite(run.intervalMs) || run.intervalMs <= 0.0) {
         error = "frame interval must be a positive number of milliseconds";
         return false;

@@ -245,3 +245,24 @@ TEST(Golden, toolDrawsTheSamePictures) {
     const PictureDifference d = comparePictures(loadRef("wave3"), picture, tolerance);
     EXPECT_TRUE(matches(d, tolerance)) << describe(d);
 }
+
+TEST(Golden, anyTextureSizeSettingStillDraws) {
+    // Stored settings can hold anything; the capture size is bounded like the
+    // saver's and the picture still shows (100 is not a power of two: GLU
+    // rescales it; 100000 is bounded to 4096).
+    const RgbImage reference = renderLast(goldenRun("explode_intact"));
+    for (int32_t side : {100, 100000}) {
+        OffscreenRun run = goldenRun("explode_intact");
+        run.settings.screenTextureWidth = side;
+        const RgbImage picture = renderLast(run);
+        ASSERT_FALSE(picture.empty()) << side;
+        // Same scene, another texture resolution: close in the mean, not equal.
+        const Tolerance loose{48, 0.80, 8.0};
+        const PictureDifference d = comparePictures(reference, picture, loose);
+        EXPECT_TRUE(matches(d, loose)) << side << ": " << describe(d);
+    }
+    // A width of 0 becomes one texel across: one colour per row, still drawn.
+    OffscreenRun thin = goldenRun("explode_intact");
+    thin.settings.screenTextureWidth = 0;
+    EXPECT_FALSE(renderLast(thin).empty());
+}

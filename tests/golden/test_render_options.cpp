@@ -134,7 +134,6 @@ TEST(RenderOptions, badCommandLinesGiveAOneLineReason) {
         {"--set", "x_div=abc", "--out", "a.png"},
         {"--set", "x_div=1e39", "--out", "a.png"}, // beyond a float
         {"--set", "x_div", "--out", "a.png"},
-        {"--set", "screenTextureWidth=0", "--out", "a.png"},
         {"--picture", "a.png", "--pattern", "--out", "a.png"},
         {}, // no output
     };

@@ -22,8 +22,6 @@ TEST(OffscreenRun, refusesNumbersItCannotRender) {
     };
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.width = 0; }));
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.height = kMaxOffscreenSide + 1; }));
-    EXPECT_TRUE(refused([](OffscreenRun& r) { r.settings.screenTextureWidth = 0; }));
-    EXPECT_TRUE(refused([](OffscreenRun& r) { r.settings.screenTextureHeight = -256; }));
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.intervalMs = 0.0; }));
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.intervalMs = -1.0; }));
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.intervalMs = std::numeric_limits<double>::infinity(); }));
@@ -33,14 +31,19 @@ TEST(OffscreenRun, refusesNumbersItCannotRender) {
     EXPECT_TRUE(refused([](OffscreenRun& r) { r.frames = 10, r.captureAt = {0}; }));
 }
 
-TEST(OffscreenRun, logoRunsIgnoreTheTextureSize) {
-    // With the logo in place of the desktop the size settings build nothing.
+TEST(OffscreenRun, textureSizesAreLeftToTheSaversBounds) {
+    // Whatever a stored setting holds, the saver captures at a bounded size;
+    // the off-screen run does the same rather than refusing it.
+    for (int32_t side : {0, -256, 3, 100000}) {
+        OffscreenRun run;
+        run.settings.screenTextureWidth = side;
+        run.settings.screenTextureHeight = side;
+        std::string error;
+        EXPECT_TRUE(validateRun(run, error)) << side << ": " << error;
+    }
     OffscreenRun run;
-    run.settings.useOGL = 1;
-    run.settings.screenTextureWidth = 0;
-    std::string error;
-    EXPECT_TRUE(validateRun(run, error)) << error;
     run.frames = 5;
     run.captureAt = {5, 1, 3};
+    std::string error;
     EXPECT_TRUE(validateRun(run, error)) << error;
 }
