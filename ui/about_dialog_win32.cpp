@@ -33,16 +33,17 @@ void centreOnDesktop(HWND dialog) {
     RECT box;
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog, &box);
-    const ScreenPoint origin = centredOrigin(desktop.left, desktop.top, desktop.right - desktop.left,
-                                             desktop.bottom - desktop.top, box.right - box.left,
-                                             box.bottom - box.top);
+    const ScreenPoint origin =
+        centredOrigin(desktop.left, desktop.top, desktop.right - desktop.left, desktop.bottom - desktop.top,
+                      box.right - box.left, box.bottom - box.top);
     SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void underlineLinks(HWND dialog) {
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
     LOGFONTA description;
-    if (dialogFont == nullptr || GetObjectA(dialogFont, sizeof description, &description) != sizeof description)
+    if (dialogFont == nullptr ||
+        GetObjectA(dialogFont, sizeof description, &description) != sizeof description)
         return;
     description.lfUnderline = TRUE;
     const HFONT linkFont = CreateFontIndirectA(&description);

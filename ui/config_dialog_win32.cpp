@@ -23,7 +23,9 @@ namespace kelvara {
 
 namespace {
 
-void checkButton(HWND dialog, int id, bool on) { CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
+void checkButton(HWND dialog, int id, bool on) {
+    CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED);
+}
 
 // Checks the button that stands for `value` and clears the rest; a value no
 // button stands for clears them all or leaves them, as the group says.
@@ -36,7 +38,9 @@ void showRadioGroup(HWND dialog, const RadioGroup& group) {
         checkButton(dialog, choice.id, checked == choice.id);
 }
 
-void showPriorityLabel(HWND dialog, int32_t step) { SetDlgItemTextA(dialog, IDC_PRIORITY_LABEL, priorityLabel(step)); }
+void showPriorityLabel(HWND dialog, int32_t step) {
+    SetDlgItemTextA(dialog, IDC_PRIORITY_LABEL, priorityLabel(step));
+}
 
 int trackbarPosition(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageA(dialog, IDC_PRIORITY, TBM_GETPOS, 0, 0));
@@ -117,7 +121,9 @@ void onCommand(HWND dialog, DialogEnv& env, int id, int code) {
 
 } // namespace
 
-DialogEnv* dialogEnv(HWND dialog) { return reinterpret_cast<DialogEnv*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+DialogEnv* dialogEnv(HWND dialog) {
+    return reinterpret_cast<DialogEnv*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 void endDialogWith(HWND dialog, int code) {
     if (DialogEnv* env = dialogEnv(dialog))

@@ -10,7 +10,9 @@ namespace kelvara {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 template <typename T, std::size_t N> const T* findById(const std::array<T, N>& table, int id) {
     for (const T& entry : table) {
@@ -20,8 +22,10 @@ template <typename T, std::size_t N> const T* findById(const std::array<T, N>& t
     return nullptr;
 }
 
-constexpr RadioChoice kViewModeChoices[] = {
-    {IDC_MODE_EXPLODE, kExplode}, {IDC_MODE_WAVE1, kWave1}, {IDC_MODE_WAVE2, kWave2}, {IDC_MODE_WAVE3, kWave3}};
+constexpr RadioChoice kViewModeChoices[] = {{IDC_MODE_EXPLODE, kExplode},
+                                            {IDC_MODE_WAVE1, kWave1},
+                                            {IDC_MODE_WAVE2, kWave2},
+                                            {IDC_MODE_WAVE3, kWave3}};
 constexpr RadioChoice kWidthChoices[] = {{IDC_WIDTH_128, 128},
                                          {IDC_WIDTH_256, 256},
                                          {IDC_WIDTH_512, 512},
@@ -48,7 +52,9 @@ int32_t parseNumberBox(std::string_view text) {
     return value;
 }
 
-std::string numberBoxText(int32_t value) { return std::to_string(value); }
+std::string numberBoxText(int32_t value) {
+    return std::to_string(value);
+}
 
 std::string numberBoxText(float value) {
     if (std::isnan(value))
@@ -82,7 +88,9 @@ const std::array<NumberBox, 14> kNumberBoxes = {{
     {IDC_ZOOM_TIME, &Settings::zoom1, nullptr},
 }};
 
-const NumberBox* findNumberBox(int id) { return findById(kNumberBoxes, id); }
+const NumberBox* findNumberBox(int id) {
+    return findById(kNumberBoxes, id);
+}
 
 bool applyNumberBox(Settings& s, int id, std::string_view text) {
     const NumberBox* box = findNumberBox(id);
@@ -106,7 +114,9 @@ const std::array<CheckBox, 5> kCheckBoxes = {{
     {IDC_RANDOM_PRESET, &Settings::randPreset},
 }};
 
-const CheckBox* findCheckBox(int id) { return findById(kCheckBoxes, id); }
+const CheckBox* findCheckBox(int id) {
+    return findById(kCheckBoxes, id);
+}
 
 const CheckBox* toggleCheckBox(Settings& s, int id) {
     const CheckBox* box = findCheckBox(id);

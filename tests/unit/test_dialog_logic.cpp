@@ -209,11 +209,29 @@ TEST(DialogLogic, controlIdsBelongToOneKindOfControlOnly) {
         for (const RadioChoice& choice : group->choices)
             add(choice.id);
     }
-    for (int id : {IDC_PRESET_EXPLODE1, IDC_PRESET_EXPLODE2, IDC_PRESET_EXPLODE3, IDC_PRESET_EXPLODE4,
-                   IDC_PRESET_WAVE1, IDC_PRESET_WAVE2, IDC_PRESET_WAVE3, IDC_PRESET_WAVE4, IDC_SAVE_BANK_A,
-                   IDC_SAVE_BANK_B, IDC_SAVE_BANK_C, IDC_SAVE_BANK_D, IDC_RECALL_BANK_A, IDC_RECALL_BANK_B,
-                   IDC_RECALL_BANK_C, IDC_RECALL_BANK_D, IDC_CHANGE_RESOLUTION, IDC_PRIORITY, IDC_PRIORITY_LABEL,
-                   IDC_DEFAULTS, IDC_ABOUT, 1, 2})
+    for (int id : {IDC_PRESET_EXPLODE1,
+                   IDC_PRESET_EXPLODE2,
+                   IDC_PRESET_EXPLODE3,
+                   IDC_PRESET_EXPLODE4,
+                   IDC_PRESET_WAVE1,
+                   IDC_PRESET_WAVE2,
+                   IDC_PRESET_WAVE3,
+                   IDC_PRESET_WAVE4,
+                   IDC_SAVE_BANK_A,
+                   IDC_SAVE_BANK_B,
+                   IDC_SAVE_BANK_C,
+                   IDC_SAVE_BANK_D,
+                   IDC_RECALL_BANK_A,
+                   IDC_RECALL_BANK_B,
+                   IDC_RECALL_BANK_C,
+                   IDC_RECALL_BANK_D,
+                   IDC_CHANGE_RESOLUTION,
+                   IDC_PRIORITY,
+                   IDC_PRIORITY_LABEL,
+                   IDC_DEFAULTS,
+                   IDC_ABOUT,
+                   1,
+                   2})
         add(id);
 }
 
@@ -250,8 +268,12 @@ TEST(DialogLogic, resolutionBoxReadsASignedNumber) {
 }
 
 TEST(DialogLogic, resolutionListSelectsTheLastEqualModeOrCustomOrCurrent) {
-    const std::vector<std::string> entries = {kCurrentResolutionEntry, kCustomResolutionEntry, "640x480x16",
-                                              "800x600x16",            "800x600x32",           "800x600x16",
+    const std::vector<std::string> entries = {kCurrentResolutionEntry,
+                                              kCustomResolutionEntry,
+                                              "640x480x16",
+                                              "800x600x16",
+                                              "800x600x32",
+                                              "800x600x16",
                                               "800x600x160"};
     Settings s;
     s.resW = s.resH = s.resC = 0;

@@ -21,7 +21,9 @@ using namespace kelvara;
 namespace {
 
 void ignoreLink(HWND, const char*) {}
-INT_PTR refuseNested(HWND, int, DLGPROC, DialogEnv*) { return -1; }
+INT_PTR refuseNested(HWND, int, DLGPROC, DialogEnv*) {
+    return -1;
+}
 
 } // namespace
 
@@ -72,7 +74,8 @@ int main(int argc, char** argv) {
 
     RECT frame;
     GetWindowRect(dialog, &frame);
-    std::printf("%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+    std::printf("%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left,
+                frame.bottom - frame.top);
     std::fflush(stdout);
 
     SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, nullptr);

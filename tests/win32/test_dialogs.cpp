@@ -28,7 +28,9 @@ using namespace kelvara;
 
 namespace {
 
-HINSTANCE self() { return GetModuleHandleA(nullptr); }
+HINSTANCE self() {
+    return GetModuleHandleA(nullptr);
+}
 
 // ---- Stand-ins the dialogs are handed -----------------------------------------
 
@@ -57,7 +59,9 @@ struct ListedDisplay : DisplayBackend {
         return kDispChangeBadMode;
     }
     int32_t resetToRegistryMode() override { return kDispChangeSuccessful; }
-    void showError(const std::string& text, const char*) override { ADD_FAILURE() << "message box: " << text; }
+    void showError(const std::string& text, const char*) override {
+        ADD_FAILURE() << "message box: " << text;
+    }
 };
 
 // What the configuration dialog's nested dialogs and the About box's links do,
@@ -73,7 +77,9 @@ INT_PTR runNested(HWND owner, int templateId, DLGPROC proc, DialogEnv* env) {
     return nestedDialog(owner, templateId, proc, env);
 }
 
-void noteLink(HWND, const char* target) { openedLinks.emplace_back(target); }
+void noteLink(HWND, const char* target) {
+    openedLinks.emplace_back(target);
+}
 
 // ---- Driving a dialog ------------------------------------------------------------
 
@@ -382,8 +388,13 @@ struct Child {
 std::vector<Child> childrenOf(HWND dialog) {
     std::vector<Child> out;
     for (HWND w = GetWindow(dialog, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-        Child c{w, static_cast<int>(static_cast<short>(GetDlgCtrlID(w))), className(w), windowText(w), {},
-                static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)), 0};
+        Child c{w,
+                static_cast<int>(static_cast<short>(GetDlgCtrlID(w))),
+                className(w),
+                windowText(w),
+                {},
+                static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)),
+                0};
         GetWindowRect(w, &c.rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&c.rect), 2);
         if (c.cls == "ComboBox") {
@@ -401,7 +412,9 @@ std::vector<Child> childrenOf(HWND dialog) {
     return out;
 }
 
-INT_PTR CALLBACK bareProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK bareProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 
 // Creates the template with a procedure that does nothing, so every control
 // shows the template's own text, and matches each expected control to exactly
@@ -442,17 +455,20 @@ void expectLayout(int templateId, const char* caption, int width, int height, co
         MapDialogRect(dialog, &want);
         want.right += want.left;
         want.bottom += want.top;
-        const std::string what = std::string(e.cls) + " " + std::to_string(e.id) + " \"" + (e.text ? e.text : "") +
-                                 "\" at " + std::to_string(e.x) + ", " + std::to_string(e.y);
+        const std::string what = std::string(e.cls) + " " + std::to_string(e.id) + " \"" +
+                                 (e.text ? e.text : "") + "\" at " + std::to_string(e.x) + ", " +
+                                 std::to_string(e.y);
         std::optional<std::size_t> sameKind; // same id, class and text, placed elsewhere
         std::optional<std::size_t> found;
         for (std::size_t i = 0; i < children.size(); ++i) {
             const Child& c = children[i];
-            if (used[i] || c.id != e.id || _stricmp(c.cls.c_str(), e.cls) != 0 || (e.text && c.text != e.text))
+            if (used[i] || c.id != e.id || _stricmp(c.cls.c_str(), e.cls) != 0 ||
+                (e.text && c.text != e.text))
                 continue;
             sameKind = i;
             RECT placed = c.rect;
-            if (c.lineHeight > 0 && placed.bottom <= want.bottom && placed.bottom > want.bottom - 2 * c.lineHeight)
+            if (c.lineHeight > 0 && placed.bottom <= want.bottom &&
+                placed.bottom > want.bottom - 2 * c.lineHeight)
                 placed.bottom = want.bottom;
             if (EqualRect(&placed, &want)) {
                 found = i;
@@ -481,13 +497,15 @@ TEST(DialogLayout, resolutionDialogAsTheTableGivesIt) {
     expectLayout(IDD_RESOLUTION, "Change Resolution", 162, 117, kResolutionLayout);
 }
 
-TEST(DialogLayout, aboutBoxAsTheTableGivesIt) { expectLayout(IDD_ABOUT, "About", 211, 76, kAboutLayout); }
+TEST(DialogLayout, aboutBoxAsTheTableGivesIt) {
+    expectLayout(IDD_ABOUT, "About", 211, 76, kAboutLayout);
+}
 
 // The configuration and resolution dialogs open at the owner's corner, not
 // centred.
 TEST(DialogLayout, dialogsOpenAtTheirOwnersCorner) {
-    HWND owner = CreateWindowExA(0, "Static", "owner", WS_POPUP, 120, 80, 400, 300, nullptr, nullptr,
-                                 self(), nullptr);
+    HWND owner =
+        CreateWindowExA(0, "Static", "owner", WS_POPUP, 120, 80, 400, 300, nullptr, nullptr, self(), nullptr);
     ASSERT_NE(owner, nullptr);
     POINT corner = {0, 0};
     ClientToScreen(owner, &corner);
@@ -706,7 +724,8 @@ TEST_F(ConfigDialog, closingFromTheSystemMenuIsCancel) {
 
 // Bank C reaches the registry at once and stays there after "Cancel".
 TEST_F(ConfigDialog, savedBankSurvivesCancel) {
-    const std::string subkey = "Software\\Quorvant\\ss\\kv\\kelvara-dialog-test-" + std::to_string(GetCurrentProcessId());
+    const std::string subkey =
+        "Software\\Quorvant\\ss\\kv\\kelvara-dialog-test-" + std::to_string(GetCurrentProcessId());
     RegDeleteTreeA(HKEY_CURRENT_USER, subkey.c_str());
     RegistryStore registry(subkey);
     env.store = &registry;
@@ -807,9 +826,9 @@ TEST(ShowConfigDialog, runsModallyUntilCancel) {
 TEST_F(ResolutionDialog, opensWithNoSwitchOnCurrentResolution) {
     settings.resW = settings.resH = settings.resC = 0;
     openResolution();
-    EXPECT_EQ(d.entries(IDC_RES_MODE), (std::vector<std::string>{"Current Resolution", "Custom (Enter below)",
-                                                                 "640x480x16", "800x600x16", "800x600x16",
-                                                                 "1024x768x32"}));
+    EXPECT_EQ(d.entries(IDC_RES_MODE),
+              (std::vector<std::string>{"Current Resolution", "Custom (Enter below)", "640x480x16",
+                                        "800x600x16", "800x600x16", "1024x768x32"}));
     EXPECT_EQ(d.selected(IDC_RES_MODE), 0);
     EXPECT_EQ(d.text(IDC_RES_WIDTH), "0");
     EXPECT_EQ(d.text(IDC_RES_HEIGHT), "0");
@@ -947,8 +966,8 @@ TEST_F(AboutBox, showsTheBannerAndDrawsTheLinksInBlue) {
     HDC dc = CreateCompatibleDC(nullptr);
     for (int id : {IDC_ABOUT_WEB, IDC_ABOUT_MAIL}) {
         SetTextColor(dc, RGB(1, 2, 3));
-        const INT_PTR brush =
-            SendMessageA(d.dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(d.item(id)));
+        const INT_PTR brush = SendMessageA(d.dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                           reinterpret_cast<LPARAM>(d.item(id)));
         EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255)) << id;
         EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE)) << id;
         EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE))) << id;
@@ -964,8 +983,9 @@ TEST_F(AboutBox, linksOpenTheWebPageAndANewMessage) {
     d.create(IDD_ABOUT, aboutDialogProc, &env);
     d.click(IDC_ABOUT_WEB);
     d.click(IDC_ABOUT_MAIL);
-    EXPECT_EQ(openedLinks, (std::vector<std::string>{"https://kelvara.org/",
-                                                     "mailto:support@kelvara.org?subject=Kelvara%20Question"}));
+    EXPECT_EQ(openedLinks,
+              (std::vector<std::string>{"https://kelvara.org/",
+                                        "mailto:support@kelvara.org?subject=Kelvara%20Question"}));
     EXPECT_EQ(env.endCode, 0);
 }
 
