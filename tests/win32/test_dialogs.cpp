@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -998,4 +999,55 @@ TEST_F(AboutBox, okOrCancelEndsIt) {
     d.create(IDD_ABOUT, aboutDialogProc, &env);
     d.click(IDCANCEL);
     EXPECT_EQ(env.endCode, IDCANCEL);
+}
+
+// ---- The application manifest ----------------------------------------------------
+
+namespace {
+
+using RawManifest = std::string;
+
+// Resource 1 of type 24, the manifest the loader reads at process start.
+RawManifest programManifest() {
+    HRSRC info = FindResourceA(self(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    if (info == nullptr)
+        return {};
+    const auto* data = static_cast<const char*>(LockResource(LoadResource(self(), info)));
+    return data != nullptr ? RawManifest(data, SizeofResource(self(), info)) : RawManifest();
+}
+
+} // namespace
+
+// The test binary carries the program's manifest: the loader must have given
+// it the version 6 common controls and per-monitor DPI awareness.
+TEST(ProgramManifest, commonControlsSixAndPerMonitorDpiAwareness) {
+    const RawManifest manifest = programManifest();
+    ASSERT_FALSE(manifest.empty());
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+
+    // The common controls came from the side-by-side assembly of version 6
+    // (Wine's copy there still reports 5.81 from DllGetVersion, so ask where
+    // it was loaded from).
+    HMODULE comctl = GetModuleHandleA("comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(comctl, path, sizeof path);
+    std::string loadedFrom = path;
+    for (char& c : loadedFrom)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(loadedFrom.find("microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::string::npos)
+        << path;
+
+    // Asked for by name: the build targets systems older than these calls.
+    using ContextFn = HANDLE(WINAPI*)();
+    using AwarenessFn = int(WINAPI*)(HANDLE);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    const auto threadContext = reinterpret_cast<ContextFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    const auto awarenessOf = reinterpret_cast<AwarenessFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_NE(threadContext, nullptr);
+    ASSERT_NE(awarenessOf, nullptr);
+    constexpr int kPerMonitorAware = 2; // DPI_AWARENESS_PER_MONITOR_AWARE
+    EXPECT_EQ(awarenessOf(threadContext()), kPerMonitorAware);
 }
