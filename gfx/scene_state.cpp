@@ -71,6 +71,12 @@ void setUpMaterial() {
     // Ambient and diffuse follow the current colour: the texture shows under
     // white light with white highlights.
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    // Mesa (22.3 at least) holds glMaterial values back until the next
+    // primitive and then lets them overwrite what the colour material took from
+    // the current colour: the scene came out lit blue. An empty primitive hands
+    // them over first; on other drivers it does nothing.
+    glBegin(GL_POINTS);
+    glEnd();
     glEnable(GL_COLOR_MATERIAL);
 }
 

@@ -39,6 +39,8 @@ const std::vector<glrec::Call>& fixedState() {
         {"glMaterialf", {GL_FRONT_AND_BACK, GL_SHININESS, 50}},
         {"glMaterialfv", {GL_FRONT_AND_BACK, GL_EMISSION, 0, 0, 0, 1}},
         {"glColorMaterial", {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE}},
+        {"glBegin", {GL_POINTS}},
+        {"glEnd", {}},
         {"glEnable", {GL_COLOR_MATERIAL}},
     };
     return calls;
