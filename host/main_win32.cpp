@@ -7,6 +7,7 @@
 
 #include "host/command_line.h"
 #include "host/saver_window.h"
+#include "ui/config_dialog.h"
 
 namespace kelvara {
 namespace {
@@ -42,10 +43,6 @@ LONG WINAPI faultGuard(EXCEPTION_POINTERS* fault) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// The Configure mode's dialog; shows nothing until the configuration dialog
-// is part of the program.
-int runConfiguration(HWND /*owner*/) { return 0; }
-
 void changePassword(HWND owner) {
     using ChangePasswordFn = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, LPVOID);
     HMODULE mpr = LoadLibraryA("MPR.DLL");
@@ -67,7 +64,7 @@ int runMode(std::string_view arguments) {
     case HostAction::Exit:
         return plan.exitCode;
     case HostAction::ShowConfigDialog:
-        return runConfiguration(reinterpret_cast<HWND>(plan.window));
+        return showConfigDialog(reinterpret_cast<HWND>(plan.window));
     case HostAction::RunSaver:
         return runSaverWindow(0);
     case HostAction::RunPreview:

@@ -58,6 +58,12 @@ wait_exit() {
     wait "$1"
 }
 
+# dismiss TITLE KEY: gives the window named TITLE the keyboard and presses KEY.
+dismiss() {
+    xdotool search --name "^$1\$" windowfocus --sync key "$2" 2>/dev/null ||
+        xdotool search --name "^$1\$" key --window %1 "$2"
+}
+
 dword_count() { wine reg query "$key" 2>/dev/null | grep -c REG_DWORD; }
 clear_settings() { wine reg delete "$key" /f >/dev/null 2>&1; }
 set_setting() { wine reg add "$key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
@@ -179,14 +185,23 @@ rc=$?
 sed 's/^/   /' "$out/preview.log" | tr -d '\r'
 [ "$rc" -eq 0 ] && pass "preview checks" || fail "preview checks (helper exit code $rc)"
 
-echo "== /c and no argument: the configuration run"
+echo "== /c and no argument: the configuration dialog; Escape cancels it (end code 2)"
 for args in "/c" ""; do
     # shellcheck disable=SC2086
     wine "$scr" $args &
     pid=$!
+    if wait_window "Kelvara Configuration" 20; then
+        pass "configuration dialog for '$args'"
+        sleep 0.5
+        [ -z "$args" ] && import -window root "$out/config.png"
+        dismiss "Kelvara Configuration" Escape
+    else
+        fail "no configuration dialog for '$args'"
+    fi
     wait_exit "$pid" 10
     rc=$?
-    [ "$rc" -eq 0 ] && pass "configuration run '$args' exits 0" || fail "configuration run '$args': exit code $rc"
+    [ "$rc" -eq 2 ] && pass "configuration run '$args' cancelled: exit code 2" ||
+        fail "configuration run '$args': exit code $rc, want 2"
 done
 
 echo "== bad command lines exit with -1 (255)"
@@ -259,8 +274,7 @@ if wait_window "SS Error" 20; then
     pass "SS Error box for an unlisted mode"
     sleep 0.3
     import -window root "$out/ss-error.png"
-    xdotool search --name "^SS Error\$" windowfocus --sync key Return 2>/dev/null ||
-        xdotool search --name "^SS Error\$" key --window %1 Return
+    dismiss "SS Error" Return
 else
     fail "no SS Error box"
 fi
@@ -268,8 +282,7 @@ if wait_window "KVSS" 20; then
     pass "Error setting resolution box"
     sleep 0.3
     import -window root "$out/kvss.png"
-    xdotool search --name "^KVSS\$" windowfocus --sync key Return 2>/dev/null ||
-        xdotool search --name "^KVSS\$" key --window %1 Return
+    dismiss "KVSS" Return
 else
     fail "no KVSS box"
 fi
