@@ -69,7 +69,12 @@ void setUpMaterial() {
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
     // Ambient and diffuse follow the current colour: the texture shows under
-    // white light with white highlights.
+    // white light with white highlights. Not every implementation copies the
+    // current colour into the material when tracking starts (Mesa 22 keeps the
+    // blue diffuse above until the colour next changes, and the scene never
+    // changes it), so the two start as that colour, white, already.
+    const GLfloat tracked[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, tracked);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
 }
