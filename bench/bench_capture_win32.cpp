@@ -48,8 +48,9 @@ void timeCapture(int width, int height, int repeats) {
     double sum = 0.0;
     for (const double t : times)
         sum += t;
-    std::printf("captureDesktop %4d x %4d: best %.3f s, median %.3f s, mean %.3f s over %d runs\n", width, height,
-                times.front(), times[times.size() / 2], sum / static_cast<double>(times.size()), repeats);
+    std::printf("captureDesktop %4d x %4d: best %.3f s, median %.3f s, mean %.3f s over %d runs\n", width,
+                height, times.front(), times[times.size() / 2], sum / static_cast<double>(times.size()),
+                repeats);
 }
 
 // The same scaling, then one GetPixel per pixel, column by column, into the
@@ -64,7 +65,8 @@ double timeGetPixelReading(int width, int height) {
     const HGDIOBJ previous = SelectObject(memory, bitmap);
     SetStretchBltMode(memory, HALFTONE);
     SetBrushOrgEx(memory, 0, 0, nullptr);
-    StretchBlt(memory, 0, 0, width, height, screen, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SRCCOPY);
+    StretchBlt(memory, 0, 0, width, height, screen, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+               SRCCOPY);
 
     std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
     const auto start = Clock::now();
@@ -98,8 +100,8 @@ int main(int argc, char** argv) {
 
     for (const auto& [width, height] : {std::pair{2048, 2048}, std::pair{512, 256}}) {
         const double seconds = timeGetPixelReading(width, height);
-        std::printf("GetPixel reading %4d x %4d: %.3f s (%.2f us per call), plus the same scaling\n", width, height,
-                    seconds, seconds / (static_cast<double>(width) * height) * 1e6);
+        std::printf("GetPixel reading %4d x %4d: %.3f s (%.2f us per call), plus the same scaling\n", width,
+                    height, seconds, seconds / (static_cast<double>(width) * height) * 1e6);
     }
     return 0;
 }

@@ -56,8 +56,8 @@ bool readScaledDesktop(int32_t width, int32_t height, uint8_t* dib) {
         } else {
             SetStretchBltMode(memory, COLORONCOLOR);
         }
-        const bool copied =
-            StretchBlt(memory, 0, 0, width, height, screen, 0, 0, desktopWidth, desktopHeight, SRCCOPY) != FALSE;
+        const bool copied = StretchBlt(memory, 0, 0, width, height, screen, 0, 0, desktopWidth, desktopHeight,
+                                       SRCCOPY) != FALSE;
         // GetDIBits wants the bitmap out of any device context.
         SelectObject(memory, previous);
 
@@ -69,7 +69,8 @@ bool readScaledDesktop(int32_t width, int32_t height, uint8_t* dib) {
             info.bmiHeader.biPlanes = 1;
             info.bmiHeader.biBitCount = 24; // blue, green, red
             info.bmiHeader.biCompression = BI_RGB;
-            ok = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), dib, &info, DIB_RGB_COLORS) == height;
+            ok =
+                GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), dib, &info, DIB_RGB_COLORS) == height;
         }
     }
     if (bitmap != nullptr)

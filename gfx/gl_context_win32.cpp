@@ -101,7 +101,8 @@ void renderThreadBody(const ThreadState& state) {
 
 unsigned __stdcall renderThreadEntry(void* arg) {
     // The thread's own reference to the shared state, handed over by the starter.
-    const std::unique_ptr<std::shared_ptr<ThreadState>> state(static_cast<std::shared_ptr<ThreadState>*>(arg));
+    const std::unique_ptr<std::shared_ptr<ThreadState>> state(
+        static_cast<std::shared_ptr<ThreadState>*>(arg));
     renderThreadBody(**state);
     return 0;
 }
@@ -109,7 +110,7 @@ unsigned __stdcall renderThreadEntry(void* arg) {
 } // namespace
 
 class RenderThread {
-public:
+  public:
     HANDLE handle = nullptr;
     std::shared_ptr<ThreadState> state;
 };
@@ -153,8 +154,8 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
-                                const RenderThreadOptions& options) {
+RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
     try {

@@ -74,7 +74,7 @@ inline void pumpMessages(DWORD ms) {
 // The pattern over the whole primary screen, top-most, painted, for the life
 // of the value.
 class PatternWindow {
-public:
+  public:
     PatternWindow() {
         WNDCLASSA wc{};
         wc.lpfnWndProc = patternWindowProc;
@@ -83,8 +83,8 @@ public:
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         RegisterClassA(&wc); // fails harmlessly when a former test registered it
         window_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Pattern", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                  nullptr, wc.hInstance, nullptr);
         if (window_ != nullptr) {
             UpdateWindow(window_);
             pumpMessages(300);
@@ -100,7 +100,7 @@ public:
 
     HWND handle() const { return window_; }
 
-private:
+  private:
     HWND window_ = nullptr;
 };
 

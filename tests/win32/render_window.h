@@ -15,7 +15,7 @@ inline LRESULT CALLBACK renderWindowProc(HWND window, UINT message, WPARAM wPara
 }
 
 class RenderWindow {
-public:
+  public:
     RenderWindow(int x, int y, int width, int height) {
         WNDCLASSA wc{};
         wc.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
@@ -24,8 +24,8 @@ public:
         wc.lpszClassName = "KelvaraTestRender";
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         RegisterClassA(&wc); // fails harmlessly when registered before
-        window_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Render", WS_POPUP | WS_VISIBLE, x, y, width,
-                                  height, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Render", WS_POPUP | WS_VISIBLE, x, y,
+                                  width, height, nullptr, nullptr, wc.hInstance, nullptr);
         if (window_ != nullptr)
             UpdateWindow(window_);
     }
@@ -38,7 +38,7 @@ public:
 
     HWND handle() const { return window_; }
 
-private:
+  private:
     HWND window_ = nullptr;
 };
 

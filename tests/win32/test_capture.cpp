@@ -40,7 +40,8 @@ std::string mismatchWithPattern(const CaptureBuffer& capture) {
                         std::abs(p[2] - want.r) > kTolerance) {
                         return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") in cell " +
                                std::to_string(row) + "," + std::to_string(column) + " reads B" +
-                               std::to_string(p[0]) + " G" + std::to_string(p[1]) + " R" + std::to_string(p[2]);
+                               std::to_string(p[0]) + " G" + std::to_string(p[1]) + " R" +
+                               std::to_string(p[2]);
                     }
                 }
             }
@@ -50,7 +51,7 @@ std::string mismatchWithPattern(const CaptureBuffer& capture) {
 }
 
 class CaptureWin32 : public ::testing::Test {
-protected:
+  protected:
     // One pattern for the suite: making and mapping a window costs Wine a
     // good part of a second.
     static void SetUpTestSuite() { pattern_ = new kelvara::testing::PatternWindow; }

@@ -93,11 +93,12 @@ RenderThreadOptions readingBackAfter(uint64_t frameToRead, Seen& seen) {
 
 // Stops and joins the thread whatever happens to the test.
 class RunningThread {
-public:
+  public:
     RunningThread(HWND window, Settings& settings, CaptureBuffer& capture, int priority,
                   const RenderThreadOptions& options) {
         renderRunning.store(1);
-        thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture, priority, options);
+        thread_ =
+            startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture, priority, options);
     }
     ~RunningThread() { stop(); }
     RunningThread(const RunningThread&) = delete;
@@ -115,7 +116,7 @@ public:
         return joined_;
     }
 
-private:
+  private:
     RenderThread* thread_ = nullptr;
     bool joined_ = false;
 };
@@ -182,7 +183,7 @@ bool isLogoBlue(const Pixel& p) {
 }
 
 class RenderWindowWin32 : public ::testing::Test {
-protected:
+  protected:
     // One window for the suite, as making and destroying one costs Wine a good
     // part of a second. Its pixel format is set by the first thread and kept;
     // each thread makes and deletes a context of its own on it.
@@ -228,8 +229,8 @@ TEST_F(RenderWindowWin32, drawsTheCapturedPictureUprightAndReleasesItsContext) {
             const POINT at = windowPointOf((column + 0.5) / kPatternColumns, (row + 0.5) / kPatternRows);
             const Pixel p = pixelAt(seen, at.x, at.y);
             EXPECT_EQ(nearestPatternCell(p), row * kPatternColumns + column)
-                << "cell " << row << "," << column << " at (" << at.x << ", " << at.y << ") reads R" << p.r << " G"
-                << p.g << " B" << p.b;
+                << "cell " << row << "," << column << " at (" << at.x << ", " << at.y << ") reads R" << p.r
+                << " G" << p.g << " B" << p.b;
             EXPECT_GT(std::max({p.r, p.g, p.b}), 60) << "unlit at cell " << row << "," << column;
         }
     }
@@ -285,8 +286,8 @@ TEST_F(RenderWindowWin32, endsWithoutAFrameWhenStoppedBeforeItsLoop) {
     Seen seen;
     RenderThreadOptions options = readingBackAfter(1, seen);
     renderRunning.store(0);
-    RenderThread* thread = startRenderThread(reinterpret_cast<NativeWindow>(window_.handle()), settings, capture,
-                                             THREAD_PRIORITY_NORMAL, options);
+    RenderThread* thread = startRenderThread(reinterpret_cast<NativeWindow>(window_.handle()), settings,
+                                             capture, THREAD_PRIORITY_NORMAL, options);
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(joinRenderThread(thread, kJoinTimeoutMs));
     EXPECT_EQ(seen.frames.load(), 0u);
