@@ -69,14 +69,13 @@ void setUpMaterial() {
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
     // Ambient and diffuse follow the current colour: the texture shows under
-    // white light with white highlights.
+    // white light with white highlights. Not every implementation copies the
+    // current colour into the material when tracking starts (Mesa 22 holds the
+    // glMaterial values back until the next primitive and then lets the blue
+    // diffuse above win), so both start as that colour, white, already.
+    const GLfloat tracked[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, tracked);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    // Mesa (22.3 at least) holds glMaterial values back until the next
-    // primitive and then lets them overwrite what the colour material took from
-    // the current colour: the scene came out lit blue. An empty primitive hands
-    // them over first; on other drivers it does nothing.
-    glBegin(GL_POINTS);
-    glEnd();
     glEnable(GL_COLOR_MATERIAL);
 }
 
