@@ -69,10 +69,10 @@ clear_settings() { wine reg delete "$key" /f >/dev/null 2>&1; }
 set_setting() { wine reg add "$key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
 stored_setting() { wine reg query "$key" /v "$1" 2>/dev/null | awk '$2 == "REG_DWORD" { print $3 + 0 }'; }
 
-# Fractions (per cent of 64 x 48 samples) of clearly red, green, blue and
-# yellow pixels in a picture, as "r g b y".
+# Shares (per mille of 256 x 192 samples, not blended) of clearly red, green,
+# blue and yellow pixels in a picture, as "r g b y".
 pattern_colours() {
-    convert "$1" -resize '64x48!' -depth 8 txt:- |
+    convert "$1" -sample '256x192!' -depth 8 txt:- |
         sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | awk '
         { r = $1; g = $2; b = $3; n++
           if (r > 120 && g < r / 2 && b < r / 2) red++
@@ -80,7 +80,7 @@ pattern_colours() {
           else if (b > 120 && r < b / 2 && g < b / 2) blue++
           else if (r > 120 && g > 120 && b < r / 2 && b < g / 2) yellow++ }
         END { if (n == 0) n = 1
-              printf "%d %d %d %d\n", 100 * red / n, 100 * green / n, 100 * blue / n, 100 * yellow / n }'
+              printf "%d %d %d %d\n", 1000 * red / n, 1000 * green / n, 1000 * blue / n, 1000 * yellow / n }'
 }
 
 # current_mode: the display's mode as WxHxD.
@@ -101,8 +101,8 @@ if wait_window "Screen Saver" 20; then
     sleep 0.5
     import -window root "$out/saver-2.png"
     colours=$(pattern_colours "$out/saver-1.png")
-    echo "   red green blue yellow (%): $colours (desktop: $(pattern_colours "$out/desktop.png"))"
-    seen=$(echo "$colours" | awk '{ n = 0; for (i = 1; i <= 4; i++) if ($i >= 1) n++; print n }')
+    echo "   red green blue yellow (per mille): $colours (desktop: $(pattern_colours "$out/desktop.png"))"
+    seen=$(echo "$colours" | awk '{ n = 0; for (i = 1; i <= 4; i++) if ($i >= 2) n++; print n }')
     [ "$seen" -ge 3 ] && pass "saver shows the pattern's colours" || fail "saver does not show the pattern's colours"
     if [ "$(compare -metric AE "$out/saver-1.png" "$out/desktop.png" null: 2>&1)" != "0" ]; then
         pass "saver's picture is not the desktop itself"
