@@ -48,7 +48,8 @@ void changePassword(HWND owner) {
     HMODULE mpr = LoadLibraryA("MPR.DLL");
     if (mpr == nullptr)
         return;
-    auto change = reinterpret_cast<ChangePasswordFn>(reinterpret_cast<void (*)()>(GetProcAddress(mpr, "PwdChangePasswordA")));
+    auto change = reinterpret_cast<ChangePasswordFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(mpr, "PwdChangePasswordA")));
     if (change != nullptr)
         change("SCRSAVE", owner, 0, nullptr);
     FreeLibrary(mpr);
@@ -95,5 +96,6 @@ int hostMain(std::string_view arguments) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const char* commandLine = GetCommandLineA();
-    ExitProcess(static_cast<UINT>(kelvara::hostMain(kelvara::argumentsOf(commandLine != nullptr ? commandLine : ""))));
+    ExitProcess(static_cast<UINT>(
+        kelvara::hostMain(kelvara::argumentsOf(commandLine != nullptr ? commandLine : ""))));
 }

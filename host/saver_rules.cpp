@@ -18,7 +18,9 @@ bool isInput(uint32_t message) {
     }
 }
 
-bool endsOnInput(uint32_t message) { return isInput(message) && message != kWmMouseMove; }
+bool endsOnInput(uint32_t message) {
+    return isInput(message) && message != kWmMouseMove;
+}
 
 } // namespace
 
@@ -164,6 +166,8 @@ StartUpPlan planStartUp(const Settings& settings, bool preview) {
     return plan;
 }
 
-bool restoresDisplay(const Settings& settings, bool preview) { return !preview && wantsDisplaySwitch(settings); }
+bool restoresDisplay(const Settings& settings, bool preview) {
+    return !preview && wantsDisplaySwitch(settings);
+}
 
 } // namespace kelvara

@@ -108,8 +108,8 @@ struct CloseGate {
 };
 
 struct PasswordPrompt {
-    std::function<uint32_t()> tickCount;  // the system's millisecond tick count (wraps)
-    std::function<bool()> ask;            // runs the prompt; true when the saver may close
+    std::function<uint32_t()> tickCount; // the system's millisecond tick count (wraps)
+    std::function<bool()> ask;           // runs the prompt; true when the saver may close
     std::function<void()> hideCursor;
 };
 
@@ -122,11 +122,11 @@ bool verifyBeforeClose(CloseGate& gate, bool passwordHook, const PasswordPrompt&
 // ---- The application's procedure -------------------------------------------
 
 enum class AppStep {
-    StartUp,      // the start-up, then the default procedure
-    ShutDown,     // the shutdown, then the default procedure
-    MouseMove,    // the mouse rule (full screen); answer 0
-    ReturnZero,   // answer 0 and stop
-    PassOn,       // the default procedure
+    StartUp,    // the start-up, then the default procedure
+    ShutDown,   // the shutdown, then the default procedure
+    MouseMove,  // the mouse rule (full screen); answer 0
+    ReturnZero, // answer 0 and stop
+    PassOn,     // the default procedure
 };
 
 AppStep appSaverRule(uint32_t message, bool preview);

@@ -19,14 +19,18 @@
 
 namespace kelvara {
 
-static_assert(kWmCreate == WM_CREATE && kWmDestroy == WM_DESTROY && kWmPaint == WM_PAINT && kWmClose == WM_CLOSE);
-static_assert(kWmShowWindow == WM_SHOWWINDOW && kWmSetText == WM_SETTEXT && kWmSettingChange == WM_SETTINGCHANGE);
+static_assert(kWmCreate == WM_CREATE && kWmDestroy == WM_DESTROY && kWmPaint == WM_PAINT &&
+              kWmClose == WM_CLOSE);
+static_assert(kWmShowWindow == WM_SHOWWINDOW && kWmSetText == WM_SETTEXT &&
+              kWmSettingChange == WM_SETTINGCHANGE);
 static_assert(kWmActivateApp == WM_ACTIVATEAPP && kWmSetCursor == WM_SETCURSOR && kWmPower == WM_POWER);
 static_assert(kWmHelp == WM_HELP && kWmContextMenu == WM_CONTEXTMENU && kWmKeyDown == WM_KEYDOWN);
 static_assert(kWmSysKeyDown == WM_SYSKEYDOWN && kWmSysCommand == WM_SYSCOMMAND && kWmTimer == WM_TIMER);
-static_assert(kWmMouseMove == WM_MOUSEMOVE && kWmLButtonDown == WM_LBUTTONDOWN && kWmRButtonDown == WM_RBUTTONDOWN);
+static_assert(kWmMouseMove == WM_MOUSEMOVE && kWmLButtonDown == WM_LBUTTONDOWN &&
+              kWmRButtonDown == WM_RBUTTONDOWN);
 static_assert(kWmMButtonDown == WM_MBUTTONDOWN && kWmPowerBroadcast == WM_POWERBROADCAST && kWmApp == WM_APP);
-static_assert(kScNextWindow == SC_NEXTWINDOW && kScPrevWindow == SC_PREVWINDOW && kScScreenSave == SC_SCREENSAVE);
+static_assert(kScNextWindow == SC_NEXTWINDOW && kScPrevWindow == SC_PREVWINDOW &&
+              kScScreenSave == SC_SCREENSAVE);
 static_assert(kPwrSuspendRequest == PWR_SUSPENDREQUEST);
 
 bool win9xPlatform = false;
@@ -78,7 +82,9 @@ SaverFlags currentFlags() {
     return f;
 }
 
-void hideCursor() { SetCursor(nullptr); }
+void hideCursor() {
+    SetCursor(nullptr);
+}
 
 // ---- Password hook ---------------------------------------------------------
 
@@ -103,13 +109,12 @@ void loadPasswordHook() {
         return;
     DWORD usePassword = 0;
     DWORD size = sizeof usePassword;
-    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&usePassword),
-                         &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&usePassword), &size) == ERROR_SUCCESS &&
         usePassword != 0) {
         passwordLibrary = LoadLibraryA("PASSWORD.CPL");
         if (passwordLibrary != nullptr) {
-            verifyScreenSavePwd =
-                procAddress<VerifyPasswordFn>(passwordLibrary, "VerifyScreenSavePwd");
+            verifyScreenSavePwd = procAddress<VerifyPasswordFn>(passwordLibrary, "VerifyScreenSavePwd");
             if (verifyScreenSavePwd != nullptr) {
                 UINT wasRunning = 0;
                 SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &wasRunning, 0);
@@ -299,8 +304,9 @@ int runSaverWindow(NativeWindow parentNumber) {
 
     HWND window = nullptr;
     if (RegisterClassA(&wc) != 0)
-        window = CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
-                                 area.bottom - area.top, parent, nullptr, instance, nullptr);
+        window =
+            CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
+                            area.bottom - area.top, parent, nullptr, instance, nullptr);
     int result = kExitNoWindow;
     if (window != nullptr) {
         if (!isPreview)

@@ -74,8 +74,8 @@ int runPattern(int seconds) {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     RegisterClassA(&wc);
     HWND window = CreateWindowExA(0, wc.lpszClassName, "Kelvara test pattern", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                  nullptr, wc.hInstance, nullptr);
     if (window == nullptr)
         return 2;
     UpdateWindow(window);
@@ -104,19 +104,20 @@ int runPreview(const char* saver, int seconds) {
     // The client area is what the saver fills: make it 320 x 240 exactly.
     RECT frame{0, 0, 320, 240};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND parent = CreateWindowExA(0, wc.lpszClassName, "Kelvara preview parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  40, 40, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND parent = CreateWindowExA(0, wc.lpszClassName, "Kelvara preview parent",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, frame.right - frame.left,
+                                  frame.bottom - frame.top, nullptr, nullptr, wc.hInstance, nullptr);
     if (parent == nullptr)
         return 2;
     pumpFor(300);
 
-    std::string commandLine = std::string("\"") + saver + "\" /p " +
-                              std::to_string(reinterpret_cast<uintptr_t>(parent));
+    std::string commandLine =
+        std::string("\"") + saver + "\" /p " + std::to_string(reinterpret_cast<uintptr_t>(parent));
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
         check(false, "saver started");
         return 1;
     }
@@ -167,7 +168,8 @@ int listModes() {
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
     for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &dm); ++i)
-        std::printf("%lux%lux%lu@%lu\n", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel, dm.dmDisplayFrequency);
+        std::printf("%lux%lux%lu@%lu\n", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel,
+                    dm.dmDisplayFrequency);
     if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm))
         std::printf("current %lux%lux%lu\n", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel);
     return 0;

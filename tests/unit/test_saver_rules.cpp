@@ -8,7 +8,9 @@ using namespace kelvara;
 
 namespace {
 
-SaverFlags fullScreen() { return SaverFlags{}; }
+SaverFlags fullScreen() {
+    return SaverFlags{};
+}
 
 SaverFlags preview() {
     SaverFlags f;
@@ -164,7 +166,8 @@ TEST(SaverRules, hostProcedureSettlesItsOwnMessages) {
 TEST(SaverRules, afterCloseIsAllowedInputAndTimersStop) {
     SaverFlags allowed = fullScreen();
     allowed.closeAllowed = true;
-    for (uint32_t m : {kWmKeyDown, kWmSysKeyDown, kWmMouseMove, kWmLButtonDown, kWmRButtonDown, kWmMButtonDown}) {
+    for (uint32_t m :
+         {kWmKeyDown, kWmSysKeyDown, kWmMouseMove, kWmLButtonDown, kWmRButtonDown, kWmMButtonDown}) {
         EXPECT_EQ(hostWindowRule(m, 0, allowed).step, HostStep::DefaultHandling) << m;
         EXPECT_EQ(hostWindowRule(m, 0, fullScreen()).step, HostStep::ToApplication) << m;
     }
