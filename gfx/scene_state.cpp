@@ -69,7 +69,12 @@ void setUpMaterial() {
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
     // Ambient and diffuse follow the current colour: the texture shows under
-    // white light with white highlights.
+    // white light with white highlights. Not every implementation copies the
+    // current colour into the material when tracking starts (Mesa 22 holds the
+    // glMaterial values back until the next primitive and then lets the blue
+    // diffuse above win), so both start as that colour, white, already.
+    const GLfloat tracked[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, tracked);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
 }

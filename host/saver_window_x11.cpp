@@ -29,6 +29,7 @@
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
 #include "host/saver_host.h"
+#include "host/saver_rules.h"
 
 namespace kelvara {
 
@@ -248,7 +249,19 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         startRenderThread(target, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
 
     // Events until something ends the run.
-    MouseRule mouse;
+    // The pointer's resting place is known before any motion, so the first
+    // motion event already counts as a move.
+    MouseMoveCounter mouse;
+    if (fullScreen) {
+        Window rootReturn, child;
+        int rootX, rootY, x, y;
+        unsigned buttons;
+        if (XQueryPointer(display, own.window, &rootReturn, &child, &rootX, &rootY, &x, &y, &buttons)) {
+            mouse.seen = true;
+            mouse.x = x;
+            mouse.y = y;
+        }
+    }
     bool running = true;
     const int xfd = ConnectionNumber(display);
     while (running) {
@@ -265,7 +278,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
                     running = false;
                 break;
             case MotionNotify:
-                if (fullScreen && mouse.endsOnMotion())
+                if (fullScreen && countMouseMove(mouse, event.xmotion.x, event.xmotion.y))
                     running = false;
                 break;
             case DestroyNotify:

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "host/saver_host.h"
 #include "host/saver_options.h"
 
 namespace kelvara {
@@ -211,14 +210,6 @@ TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
                 << name;
         }
     }
-}
-
-TEST(MouseRule, sixMotionsAreToleratedAndTheSeventhAndLaterEndTheRun) {
-    MouseRule rule;
-    for (int i = 1; i <= 6; ++i)
-        EXPECT_FALSE(rule.endsOnMotion()) << i;
-    EXPECT_TRUE(rule.endsOnMotion());
-    EXPECT_TRUE(rule.endsOnMotion());
 }
 
 } // namespace

@@ -38,6 +38,9 @@ const std::vector<glrec::Call>& fixedState() {
         {"glMaterialfv", {GL_FRONT_AND_BACK, GL_SPECULAR, 1, 1, 1, 1}},
         {"glMaterialf", {GL_FRONT_AND_BACK, GL_SHININESS, 50}},
         {"glMaterialfv", {GL_FRONT_AND_BACK, GL_EMISSION, 0, 0, 0, 1}},
+        // What tracking gives them, set outright: some implementations do not
+        // copy the current colour when tracking is enabled.
+        {"glMaterialfv", {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, 1, 1, 1, 1}},
         {"glColorMaterial", {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE}},
         {"glEnable", {GL_COLOR_MATERIAL}},
     };

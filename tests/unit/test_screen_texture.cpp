@@ -19,7 +19,9 @@ std::size_t indexOf(const std::string& name) {
     return calls.size();
 }
 
-glrec::Call call(const std::string& name, std::vector<double> args) { return {name, std::move(args)}; }
+glrec::Call call(const std::string& name, std::vector<double> args) {
+    return {name, std::move(args)};
+}
 
 } // namespace
 
@@ -68,12 +70,12 @@ TEST(ScreenTexture, alignmentIsSetBeforeTheUpload) {
 
 TEST(ScreenTexture, noWholePictureMakesNoTexture) {
     const CaptureBuffer bad[] = {
-        CaptureBuffer{},                                   // never filled
-        CaptureBuffer{4, 4, {}},                           // sizes without pixels
-        CaptureBuffer{4, 4, std::vector<uint8_t>(47)},     // one byte short
-        CaptureBuffer{4, 4, std::vector<uint8_t>(49)},     // one byte over
+        CaptureBuffer{},                               // never filled
+        CaptureBuffer{4, 4, {}},                       // sizes without pixels
+        CaptureBuffer{4, 4, std::vector<uint8_t>(47)}, // one byte short
+        CaptureBuffer{4, 4, std::vector<uint8_t>(49)}, // one byte over
         CaptureBuffer{0, 4, std::vector<uint8_t>(12)},
-        CaptureBuffer{-4, -1, std::vector<uint8_t>(12)},   // negative sizes whose product fits
+        CaptureBuffer{-4, -1, std::vector<uint8_t>(12)}, // negative sizes whose product fits
     };
     for (CaptureBuffer buffer : bad) {
         glrec::reset();

@@ -1,0 +1,162 @@
+#pragma once
+
+// The saver window's per-message rules as plain decisions on the message, its
+// wParam and the host's flags, so they can be exercised without a window
+// system. The Windows window procedures carry the decisions out.
+
+#include <cstdint>
+#include <functional>
+
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// Window messages and parameters the rules look at, with the platform's values
+// (the Windows file checks them against its headers).
+inline constexpr uint32_t kWmCreate = 0x0001;
+inline constexpr uint32_t kWmDestroy = 0x0002;
+inline constexpr uint32_t kWmPaint = 0x000F;
+inline constexpr uint32_t kWmClose = 0x0010;
+inline constexpr uint32_t kWmShowWindow = 0x0018;
+inline constexpr uint32_t kWmSetText = 0x000C;
+inline constexpr uint32_t kWmSettingChange = 0x001A;
+inline constexpr uint32_t kWmActivateApp = 0x001C;
+inline constexpr uint32_t kWmSetCursor = 0x0020;
+inline constexpr uint32_t kWmPower = 0x0048;
+inline constexpr uint32_t kWmHelp = 0x0053;
+inline constexpr uint32_t kWmContextMenu = 0x007B;
+inline constexpr uint32_t kWmKeyDown = 0x0100;
+inline constexpr uint32_t kWmSysKeyDown = 0x0104;
+inline constexpr uint32_t kWmSysCommand = 0x0112;
+inline constexpr uint32_t kWmTimer = 0x0113;
+inline constexpr uint32_t kWmMouseMove = 0x0200;
+inline constexpr uint32_t kWmLButtonDown = 0x0201;
+inline constexpr uint32_t kWmRButtonDown = 0x0204;
+inline constexpr uint32_t kWmMButtonDown = 0x0207;
+inline constexpr uint32_t kWmPowerBroadcast = 0x0218;
+// Sent by the close check to the window itself: "run the password prompt".
+inline constexpr uint32_t kWmApp = 0x8000;
+
+inline constexpr uintptr_t kScNextWindow = 0xF040;
+inline constexpr uintptr_t kScPrevWindow = 0xF050;
+inline constexpr uintptr_t kScScreenSave = 0xF140;
+inline constexpr uintptr_t kPwrSuspendRequest = 1;
+
+// Requests closer together than this after a refused password prompt get no
+// new prompt (milliseconds of the system's tick count).
+inline constexpr uint32_t kPromptQuietMs = 200;
+
+// The seventh mouse-move message of a full-screen saver ends it: the count
+// before the message must exceed this.
+inline constexpr int kMouseMovesTolerated = 5;
+
+// The host's state the rules depend on.
+struct SaverFlags {
+    bool preview = false;          // the window is a child of a preview window
+    bool closeAllowed = false;     // closing was granted; never cleared
+    bool verifyInProgress = false; // the password prompt is up
+    bool win9xPlatform = false;    // the saver checks the password itself
+    bool passwordHook = false;     // a password prompt is loaded
+    uint32_t autoPlayMessage = 0;  // registered "QueryCancelAutoPlay" id, 0 for none
+};
+
+// ---- The class procedure (before the application sees a message) ----------
+
+enum class HostStep {
+    ToApplication,   // hand the message to the application's procedure
+    DefaultHandling, // the system's default handling, the application never sees it
+    ReturnZero,      // answer 0 and stop
+    ForwardToParent, // post the message to the parent (wParam = parent), answer 1
+};
+
+struct HostDecision {
+    HostStep step = HostStep::ToApplication;
+    bool hideCursor = false;
+    bool sleepFirst = false;         // yield the rest of the time slice first
+    bool detachInputMethod = false;  // take the window's input context away
+    bool restoreInputMethod = false; // give the earlier input context back
+    bool postQuit = false;           // post the quit message (value 0)
+};
+
+HostDecision hostWindowRule(uint32_t message, uintptr_t wParam, const SaverFlags& flags);
+
+// ---- The default procedure (what the application passes on) ---------------
+
+enum class DefaultStep {
+    DefaultHandling, // the system's default handling
+    Return,          // answer `result` and stop
+    VerifyClose,     // answer 0 when the close check refuses, else default handling
+    RunPrompt,       // answer the password prompt's verdict (1 without a prompt)
+};
+
+struct DefaultDecision {
+    DefaultStep step = DefaultStep::DefaultHandling;
+    intptr_t result = 0;
+    bool postClose = false; // post a close request to the window first
+    bool hideCursor = false;
+};
+
+DefaultDecision defaultSaverRule(uint32_t message, uintptr_t wParam, const SaverFlags& flags);
+
+// ---- The close check with its password prompt ------------------------------
+
+struct CloseGate {
+    bool closeAllowed = false;
+    bool verifyInProgress = false;
+    bool promptShown = false;    // false until the first prompt has ended
+    uint32_t lastPromptTime = 0; // tick count (ms) when the last prompt ended
+};
+
+struct PasswordPrompt {
+    std::function<uint32_t()> tickCount; // the system's millisecond tick count (wraps)
+    std::function<bool()> ask;           // runs the prompt; true when the saver may close
+    std::function<void()> hideCursor;
+};
+
+// Whether the window may close now. Refuses while a prompt is up and, without
+// a new prompt, within kPromptQuietMs of the last one; grants at once when no
+// prompt is loaded. Only meaningful on the platforms where the saver checks
+// the password itself, for a full-screen window that is not yet allowed to close.
+bool verifyBeforeClose(CloseGate& gate, bool passwordHook, const PasswordPrompt& prompt);
+
+// ---- The application's procedure -------------------------------------------
+
+enum class AppStep {
+    StartUp,    // the start-up, then the default procedure
+    ShutDown,   // the shutdown, then the default procedure
+    MouseMove,  // the mouse rule (full screen); answer 0
+    ReturnZero, // answer 0 and stop
+    PassOn,     // the default procedure
+};
+
+AppStep appSaverRule(uint32_t message, bool preview);
+
+// The mouse rule's memory: how many times the pointer has moved and where it
+// was last seen.
+struct MouseMoveCounter {
+    int count = 0;
+    bool seen = false;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Counts a full-screen mouse-move message at (x, y) in window pixels; true
+// from the seventh move on, when the saver must end. Only a message that
+// reports a new position is a move: the window system also sends mouse-move
+// messages when a window appears under a resting pointer, and the first
+// message only tells where the pointer rests.
+bool countMouseMove(MouseMoveCounter& counter, int32_t x, int32_t y);
+
+// What the start-up does besides loading the settings and starting the thread.
+struct StartUpPlan {
+    bool capture = false;       // take the desktop's picture (not with the logo)
+    bool switchDisplay = false; // switch to resW x resH x resC
+};
+
+StartUpPlan planStartUp(const Settings& settings, bool preview);
+
+// Whether the end of a run gives the display its earlier mode back: only a
+// full-screen run that asked for a mode.
+bool restoresDisplay(const Settings& settings, bool preview);
+
+} // namespace kelvara

@@ -1,0 +1,190 @@
+// Windows side of the end-to-end runs, started under Wine by run_saver_e2e.sh.
+//
+//   e2e_helper pattern SECONDS
+//       Covers the screen with four coloured quarters (red, green, blue,
+//       yellow: top left, top right, bottom left, bottom right) for SECONDS,
+//       a known desktop for the saver to capture: Wine's desktop does not show
+//       the X root window.
+//   e2e_helper preview SAVER SECONDS
+//       Makes a 320 x 240 parent window, starts "SAVER /p <parent>" and checks
+//       that a preview child fills the parent, that keys, clicks and power
+//       events sent to it do not end it, and that it ends with 0 once the
+//       parent is destroyed. Prints one line per finding; exit code 0 when all
+//       hold.
+//   e2e_helper modes
+//       Prints the display's modes, one "WxHxD" per line, and the current one
+//       after "current ".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+LRESULT CALLBACK patternProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        RECT r;
+        GetClientRect(window, &r);
+        const int midX = r.right / 2;
+        const int midY = r.bottom / 2;
+        const struct {
+            RECT area;
+            COLORREF colour;
+        } quarters[] = {
+            {{0, 0, midX, midY}, RGB(255, 0, 0)},
+            {{midX, 0, r.right, midY}, RGB(0, 255, 0)},
+            {{0, midY, midX, r.bottom}, RGB(0, 0, 255)},
+            {{midX, midY, r.right, r.bottom}, RGB(255, 255, 0)},
+        };
+        for (const auto& q : quarters) {
+            HBRUSH brush = CreateSolidBrush(q.colour);
+            FillRect(dc, &q.area, brush);
+            DeleteObject(brush);
+        }
+        EndPaint(window, &ps);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void pumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+int runPattern(int seconds) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = patternProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KelvaraE2EPattern";
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "Kelvara test pattern", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    if (window == nullptr)
+        return 2;
+    UpdateWindow(window);
+    std::printf("pattern up\n");
+    std::fflush(stdout);
+    pumpFor(static_cast<DWORD>(seconds) * 1000);
+    return 0;
+}
+
+int failures = 0;
+
+void check(bool ok, const char* what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what);
+    std::fflush(stdout);
+    if (!ok)
+        ++failures;
+}
+
+int runPreview(const char* saver, int seconds) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KelvaraE2EPreviewParent";
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    RegisterClassA(&wc);
+    // The client area is what the saver fills: make it 320 x 240 exactly.
+    RECT frame{0, 0, 320, 240};
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND parent = CreateWindowExA(0, wc.lpszClassName, "Kelvara preview parent",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, frame.right - frame.left,
+                                  frame.bottom - frame.top, nullptr, nullptr, wc.hInstance, nullptr);
+    if (parent == nullptr)
+        return 2;
+    pumpFor(300);
+
+    std::string commandLine =
+        std::string("\"") + saver + "\" /p " + std::to_string(reinterpret_cast<uintptr_t>(parent));
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        check(false, "saver started");
+        return 1;
+    }
+
+    HWND child = nullptr;
+    for (int i = 0; i < 100 && child == nullptr; ++i) {
+        pumpFor(50);
+        child = FindWindowExA(parent, nullptr, "WindowsScreenSaverClass", "Preview");
+    }
+    check(child != nullptr, "preview child of class WindowsScreenSaverClass titled Preview");
+    if (child != nullptr) {
+        RECT r;
+        GetClientRect(child, &r);
+        check(r.right == 320 && r.bottom == 240, "preview fills the parent's 320 x 240 client area");
+        std::printf("child %lu\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(child)));
+        std::fflush(stdout);
+        PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
+        PostMessageA(child, WM_LBUTTONDOWN, 0, 0);
+        PostMessageA(child, WM_POWERBROADCAST, 0, 0);
+        for (int i = 0; i < 10; ++i)
+            PostMessageA(child, WM_MOUSEMOVE, 0, MAKELPARAM(i, i));
+    }
+    // The script types and clicks over the preview meanwhile.
+    std::printf("preview ready\n");
+    std::fflush(stdout);
+    pumpFor(static_cast<DWORD>(seconds) * 1000);
+    check(WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT, "preview still running after input");
+    check(child != nullptr && IsWindow(child), "preview window still there after input");
+
+    DestroyWindow(parent);
+    DWORD waited = WAIT_TIMEOUT;
+    for (int i = 0; i < 100 && waited == WAIT_TIMEOUT; ++i) {
+        pumpFor(50);
+        waited = WaitForSingleObject(pi.hProcess, 0);
+    }
+    DWORD code = 12345;
+    GetExitCodeProcess(pi.hProcess, &code);
+    check(waited == WAIT_OBJECT_0, "preview ends with its parent");
+    check(waited == WAIT_OBJECT_0 && code == 0, "preview's exit code is 0");
+    if (waited != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return failures == 0 ? 0 : 1;
+}
+
+int listModes() {
+    DEVMODEA dm{};
+    dm.dmSize = sizeof dm;
+    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &dm); ++i)
+        std::printf("%lux%lux%lu@%lu\n", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel,
+                    dm.dmDisplayFrequency);
+    if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm))
+        std::printf("current %lux%lux%lu\n", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "pattern" && argc > 2)
+        return runPattern(std::atoi(argv[2]));
+    if (mode == "preview" && argc > 3)
+        return runPreview(argv[2], std::atoi(argv[3]));
+    if (mode == "modes")
+        return listModes();
+    std::fprintf(stderr, "usage: e2e_helper pattern SECONDS | preview SAVER SECONDS | modes\n");
+    return 2;
+}
