@@ -27,11 +27,16 @@ void reportPerFrame(benchmark::State& state, std::size_t allocations) {
 }
 
 // Arguments: Mode, x_div, y_div.
-void waveFrame(benchmark::State& state) {
+Settings waveSettings(const benchmark::State& state) {
     Settings s;
     s.Mode = static_cast<int32_t>(state.range(0));
     s.x_div = static_cast<float>(state.range(1));
     s.y_div = static_cast<float>(state.range(2));
+    return s;
+}
+
+void waveFrame(benchmark::State& state) {
+    const Settings s = waveSettings(state);
     GridMesh grid;
     grid.rebuild(s);
     float seconds = 0.0f;
@@ -50,10 +55,7 @@ void waveFrame(benchmark::State& state) {
 
 // The two halves of a wave frame on their own, to see where the time goes.
 void waveHeights(benchmark::State& state) {
-    Settings s;
-    s.Mode = static_cast<int32_t>(state.range(0));
-    s.x_div = static_cast<float>(state.range(1));
-    s.y_div = static_cast<float>(state.range(2));
+    const Settings s = waveSettings(state);
     GridMesh grid;
     grid.rebuild(s);
     float seconds = 0.0f;

@@ -26,15 +26,7 @@ Parsed parse(std::vector<std::string> args) {
 }
 
 double fieldValue(const Settings& s, const SettingField& f) {
-    const auto* place = reinterpret_cast<const unsigned char*>(&s) + f.offset;
-    if (f.type == FieldType::Int) {
-        int32_t v;
-        std::memcpy(&v, place, sizeof v);
-        return v;
-    }
-    float v;
-    std::memcpy(&v, place, sizeof v);
-    return v;
+    return f.type == FieldType::Int ? static_cast<double>(intField(s, f)) : static_cast<double>(floatField(s, f));
 }
 
 } // namespace

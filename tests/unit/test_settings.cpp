@@ -12,15 +12,7 @@ namespace {
 
 // Reads a field of the record through the table, as the stores do.
 double fieldValue(const Settings& s, const SettingField& f) {
-    const char* base = reinterpret_cast<const char*>(&s) + f.offset;
-    if (f.type == FieldType::Float) {
-        float v;
-        std::memcpy(&v, base, sizeof v);
-        return v;
-    }
-    int32_t v;
-    std::memcpy(&v, base, sizeof v);
-    return v;
+    return f.type == FieldType::Int ? static_cast<double>(intField(s, f)) : static_cast<double>(floatField(s, f));
 }
 
 } // namespace
