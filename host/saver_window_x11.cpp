@@ -111,12 +111,13 @@ void grabInput(Display* display, Window window) {
     std::fprintf(stderr, "kelvara: XGrabKeyboard: refused; keys may reach other windows\n");
 }
 
+// Up to 2 s; checked often, as the first frame waits for it.
 void waitForMap(Display* display, Window window) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         XWindowAttributes a;
         if (XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable)
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -127,15 +128,22 @@ struct OwnWindow {
     Atom deleteWindow = 0;
 };
 
-OwnWindow createOwnWindow(Display* display, bool fullScreen) {
+// The window takes the visual of the configuration the render thread
+// prepared (waiting for it here); without one, the screen's default.
+OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
     OwnWindow own;
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
     Visual* visual = DefaultVisual(display, screen);
     int depth = DefaultDepth(display, screen);
-    GLXFBConfig config;
-    if (chooseFbConfig(display, screen, 0, config)) {
-        if (XVisualInfo* info = glXGetVisualFromFBConfig(display, config)) {
+    VisualID glVisual = 0;
+    int glDepth = 0;
+    if (glxReady(setup, glVisual, glDepth)) {
+        XVisualInfo wanted{};
+        wanted.visualid = glVisual;
+        wanted.screen = screen;
+        int count = 0;
+        if (XVisualInfo* info = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count)) {
             visual = info->visual;
             depth = info->depth;
             XFree(info);
@@ -192,6 +200,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     const bool fullScreen = options.kind == RunKind::FullScreen;
     const bool ownWindow = options.kind != RunKind::IntoWindow;
     Window target = 0;
+    std::shared_ptr<GlxSetup> glx;
     if (!ownWindow) {
         target = options.intoRoot ? DefaultRootWindow(display) : static_cast<Window>(options.window);
         XWindowAttributes a;
@@ -203,6 +212,9 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         // DestroyNotify of the window ends the run.
         XSelectInput(display, target, a.your_event_mask | StructureNotifyMask);
         XSync(display, False);
+        glx = prepareGlx(XScreenNumberOfScreen(a.screen), XVisualIDFromVisual(a.visual));
+    } else {
+        glx = prepareGlx(DefaultScreen(display), 0);
     }
 
     // Start-up: settings, capture before any window of ours is shown, display
@@ -236,7 +248,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
 
     OwnWindow own;
     if (ownWindow) {
-        own = createOwnWindow(display, fullScreen);
+        own = createOwnWindow(display, fullScreen, *glx);
         target = own.window;
     }
 
@@ -271,7 +283,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     if (options.limits.frames > 0)
         threadOptions.observer = [&limiter](uint64_t frame) { limiter.framePresented(frame); };
     RenderThread* thread =
-        startRenderThread(target, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
+        startRenderThread(target, glx, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
 
     // Events until something ends the run.
     // The pointer's resting place is known before any motion, so the first
