@@ -8,6 +8,7 @@
 
 #include "alloc_counter.h"
 #include "recording_gl.h"
+#include "gfx/capture_scale.h"
 #include "scene/explode.h"
 #include "scene/grid_mesh.h"
 #include "scene/random.h"
@@ -171,6 +172,23 @@ void gridArguments(benchmark::internal::Benchmark* b) {
     b->Args({25, 19});
     b->Args({80, 60});
 }
+
+// The desktop's picture (a 1024 x 768 screen, 32-bit pixels as X servers
+// hand them out) scaled to a texture: the default 512 x 256 and the largest
+// usual 2048 x 2048. Part of every start-up.
+void captureScale(benchmark::State& state) {
+    const int32_t width = 1024, height = 768;
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint8_t>(i * 7 + (i >> 12));
+    kelvara::PackedImage image{pixels.data(), width, height, width * 4, 4, false, 0xff0000u, 0xff00u, 0xffu};
+    kelvara::CaptureBuffer out;
+    for (auto _ : state) {
+        kelvara::scaleToCapture(image, static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)), out);
+        benchmark::DoNotOptimize(out.bgr.data());
+    }
+}
+BENCHMARK(captureScale)->Args({512, 256})->Args({2048, 2048})->Unit(benchmark::kMillisecond);
 
 BENCHMARK(waveFrame)->Apply(waveArguments)->Unit(benchmark::kMicrosecond);
 BENCHMARK(waveHeights)->Apply(waveArguments)->Unit(benchmark::kMicrosecond);

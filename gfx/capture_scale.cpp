@@ -1,6 +1,7 @@
 #include "gfx/capture_scale.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -65,42 +66,78 @@ bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, Cap
     auto to8 = [](uint32_t pixel, const Channel& c) -> float {
         return c.max == 0 ? 0.0f : static_cast<float>((pixel >> c.shift) & c.max) * 255.0f / c.max;
     };
+    // The same values from a table for the usual channels of up to 16 bits:
+    // the division per channel and pixel was most of the decoding.
+    constexpr uint32_t kTableLimit = 0xFFFF;
+    auto tableOf = [&to8](const Channel& c) {
+        std::vector<float> table;
+        if (c.max <= kTableLimit) {
+            table.resize(static_cast<std::size_t>(c.max) + 1);
+            for (uint32_t v = 0; v <= c.max; ++v)
+                table[v] = to8(v << c.shift, c);
+        }
+        return table;
+    };
 
     const auto columns = areaTaps(image.width, width);
     const auto rows = areaTaps(image.height, height);
+    const std::size_t outRow = static_cast<std::size_t>(width) * 3;
     try {
-        // Horizontal pass into one row of floats per source row, then vertical.
-        std::vector<float> across(static_cast<std::size_t>(image.height) * width * 3);
+        const std::vector<float> blueTable = tableOf(blue);
+        const std::vector<float> greenTable = tableOf(green);
+        const std::vector<float> redTable = tableOf(red);
+        auto channel = [&to8](uint32_t pixel, const Channel& c, const std::vector<float>& table) {
+            return table.empty() ? to8(pixel, c) : table[(pixel >> c.shift) & c.max];
+        };
+        // Each source pixel is decoded once into a row of floats; the
+        // horizontal taps then read that row, and the vertical pass adds whole
+        // rows (weight x row), which the compiler vectorises. The sums run in
+        // the same order as a per-pixel loop would, so the result is the same
+        // to the bit. The buffers are not cleared first: every element is
+        // written before it is read.
+        std::unique_ptr<float[]> decoded(new float[static_cast<std::size_t>(image.width) * 3]);
+        std::unique_ptr<float[]> across(new float[static_cast<std::size_t>(image.height) * outRow]);
         for (int32_t y = 0; y < image.height; ++y) {
             const uint8_t* line = image.data + static_cast<std::ptrdiff_t>(y) * image.bytesPerLine;
-            float* dst = &across[static_cast<std::size_t>(y) * width * 3];
+            for (int32_t x = 0; x < image.width; ++x) {
+                const uint8_t* p = line + static_cast<std::ptrdiff_t>(x) * image.bytesPerPixel;
+                uint32_t pixel = 0;
+                for (int k = 0; k < image.bytesPerPixel; ++k) {
+                    const int byte = image.msbFirst ? k : image.bytesPerPixel - 1 - k;
+                    pixel = (pixel << 8) | p[byte];
+                }
+                decoded[static_cast<std::size_t>(x) * 3] = channel(pixel, blue, blueTable);
+                decoded[static_cast<std::size_t>(x) * 3 + 1] = channel(pixel, green, greenTable);
+                decoded[static_cast<std::size_t>(x) * 3 + 2] = channel(pixel, red, redTable);
+            }
+            float* dst = &across[static_cast<std::size_t>(y) * outRow];
             for (int32_t x = 0; x < width; ++x) {
                 float b = 0, g = 0, r = 0;
                 for (const Tap& t : columns[static_cast<std::size_t>(x)]) {
-                    const uint8_t* p = line + t.index * image.bytesPerPixel;
-                    uint32_t pixel = 0;
-                    for (int k = 0; k < image.bytesPerPixel; ++k) {
-                        const int byte = image.msbFirst ? k : image.bytesPerPixel - 1 - k;
-                        pixel = (pixel << 8) | p[byte];
-                    }
-                    b += t.weight * to8(pixel, blue);
-                    g += t.weight * to8(pixel, green);
-                    r += t.weight * to8(pixel, red);
+                    const float* src = &decoded[static_cast<std::size_t>(t.index) * 3];
+                    b += t.weight * src[0];
+                    g += t.weight * src[1];
+                    r += t.weight * src[2];
                 }
                 dst[x * 3] = b;
                 dst[x * 3 + 1] = g;
                 dst[x * 3 + 2] = r;
             }
         }
-        out.bgr.assign(static_cast<std::size_t>(width) * height * 3, 0);
+        out.bgr.resize(static_cast<std::size_t>(width) * height * 3);
+        std::unique_ptr<float[]> sum(new float[outRow]);
+        float* __restrict total = sum.get();
         for (int32_t y = 0; y < height; ++y) {
-            uint8_t* dst = &out.bgr[static_cast<std::size_t>(y) * width * 3];
-            for (int32_t i = 0; i < width * 3; ++i) {
-                float v = 0;
-                for (const Tap& t : rows[static_cast<std::size_t>(y)])
-                    v += t.weight * across[static_cast<std::size_t>(t.index) * width * 3 + i];
-                dst[i] = static_cast<uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+            std::fill(total, total + outRow, 0.0f);
+            for (const Tap& t : rows[static_cast<std::size_t>(y)]) {
+                const float* __restrict src = &across[static_cast<std::size_t>(t.index) * outRow];
+                const float w = t.weight;
+                for (std::size_t i = 0; i < outRow; ++i)
+                    total[i] += w * src[i];
             }
+            uint8_t* __restrict dst = &out.bgr[static_cast<std::size_t>(y) * outRow];
+            for (std::size_t i = 0; i < outRow; ++i)
+                dst[i] = static_cast<uint8_t>(static_cast<int32_t>(std::min(std::max(total[i] + 0.5f, 0.0f), 255.0f)));
         }
     } catch (const std::bad_alloc&) {
         release(out);

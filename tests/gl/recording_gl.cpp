@@ -20,6 +20,7 @@ struct State {
     std::size_t count = 0;
     GLuint nextTexture = 1;
     const void* lastUpload = nullptr;
+    int maxTextureSize = 2048;
 };
 
 // Constant-initialised, so no guard on every call and no order-of-start issue.
@@ -54,7 +55,10 @@ void reset() {
     state().count = 0;
     state().nextTexture = 1;
     state().lastUpload = nullptr;
+    state().maxTextureSize = 2048;
 }
+
+void setMaxTextureSize(int size) { state().maxTextureSize = size; }
 
 const std::vector<Call>& calls() { return state().log; }
 std::size_t callCount() { return state().count; }
@@ -153,6 +157,11 @@ void APIENTRY glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w
                          double(format), double(type)});
 }
 GLenum APIENTRY glGetError() { return GL_NO_ERROR; }
+void APIENTRY glGetIntegerv(GLenum pname, GLint* v) {
+    rec("glGetIntegerv", {double(pname)});
+    if (v)
+        *v = pname == GL_MAX_TEXTURE_SIZE ? kelvara::glrec::state().maxTextureSize : 0;
+}
 
 void APIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
     rec("gluPerspective", {fovy, aspect, zNear, zFar});
@@ -213,6 +222,7 @@ KELVARA_IMP(glTexEnvf)
 KELVARA_IMP(glTexEnvi)
 KELVARA_IMP(glPixelStorei)
 KELVARA_IMP(glTexImage2D)
+KELVARA_IMP(glGetIntegerv)
 KELVARA_IMP(glGetError)
 KELVARA_IMP(gluPerspective)
 KELVARA_IMP(gluBuild2DMipmaps)

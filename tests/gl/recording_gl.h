@@ -23,7 +23,10 @@ enum class Mode {
 };
 
 void setMode(Mode mode);
-void reset(); // forget the log and the count
+void reset(); // forget the log and the count; the texture limit back to 2048
+
+// What glGetIntegerv(GL_MAX_TEXTURE_SIZE) answers.
+void setMaxTextureSize(int size);
 const std::vector<Call>& calls();
 std::size_t callCount();
 

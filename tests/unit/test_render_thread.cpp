@@ -78,12 +78,14 @@ TEST(RenderLoop, screenTextureIsBuiltOnceBeforeTheFirstFrameAndFreed) {
     EXPECT_EQ(capture.bgr.size(), 0u); // handed over and freed
     const auto& calls = glrec::calls();
     EXPECT_EQ(calls.front(), (glrec::Call{"glViewport", {0, 0, 640, 480}}));
-    EXPECT_EQ(glrec::callsNamed("gluBuild2DMipmaps").size(), 1u);
+    // 512 x 256 goes up as it is, level 0 alone.
+    EXPECT_EQ(glrec::callsNamed("glTexImage2D").size(), 1u);
+    EXPECT_EQ(glrec::callsNamed("gluBuild2DMipmaps").size(), 0u);
     EXPECT_EQ(glrec::callsNamed("glClear").size(), 3u);
     // The texture is made before the first frame clears the screen.
     std::size_t build = 0, firstClear = 0;
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].name == "gluBuild2DMipmaps" && build == 0)
+        if (calls[i].name == "glTexImage2D" && build == 0)
             build = i;
         if (calls[i].name == "glClear" && firstClear == 0)
             firstClear = i;

@@ -25,7 +25,7 @@ glrec::Call call(const std::string& name, std::vector<double> args) {
 
 } // namespace
 
-TEST(ScreenTexture, buildsTheMipmapChainFromTheBuffer) {
+TEST(ScreenTexture, sizesToScaleGoThroughTheMipmapBuilder) {
     for (int32_t linear : {1, 0}) {
         Settings s;
         s.useLinear = linear;
@@ -46,6 +46,7 @@ TEST(ScreenTexture, buildsTheMipmapChainFromTheBuffer) {
             call("glTexParameteri", {GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter}),
             call("glTexEnvf", {GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE}),
             call("glPixelStorei", {GL_UNPACK_ALIGNMENT, 1}),
+            call("glGetIntegerv", {GL_MAX_TEXTURE_SIZE}),
             call("gluBuild2DMipmaps", {GL_TEXTURE_2D, 3, 6, 2, GL_BGR_EXT, GL_UNSIGNED_BYTE}),
         };
         ASSERT_EQ(glrec::calls().size(), expected.size());
@@ -58,6 +59,37 @@ TEST(ScreenTexture, buildsTheMipmapChainFromTheBuffer) {
         EXPECT_TRUE(buffer.bgr.empty());
         EXPECT_EQ(buffer.bgr.capacity(), 0u);
     }
+}
+
+TEST(ScreenTexture, powerOfTwoSizesWithinTheLimitUploadLevelZeroAlone) {
+    struct Case {
+        int32_t width, height, limit;
+        bool direct;
+    };
+    for (const Case c : {Case{8, 4, 2048, true}, Case{512, 256, 2048, true}, Case{2048, 1, 2048, true},
+                         Case{4096, 4096, 2048, false}, Case{256, 300, 2048, false}, Case{1, 1, 2048, true},
+                         Case{64, 64, 32, false}}) {
+        Settings s;
+        CaptureBuffer buffer{c.width, c.height,
+                             std::vector<uint8_t>(static_cast<std::size_t>(c.width) * c.height * 3, 9)};
+        const void* pixels = buffer.bgr.data();
+        glrec::reset();
+        glrec::setMaxTextureSize(c.limit);
+        ASSERT_NE(createScreenTexture(buffer, s), 0u);
+        const auto direct = glrec::callsNamed("glTexImage2D");
+        const auto built = glrec::callsNamed("gluBuild2DMipmaps");
+        EXPECT_EQ(glrec::lastUploadData(), pixels);
+        if (c.direct) {
+            ASSERT_EQ(direct.size(), 1u) << c.width << "x" << c.height;
+            EXPECT_TRUE(built.empty());
+            EXPECT_EQ(direct[0], call("glTexImage2D", {GL_TEXTURE_2D, 0, 3, double(c.width), double(c.height), 0,
+                                                       GL_BGR_EXT, GL_UNSIGNED_BYTE}));
+        } else {
+            EXPECT_TRUE(direct.empty()) << c.width << "x" << c.height << " limit " << c.limit;
+            ASSERT_EQ(built.size(), 1u);
+        }
+    }
+    glrec::reset();
 }
 
 TEST(ScreenTexture, alignmentIsSetBeforeTheUpload) {
@@ -81,6 +113,7 @@ TEST(ScreenTexture, noWholePictureMakesNoTexture) {
         glrec::reset();
         EXPECT_EQ(createScreenTexture(buffer, Settings{}), 0u);
         EXPECT_EQ(glrec::callsNamed("gluBuild2DMipmaps").size(), 0u);
+        EXPECT_EQ(glrec::callsNamed("glTexImage2D").size(), 0u);
         EXPECT_EQ(glrec::callsNamed("glGenTextures").size(), 0u);
         EXPECT_TRUE(buffer.bgr.empty());
     }
