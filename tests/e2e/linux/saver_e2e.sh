@@ -89,11 +89,21 @@ fullscreen)
     paint_root
     # A setting given for the run must not be saved.
     start --x_div 30
-    sleep 3
-    still_running "$pid" || fail "the saver ended on its own"
-    import -window root "$dir/shot.png"
+    # The first frames may take a while on a busy machine: look for up to 15 s.
+    tries=0
+    while :; do
+        sleep 1
+        still_running "$pid" || fail "the saver ended on its own"
+        import -window root "$dir/shot.png"
+        # Not the bare root: the saver's black space around the pieces.
+        if [ "$(share "$dir/shot.png" '#000000')" -ge 5 ] && [ "$(hue_share "$dir/shot.png" r)" -ge 5 ] &&
+            [ "$(hue_share "$dir/shot.png" b)" -ge 5 ]; then
+            break
+        fi
+        tries=$((tries + 1))
+        [ "$tries" -lt 15 ] || break
+    done
     shows_desktop "$dir/shot.png"
-    # Not the bare root: the saver's black space around the pieces.
     [ "$(share "$dir/shot.png" '#000000')" -ge 5 ] || fail "the screen shows no saver"
     xdotool key a
     ends_within "$pid" 50 || fail "a key did not end the run"
