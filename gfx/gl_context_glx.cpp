@@ -108,8 +108,13 @@ uint32_t millisecondSeed() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Until the run ends, for a thread that has no context to draw with.
-void idleUntilStopped() {
+// A thread that has no context to draw with tells the host, which ends the
+// run; a host that cannot be told gets a thread that waits for the run's end.
+void giveUp(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
     while (renderRunning.load(std::memory_order_acquire) != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
@@ -203,33 +208,35 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
     lowerThreadPriority(threadPriority);
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display\n");
+        std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display; nothing "
+                             "to draw with\n");
         release(capture);
-        idleUntilStopped();
+        giveUp(options);
         return;
     }
     XWindowAttributes attributes;
     GLXFBConfig config = nullptr;
     GLXContext context = nullptr;
     if (!XGetWindowAttributes(display, window, &attributes)) {
-        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
+        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to draw into\n", window);
     } else if (!chooseFbConfig(display, XScreenNumberOfScreen(attributes.screen),
                                XVisualIDFromVisual(attributes.visual), config)) {
         std::fprintf(
             stderr,
-            "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual\n",
+            "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual; "
+            "nothing to draw with\n",
             window);
     } else if (!(context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True))) {
-        std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
+        std::fprintf(stderr, "kelvara: glXCreateNewContext: refused; nothing to draw with\n");
     } else if (!glXMakeCurrent(display, window, context)) {
-        std::fprintf(stderr, "kelvara: glXMakeCurrent: refused\n");
+        std::fprintf(stderr, "kelvara: glXMakeCurrent: refused; nothing to draw with\n");
         glXDestroyContext(display, context);
         context = nullptr;
     }
     if (!context) {
         release(capture);
-        idleUntilStopped();
         XCloseDisplay(display);
+        giveUp(options);
         return;
     }
 
