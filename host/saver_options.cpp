@@ -325,7 +325,9 @@ std::string helpText() {
         text += left + "default " + std::to_string(f.defaultValue) + "\n";
     }
     text += "\nThe settings file is $XDG_CONFIG_HOME/kelvara/settings (or ~/.config/kelvara/settings).\n"
-            "Exit status: 0 after a run, 1 when the run could not start, 2 for a bad command line.\n";
+            "Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, no\n"
+            "OpenGL, no such window, a display mode that cannot be set, statistics not written; the\n"
+            "reason is on stderr), 2 for a bad command line.\n";
     return text;
 }
 

@@ -12,7 +12,8 @@ TEST(PrintableText, controlBytesAndBrokenUtf8BecomeHexOnOneLine) {
     EXPECT_EQ(printableExcerpt(std::string("nul\0tab\t", 8)), "nul\\x00tab\\x09");
     EXPECT_EQ(printableExcerpt("del\x7f"), "del\\x7F");
     // Whole characters stay as they are: 2, 3 and 4 bytes.
-    EXPECT_EQ(printableExcerpt("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"), "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82");
+    EXPECT_EQ(printableExcerpt("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82");
     // A lone continuation byte, a lead byte cut short, an overlong '/', a
     // surrogate, a code point past U+10FFFF, Latin-1 text.
     EXPECT_EQ(printableExcerpt("a\x80z"), "a\\x80z");

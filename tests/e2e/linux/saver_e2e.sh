@@ -1,15 +1,18 @@
 #!/bin/sh
-# saver_e2e.sh CASE KELVARA X_WINDOW WITH_XVFB WORKDIR
+# saver_e2e.sh CASE KELVARA X_WINDOW WITH_XVFB WORKDIR [REFUSE_GET_IMAGE]
 # One end-to-end case of the native saver, run inside an Xvfb of its own.
 set -u
-case_name=$1 kelvara=$2 xwindow=$3 withxvfb=$4 work=$5
+case_name=$1 kelvara=$2 xwindow=$3 withxvfb=$4 work=$5 refuse_get_image=${6:-}
 
 if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     case "$1" in
     no_glx) export KELVARA_XVFB_ARGS="-extension GLX" ;;
-    # A palette screen: its pixels have no colour masks, and its root's
-    # visual has no OpenGL configuration.
-    palette) export KELVARA_XVFB_SIZE=1024x768x8 ;;
+    # The default screen a palette one, with no OpenGL configuration; GLX
+    # lives on the second.
+    palette)
+        export KELVARA_XVFB_SIZE=1024x768x8
+        export KELVARA_XVFB_ARGS="-screen 1 1024x768x24"
+        ;;
     esac
     KELVARA_E2E_INSIDE=1 exec "$withxvfb" sh "$0" "$@"
 fi
@@ -305,22 +308,39 @@ no_glx)
     [ -z "$(xwininfo -root -children | grep -i kelvara)" ] || fail "a window was left behind"
     ;;
 palette)
-    # The root has no OpenGL configuration: the render thread says why and the
-    # -root run ends at once, not drawing, saving nothing.
+    # No OpenGL configuration for the screen: the render thread says why and
+    # the run ends at once, drawing nothing, saving nothing.
     keep_settings 'Mode=2\n'
-    start -root
-    ends_within "$pid" 50 || fail "-root went on with no OpenGL configuration for the root"
-    [ "$status" -eq 1 ] || fail "exit code $status with no configuration for the root, not 1"
-    grep -q "^kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x[0-9a-f]*'s visual; nothing to draw with$" "$dir/stderr" ||
-        fail "no reason given for the missing configuration"
+    for run in -root --window; do
+        start $run
+        ends_within "$pid" 50 || fail "'$run' went on with no OpenGL configuration"
+        [ "$status" -eq 1 ] || fail "'$run' exited with $status with no OpenGL configuration, not 1"
+        grep -Eq "^kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x[0-9a-f]+'s visual; nothing to draw with$" "$dir/stderr" ||
+            fail "no reason given for the missing configuration"
+        # The palette's pixels give no colours: the capture says so too.
+        grep -q '^kelvara: XGetImage(root): a 8-bit palette picture: no colours to use$' "$dir/stderr" ||
+            fail "no reason given for the failed capture"
+    done
     kept
-    # A palette's pixels give no colours: the capture fails, the run shows the
-    # logo in a window of its own (an RGB visual of the same depth).
-    start --frames 30 --no-vsync
-    ends_within "$pid" 300 || fail "the run with a failed capture did not end"
-    [ "$status" -eq 0 ] || fail "exit code $status with a failed capture, not 0"
+    ;;
+capture_fails)
+    # A desktop that cannot be read: the logo instead, said once, and the
+    # fallback is not saved as the user's choice.
+    paint_root
+    LD_PRELOAD=$refuse_get_image "$kelvara" --Mode 1 --enableMovement 0 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    sleep 3
+    still_running "$pid" || fail "the run ended without a desktop picture"
+    import -window root "$dir/shot.png"
+    [ "$(hue_share "$dir/shot.png" r)" -lt 5 ] || fail "the desktop's red shows although it was never captured"
+    [ "$(share "$dir/shot.png" '#ffffff')" -ge 10 ] || fail "the logo's white does not show"
+    xdotool key a
+    ends_within "$pid" 50 || fail "a key did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after a failed capture"
     says 2 '^kelvara: no picture of the desktop; showing the logo instead$'
-    grep -q '^kelvara: XGetImage(root): ' "$dir/stderr" || fail "no reason given for the failed capture"
+    grep -q '^kelvara: XGetImage(root): refused$' "$dir/stderr" || fail "no reason given for the failed capture"
+    settings_written
     grep -qx 'useOGL=0' "$settings" || fail "the logo fallback was saved as the user's setting"
     ;;
 bad_settings)
