@@ -59,6 +59,10 @@ bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, Cap
         image.bytesPerPixel < 1 || image.bytesPerPixel > 4 ||
         image.bytesPerLine < image.width * image.bytesPerPixel)
         return false;
+    // No channel at all: pixels are palette indices, whose colours are not
+    // in the picture. A black texture would look like a hang.
+    if ((image.redMask | image.greenMask | image.blueMask) == 0)
+        return false;
 
     const Channel red = channelOf(image.redMask);
     const Channel green = channelOf(image.greenMask);

@@ -25,7 +25,8 @@ struct PackedImage {
 // padding) with an area filter: each output pixel is the mean of the source
 // area it covers, partly covered source pixels weighted by their share, so a
 // reduction neither drops pixels nor aliases. Enlarging repeats pixels.
-// Returns false and leaves `out` empty for an unusable image or size.
+// Returns false and leaves `out` empty for an unusable image (no pixels, a
+// pixel size outside 1..4, every mask 0 as in a palette picture) or size.
 bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, CaptureBuffer& out);
 
 } // namespace kelvara

@@ -41,7 +41,10 @@ bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) 
         packed.blueMask = static_cast<uint32_t>(image->blue_mask);
         const CaptureSize size = captureSize(settings, preview);
         ok = scaleToCapture(packed, size.width, size.height, out);
-        if (!ok)
+        if (!ok && (packed.redMask | packed.greenMask | packed.blueMask) == 0)
+            std::fprintf(stderr, "kelvara: XGetImage(root): a %d-bit palette picture: no colours to use\n",
+                         image->depth);
+        else if (!ok)
             std::fprintf(stderr,
                          "kelvara: XGetImage(root): a %d-bit picture that cannot be scaled to %dx%d\n",
                          image->bits_per_pixel, size.width, size.height);

@@ -108,8 +108,13 @@ uint32_t millisecondSeed() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Until the run ends, for a thread that has no context to draw with.
-void idleUntilStopped() {
+// A thread that has no context to draw with tells the host, which ends the
+// run; a host that cannot be told gets a thread that waits for the run's end.
+void giveUp(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
     while (renderRunning.load(std::memory_order_acquire) != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
@@ -214,22 +219,24 @@ class GlxSetup {
     void prepare(int screen, VisualID onlyVisual) {
         display = XOpenDisplay(nullptr);
         if (!display) {
-            std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display\n");
+            std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display; nothing "
+                                 "to draw with\n");
             return;
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
             if (onlyVisual != 0)
                 std::fprintf(stderr,
-                             "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx\n",
+                             "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx; "
+                             "nothing to draw with\n",
                              onlyVisual);
             else
-                std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration\n");
+                std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration; nothing to draw with\n");
             return;
         }
         XVisualInfo* info = glXGetVisualFromFBConfig(display, config);
         if (!info) {
-            std::fprintf(stderr, "kelvara: glXGetVisualFromFBConfig: the configuration has no visual\n");
+            std::fprintf(stderr, "kelvara: glXGetVisualFromFBConfig: the configuration has no visual; nothing to draw with\n");
             return;
         }
         visual = info->visualid;
@@ -237,7 +244,7 @@ class GlxSetup {
         XFree(info);
         context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
         if (!context)
-            std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
+            std::fprintf(stderr, "kelvara: glXCreateNewContext: refused; nothing to draw with\n");
     }
 
     // Written by the worker only, read after it was joined.
@@ -261,13 +268,13 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, Captur
     if (glxReady(setup, visual, depth)) {
         display = setup.display;
         if (!XGetWindowAttributes(display, window, &attributes))
-            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
+            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to draw into\n", window);
         else if (!(current = glXMakeCurrent(display, window, setup.context)))
-            std::fprintf(stderr, "kelvara: glXMakeCurrent: refused\n");
+            std::fprintf(stderr, "kelvara: glXMakeCurrent: refused; nothing to draw with\n");
     }
     if (!current) {
         release(capture);
-        idleUntilStopped();
+        giveUp(options);
         return;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "gfx/capture_buffer.h"
 #include "gfx/render_thread.h"
@@ -20,6 +21,11 @@ struct RenderThreadOptions {
     FrameObserver observer;       // called on the render thread after every frame
     bool showFrameRate = false;   // frames per second and frame time in a corner, where the platform can
     FrameStats* stats = nullptr;  // filled on the render thread; read it after joinRenderThread
+    // Called on the render thread when it gets no GL context to draw with (its
+    // reason already on stderr); the thread then ends without drawing. Without
+    // it, or where the platform does not call it, the thread waits for
+    // renderRunning to drop. Provided by gl_context_glx.cpp.
+    std::function<void()> cannotDraw;
 };
 
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA

@@ -8,6 +8,7 @@
 #include "display/display_modes.h"
 #include "host/saver_host.h"
 #include "host/saver_options.h"
+#include "settings/printable_text.h"
 #include "settings/settings_store.h"
 #include "settings/store_file.h"
 
@@ -67,6 +68,14 @@ int main(int argc, char** argv) {
     const std::filesystem::path file = options.settingsFile.empty()
                                            ? defaultSettingsFilePath()
                                            : std::filesystem::path(options.settingsFile);
+    // A folder can never hold the settings: a mistake on the command line
+    // rather than a file that went bad.
+    std::error_code error;
+    if (!options.settingsFile.empty() && std::filesystem::is_directory(file, error)) {
+        std::fprintf(stderr, "kelvara: --settings '%s' is a folder, not a file (try --help)\n",
+                     printableExcerpt(options.settingsFile).c_str());
+        return kExitUsage;
+    }
     FileStore store(file);
     if (options.kind == RunKind::Configure)
         return printConfiguration(file, store);

@@ -2,12 +2,14 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "host/command_line.h"
+#include "settings/printable_text.h"
 
 namespace kelvara {
 
@@ -130,6 +132,9 @@ std::vector<std::string> acceptedOptionNames() {
 ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow) {
     ParsedOptions result;
     SaverOptions& opts = result.options;
+    // Words from the command line quoted in the reason: one line however long
+    // or odd they are.
+    auto quoted = [](const char* text) { return "'" + printableExcerpt(text ? text : "") + "'"; };
     auto fail = [&result](std::string text) {
         result.ok = false;
         result.error = std::move(text);
@@ -170,7 +175,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             opts.kind = RunKind::IntoWindow;
             opts.window = parseWindowId(optarg);
             if (opts.window == 0)
-                return fail(std::string("-window-id needs a window number, not '") + optarg + "'");
+                return fail("-window-id needs a window number, not " + quoted(optarg));
             break;
         case kOptWindow:
             ++runOptions;
@@ -201,12 +206,11 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             break;
         case kOptSeconds:
             if (!parseRunSeconds(optarg, opts.limits.seconds))
-                return fail(std::string("--seconds needs a number of seconds above 0 and up to a day, not '") +
-                            optarg + "'");
+                return fail("--seconds needs a number of seconds above 0 and up to a day, not " + quoted(optarg));
             break;
         case kOptFrames:
             if (!parseFrameCount(optarg, opts.limits.frames))
-                return fail(std::string("--frames needs a whole number of frames from 1, not '") + optarg + "'");
+                return fail("--frames needs a whole number of frames from 1, not " + quoted(optarg));
             break;
         case kOptStats:
             if (!*optarg)
@@ -214,20 +218,19 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             opts.statsFile = optarg;
             break;
         case ':':
-            return fail(std::string("option '") + word + "' needs a value");
+            return fail("option " + quoted(word) + " needs a value");
         case '?':
-            return fail(std::string("unknown option '") + word + "'");
+            return fail("unknown option " + quoted(word));
         default: {
             const std::size_t index = static_cast<std::size_t>(c - kSettingOptionBase);
             if (c < kSettingOptionBase || index >= kSettingFields.size())
-                return fail(std::string("unknown option '") + word + "'");
+                return fail("unknown option " + quoted(word));
             SettingOverride o;
             o.field = index;
             const SettingField& field = kSettingFields[index];
             if (!parseSetting(field, optarg, o))
                 return fail(std::string("--") + field.name + " needs " +
-                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not '" +
-                            optarg + "'");
+                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " + quoted(optarg));
             opts.overrides.push_back(o);
             break;
         }
@@ -238,9 +241,11 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
     if (optind < argc) {
         std::vector<const char*> rest(args.begin() + optind, args.begin() + argc);
         const std::string text = joinArguments(rest);
-        const SaverCommand command = parseSaverCommand(text);
+        // An empty word is not "no arguments", which would be the /c run.
+        const bool emptyWord = std::any_of(rest.begin(), rest.end(), [](const char* w) { return *w == '\0'; });
+        const SaverCommand command = emptyWord ? SaverCommand{} : parseSaverCommand(text);
         if (!command.recognised)
-            return fail("unknown switch '" + text + "'");
+            return fail("unknown switch " + quoted(text.c_str()));
         ++runOptions;
         switch (command.mode) {
         case SaverMode::Saver:
@@ -320,7 +325,9 @@ std::string helpText() {
         text += left + "default " + std::to_string(f.defaultValue) + "\n";
     }
     text += "\nThe settings file is $XDG_CONFIG_HOME/kelvara/settings (or ~/.config/kelvara/settings).\n"
-            "Exit status: 0 after a run, 1 when the run could not start, 2 for a bad command line.\n";
+            "Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, no\n"
+            "OpenGL, no such window, a display mode that cannot be set, statistics not written; the\n"
+            "reason is on stderr), 2 for a bad command line.\n";
     return text;
 }
 

@@ -34,6 +34,7 @@
 #include "host/run_control.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
+#include "settings/printable_text.h"
 
 namespace kelvara {
 
@@ -191,7 +192,19 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         const char* name = XDisplayName(nullptr);
-        std::fprintf(stderr, "kelvara: XOpenDisplay(\"%s\"): cannot open the display\n", name ? name : "");
+        if (!name || !*name)
+            std::fprintf(stderr, "kelvara: XOpenDisplay: cannot open the display: DISPLAY is not set\n");
+        else
+            std::fprintf(stderr, "kelvara: XOpenDisplay(\"%s\"): cannot open the display\n",
+                         printableExcerpt(name).c_str());
+        return 1;
+    }
+    // Without GLX nothing can be drawn: say so before anything is captured,
+    // switched or shown, rather than leave a black window.
+    int glxError = 0, glxEvent = 0;
+    if (!glXQueryExtension(display, &glxError, &glxEvent)) {
+        std::fprintf(stderr, "kelvara: glXQueryExtension: the X server offers no GLX; nothing to draw with\n");
+        XCloseDisplay(display);
         return 1;
     }
     if (!installSignals())
@@ -282,8 +295,18 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     threadOptions.stats = stats.get();
     if (options.limits.frames > 0)
         threadOptions.observer = [&limiter](uint64_t frame) { limiter.framePresented(frame); };
+    // A thread without GL ends the run at once: a saver that cannot draw must
+    // not leave a black screen (or a locker's black window) with no reason
+    // given. The thread has said why on stderr.
+    std::atomic<bool> cannotDraw{false};
+    threadOptions.cannotDraw = [&cannotDraw] {
+        cannotDraw.store(true);
+        requestEnd();
+    };
     RenderThread* thread =
         startRenderThread(target, glx, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
+    if (!thread)
+        cannotDraw.store(true);
 
     // Events until something ends the run.
     // The pointer's resting place is known before any motion, so the first
@@ -299,7 +322,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
             mouse.y = y;
         }
     }
-    bool running = true;
+    bool running = !cannotDraw.load();
     const int xfd = ConnectionNumber(display);
     while (running) {
         while (running && XPending(display) > 0) {
@@ -330,7 +353,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
                 break;
             }
         }
-        if (!running || goneResource.load() == target || limiter.fired())
+        if (!running || goneResource.load() == target || limiter.fired() || cannotDraw.load())
             break;
         pollfd fds[2] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
         const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
@@ -341,10 +364,14 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     }
 
     // Shutdown: save (the user's values, not this run's overrides; a random
-    // preset stays as the user's), restore the display, stop drawing.
-    Settings toSave = settings;
-    revertOverrides(toSave, stored, overrides);
-    saveSettings(toSave, store);
+    // preset stays as the user's), restore the display, stop drawing. A run
+    // that never drew changed nothing worth saving.
+    const bool drew = !cannotDraw.load();
+    if (drew) {
+        Settings toSave = settings;
+        revertOverrides(toSave, stored, overrides);
+        saveSettings(toSave, store);
+    }
     if (switched)
         restoreDisplayMode(systemDisplay());
     renderRunning.store(0, std::memory_order_release);
@@ -366,6 +393,8 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         XFreeColormap(display, own.colormap);
     }
     XCloseDisplay(display);
+    if (!drew)
+        return 1;
 
     if (stats) {
         std::string error;

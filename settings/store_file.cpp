@@ -3,6 +3,8 @@
 // compiles this file for the tests alone.
 #include "settings/store_file.h"
 
+#include "settings/printable_text.h"
+
 #include <cassert>
 #include <cerrno>
 #include <chrono>
@@ -115,13 +117,35 @@ FileContents readWholeFile(const fs::path& path) {
     } else if (failed) {
         out.reason = errnoText(err);
         out.text.clear();
+    } else if (out.text.find('\0') != std::string::npos) {
+        // A save never writes one: a picture, a program, a damaged file.
+        out.reason = "not a text file: it holds zero bytes";
+        out.text.clear();
     } else {
         out.state = FileState::Read;
     }
     return out;
 }
 
+// A file name as a message quotes it: one line, however odd the name.
+std::string shown(const fs::path& path) { return printableExcerpt(path.string(), 512); }
+
 void report(const std::string& line) { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+
+// Parses a file that was read. Text of which not one line is a value or a
+// comment is not a settings file (a --settings pointing at the wrong file, or
+// one damaged beyond use): it becomes unreadable, so a save leaves it alone.
+std::vector<StoredValue> parseFile(FileContents& file, SkippedLines& skipped) {
+    std::vector<StoredValue> values;
+    if (file.state != FileState::Read)
+        return values;
+    values = parseSettingsText(file.text, &skipped);
+    if (values.empty() && skipped.commentLines == 0 && skipped.count > 0) {
+        file.state = FileState::Unreadable;
+        file.reason = "no line in it is NAME=NUMBER";
+    }
+    return values;
+}
 
 // Unique enough that two processes (or two stores in one) never pick the same
 // temporary file: a random draw where the platform has one, mixed with the
@@ -174,22 +198,35 @@ bool writeFileFully(const fs::path& path, const std::string& text, std::string& 
 
 } // namespace
 
-std::vector<StoredValue> parseSettingsText(std::string_view text) {
+std::vector<StoredValue> parseSettingsText(std::string_view text, SkippedLines* skipped) {
     std::vector<StoredValue> out;
     std::unordered_map<std::string, std::size_t> index;
+    std::size_t lineNumber = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        std::string_view line = trim(text.substr(0, end));
+        const std::string_view raw = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.empty() || line.front() == '#')
+        ++lineNumber;
+        const std::string_view line = trim(raw);
+        if (line.empty())
             continue;
+        if (line.front() == '#') {
+            if (skipped)
+                ++skipped->commentLines;
+            continue;
+        }
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
+        const std::string_view name = trim(line.substr(0, eq == std::string_view::npos ? 0 : eq));
+        // No '=' reads as an empty value, which is no number.
+        const std::optional<uint32_t> value =
+            parseValue(eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1)));
+        if (raw.size() > kMaxSettingsLineBytes || !validName(name) || !value) {
+            if (skipped && skipped->count++ == 0) {
+                skipped->firstLine = lineNumber;
+                skipped->firstText = printableExcerpt(line, 60);
+            }
             continue;
-        const std::string_view name = trim(line.substr(0, eq));
-        const std::optional<uint32_t> value = parseValue(trim(line.substr(eq + 1)));
-        if (!validName(name) || !value)
-            continue;
+        }
         auto [it, added] = index.try_emplace(std::string(name), out.size());
         if (added)
             out.push_back({std::string(name), *value});
@@ -222,12 +259,25 @@ bool FileStore::read(std::span<const std::string> names, std::span<std::optional
     assert(values.size() == names.size());
     for (auto& v : values)
         v.reset();
-    const FileContents file = readWholeFile(path_);
-    if (file.state == FileState::Unreadable)
-        report("cannot read settings file " + path_.string() + ": " + file.reason + "; using defaults");
+    FileContents file = readWholeFile(path_);
+    SkippedLines skipped;
+    const std::vector<StoredValue> stored = parseFile(file, skipped);
+    if (file.state == FileState::Unreadable) {
+        unreadReason_ = file.reason;
+        report("cannot read settings file " + shown(path_) + ": " + file.reason + "; using defaults");
+    }
     if (file.state != FileState::Read)
         return false;
-    const std::vector<StoredValue> stored = parseSettingsText(file.text);
+    unreadReason_.clear();
+    if (skipped.count > 0) {
+        std::string more;
+        if (skipped.count > 1)
+            more = " (and " + std::to_string(skipped.count - 1) + " more such line" +
+                   (skipped.count > 2 ? "s" : "") + ")";
+        report("settings file " + shown(path_) + ", line " + std::to_string(skipped.firstLine) + ": '" +
+               skipped.firstText + "' is not NAME=NUMBER with a 32-bit whole number" + more +
+               "; skipped, what it would set keeps its default");
+    }
     for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
         for (const StoredValue& s : stored) {
             if (s.name == names[i]) {
@@ -245,15 +295,22 @@ bool FileStore::write(std::span<const StoredValue> values) {
         return false;
     }
     const fs::path target = saveTarget(path_);
-    const FileContents old = readWholeFile(target);
+    if (!unreadReason_.empty()) {
+        // This run used defaults in place of what the file held: saving them
+        // would replace the user's values, even if the file is readable now.
+        report("not saving settings to " + shown(target) + ": it could not be read (" + unreadReason_ + ")");
+        return false;
+    }
+    FileContents old = readWholeFile(target);
+    SkippedLines skipped;
+    std::vector<StoredValue> merged = parseFile(old, skipped);
     if (old.state == FileState::Unreadable) {
         // Replacing a file we could not read could throw away values a user
         // still has; leave it for them to look at.
-        report("not saving settings to " + target.string() + ": cannot read it: " + old.reason);
+        report("not saving settings to " + shown(target) + ": cannot read it: " + old.reason);
         return false;
     }
 
-    std::vector<StoredValue> merged = parseSettingsText(old.text);
     for (const StoredValue& v : values) {
         assert(validName(v.name));
         if (!validName(v.name))
@@ -274,7 +331,7 @@ bool FileStore::write(std::span<const StoredValue> values) {
     if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
         if (ec) {
-            report("cannot save settings to " + target.string() + ": cannot create its folder: " + ec.message());
+            report("cannot save settings to " + shown(target) + ": cannot create its folder: " + ec.message());
             return false;
         }
     }
@@ -282,7 +339,7 @@ bool FileStore::write(std::span<const StoredValue> values) {
     const fs::path temp = tempPath();
     std::string reason;
     if (!writeFileFully(temp, formatSettingsText(merged), reason)) {
-        report("cannot save settings: writing " + temp.string() + ": " + reason);
+        report("cannot save settings: writing " + shown(temp) + ": " + reason);
         return false;
     }
     if (old.state == FileState::Read) {
@@ -295,7 +352,7 @@ bool FileStore::write(std::span<const StoredValue> values) {
     if (ec) {
         const std::string why = ec.message();
         fs::remove(temp, ec);
-        report("cannot save settings: renaming " + temp.string() + " to " + target.string() + ": " + why);
+        report("cannot save settings: renaming " + shown(temp) + " to " + shown(target) + ": " + why);
         return false;
     }
     return true;

@@ -17,10 +17,14 @@ namespace kelvara {
 // always either the old one or the new one, never a mix.
 //
 // Reading survives any content: lines that are not `name=value` with a value
-// that fits 32 bits are skipped, the last line for a name wins. A file that
-// exists but cannot be read (not a regular file, an error, over
-// kMaxSettingsFileBytes) counts as a missing key, with one line on stderr; a
-// save then refuses to replace it, so nothing readable is ever lost.
+// that fits 32 bits are skipped (one line on stderr names the first and counts
+// the rest; those settings keep their defaults), the last line for a name
+// wins. A file that exists but cannot be read counts as a missing key, with
+// one line on stderr: not a regular file, an error, over
+// kMaxSettingsFileBytes, a zero byte (not text), or text in which no line is a
+// value or a comment (someone else's file). A save then refuses to replace it,
+// and so does every later save through a store whose read found the file
+// unreadable, so nothing a user has is ever lost.
 class FileStore : public SettingsStore {
   public:
     explicit FileStore(std::filesystem::path path);
@@ -38,14 +42,29 @@ class FileStore : public SettingsStore {
   private:
     std::filesystem::path path_;
     std::string tempSuffix_;
+    // Set by a read that found the file there but could not use it: the run
+    // goes on with defaults, which must not replace what the user has.
+    mutable std::string unreadReason_;
 };
 
 // A settings file larger than this is not ours; it is treated as unreadable.
 inline constexpr std::size_t kMaxSettingsFileBytes = 1u << 20;
 
+// A line longer than this is not one a save writes; it is skipped.
+inline constexpr std::size_t kMaxSettingsLineBytes = 1024;
+
+// What a read of a settings file's text passed over.
+struct SkippedLines {
+    std::size_t count = 0;      // lines that are neither blank, a comment nor a value
+    std::size_t firstLine = 0;  // 1-based number of the first of them
+    std::string firstText;      // its text, printable and cut to a message's length
+    std::size_t commentLines = 0;
+};
+
 // The values of a settings file's text, in the order they first appear, one
-// per name (the last line for a name gives its value).
-std::vector<StoredValue> parseSettingsText(std::string_view text);
+// per name (the last line for a name gives its value). `skipped`, when given,
+// learns about the lines that gave no value.
+std::vector<StoredValue> parseSettingsText(std::string_view text, SkippedLines* skipped = nullptr);
 
 // The text a save writes: a comment line, then `name=value` per value.
 std::string formatSettingsText(std::span<const StoredValue> values);

@@ -122,6 +122,19 @@ TEST(CaptureScale, unusableImagesLeaveTheBufferEmpty) {
     EXPECT_FALSE(scaleToCapture(oddPixels, 2, 2, out));
     EXPECT_FALSE(scaleToCapture(image.packed(), 0, 2, out));
     EXPECT_FALSE(scaleToCapture(image.packed(), 2, -1, out));
+    // A palette screen's picture: indices, no colour channel to read.
+    PackedImage palette = image.packed();
+    palette.bytesPerPixel = 1;
+    palette.bytesPerLine = 4;
+    palette.redMask = palette.greenMask = palette.blueMask = 0;
+    EXPECT_FALSE(scaleToCapture(palette, 2, 2, out));
+    // One channel is still a picture (a grey or single-colour screen).
+    PackedImage redOnly = image.packed();
+    redOnly.greenMask = redOnly.blueMask = 0;
+    image.set(0, 0, 255, 255, 255);
+    EXPECT_TRUE(scaleToCapture(redOnly, 4, 4, out));
+    EXPECT_EQ(pixel(out, 0, 0), (std::vector<uint8_t>{0, 0, 255}));
+    EXPECT_FALSE(scaleToCapture(palette, 2, 2, out));
     EXPECT_TRUE(out.bgr.empty());
     EXPECT_EQ(out.width, 0);
 }

@@ -117,6 +117,32 @@ TEST(SaverOptions, badCommandLinesAreRefusedWithAReason) {
     }
 }
 
+TEST(SaverOptions, oddWordsGiveAOneLineReason) {
+    const std::string huge(100000, 'q');
+    const std::vector<std::vector<std::string>> cases = {
+        {"--" + huge},
+        {"--x_div", huge},
+        {"--Mode", "1\n2"},
+        {"-window-id", "0x12\r\nkelvara: fake line"},
+        {"--bogus\xff\xfe"},
+        {"/q\x1b[31m"},
+        {""},
+        {"", ""},
+        {"/s", ""},
+    };
+    for (const std::vector<std::string>& words : cases) {
+        const ParsedOptions p = parse(words);
+        EXPECT_FALSE(p.ok) << words[0].substr(0, 20);
+        EXPECT_FALSE(p.error.empty());
+        EXPECT_LT(p.error.size(), 200u) << p.error.substr(0, 200);
+        for (char c : p.error)
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == '\x7f') << p.error;
+        EXPECT_EQ(p.error.find('\xff'), std::string::npos) << p.error;
+    }
+    // The odd byte is shown, not dropped.
+    EXPECT_NE(parse({"--bogus\xff"}).error.find("--bogus\\xFF"), std::string::npos);
+}
+
 TEST(SaverOptions, settingOptionsOverrideForTheRunAndRevertForTheSave) {
     ParsedOptions p = parse({"--x_div", "30", "--Mode", "-3", "--no-vsync", "--settings", "/tmp/k", "-fps"});
     ASSERT_TRUE(p.ok);

@@ -278,35 +278,38 @@ TEST(FileStore, valuesMustFitThirtyTwoBits) {
     EXPECT_EQ(v[3].value, 0u);
 }
 
-TEST(FileStore, hostileContentKeepsEveryReadableValue) {
+TEST(FileStore, hostileContentKeepsEveryReadableValueAndSaysOnceWhatItSkipped) {
     TempDir dir;
     const fs::path path = dir.path / "settings";
     std::string text;
-    text += "# a comment\n";
-    text += "\n   \n";
-    text += "Priority=4\r\n";                      // CRLF
-    text += "  Mode =  3  \n";                     // spaces around
-    text += "x_div=12\n";
-    text += "x_div=40\n";                          // the later line wins
-    text += "y_div=99999999999999999999999999\n";  // too big: y_div keeps its default
-    text += "xyAmplitude=\n";                      // empty: default
-    text += "genChildren==5\n";                    // not a number
-    text += "rotX0=-5\n";                          // negative into a float: unsigned 4294967291
-    text += "zoom1=7\n";
-    text += "=5\n";
-    text += "no equals sign at all\n";
-    text += std::string("useOGL\0=1\n", 10);       // NUL in the name: not useOGL
-    text += std::string(200000, 'z') + "=1\n";     // an absurdly long line
-    text += "\xff\xfe\x01\x02 binary =\x80\x81\n";
-    text += std::string("rotZ1=1\0", 8) + "9\n";   // NUL in the value
-    text += "resH=1080";                           // no final newline
+    text += "# a comment\n";                        // 1
+    text += "\n   \n";                              // 2, 3
+    text += "Priority=4\r\n";                       // 4: CRLF
+    text += "  Mode =  3  \n";                      // 5: spaces around
+    text += "x_div=12\n";                           // 6
+    text += "x_div=40\n";                           // 7: the later line wins
+    text += "y_div=99999999999999999999999999\n";   // 8: too big: y_div keeps its default
+    text += "xyAmplitude=\n";                       // 9: empty: default
+    text += "genChildren==5\n";                     // 10: not a number
+    text += "rotX0=-5\n";                           // 11: negative into a float: unsigned 4294967291
+    text += "zoom1=7\n";                            // 12
+    text += "=5\n";                                 // 13
+    text += "no equals sign at all\n";              // 14
+    text += std::string(200000, 'z') + "=1\n";      // 15: an absurdly long line
+    text += "\xff\xfe\x01\x02 binary =\x80\x81\n";  // 16
+    text += "resH=1080";                            // 17: no final newline
     writeFile(path, text);
 
     FileStore store(path);
     Settings s = unusualSettings();
     testing::internal::CaptureStderr();
     loadSettings(s, store);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "readable file, nothing to report";
+    const std::string err = testing::internal::GetCapturedStderr();
+    // One line for all seven skipped lines: the file, the first of them, how
+    // many more.
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(path.string() + ", line 8: 'y_div=9999"), std::string::npos) << err;
+    EXPECT_NE(err.find("and 6 more"), std::string::npos) << err;
 
     Settings expected;
     setDefaults(expected);
@@ -318,12 +321,93 @@ TEST(FileStore, hostileContentKeepsEveryReadableValue) {
     expected.resH = 1080;
     expectSameSettings(s, expected);
 
-    // A file of nothing but junk is a key without values.
-    writeFile(path, std::string("\0\0\0\n\x89PNG\r\n\x1a\n", 12));
-    s = unusualSettings();
+    // The skipped lines give way to the values a save writes.
+    testing::internal::CaptureStderr();
+    saveSettings(s, store);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(parseSettingsText(readFile(path)).size(), kSettingCount);
+    EXPECT_EQ(readFile(path).find("binary"), std::string::npos);
+}
+
+TEST(FileStore, filesThatAreNotSettingsAreReadAsNothingAndKept) {
+    TempDir dir;
+    Settings defaults;
+    setDefaults(defaults);
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"a picture", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "not a text file"},
+        {"values with a zero byte", std::string("Mode=1\nx_div=4\0\0\0\0", 18), "not a text file"},
+        {"someone's notes", "shopping:\nmilk\neggs = a dozen\n", "no line in it is NAME=NUMBER"},
+        {"a file cut short in its first line", "Mod", "no line in it is NAME=NUMBER"},
+    };
+    for (const Case& c : cases) {
+        const fs::path path = dir.path / "file";
+        writeFile(path, c.text);
+        FileStore store(path);
+        Settings s = unusualSettings();
+        testing::internal::CaptureStderr();
+        loadSettings(s, store);
+        std::string err = testing::internal::GetCapturedStderr();
+        expectSameSettings(s, defaults);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
+        EXPECT_NE(err.find("cannot read settings file " + path.string() + ": " + c.reason), std::string::npos)
+            << c.what << ": " << err;
+
+        testing::internal::CaptureStderr();
+        saveSettings(s, store);
+        err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(readFile(path) == c.text) << c.what << " was replaced";
+        EXPECT_NE(err.find("not saving settings to " + path.string()), std::string::npos) << c.what << ": " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
+    }
+
+    // Comments alone are a settings file with no values yet: the save fills it.
+    const fs::path commented = dir.path / "commented";
+    writeFile(commented, "# values to come\n");
+    FileStore store(commented);
+    Settings s = unusualSettings();
+    testing::internal::CaptureStderr();
     loadSettings(s, store);
-    setDefaults(expected);
-    expectSameSettings(s, expected);
+    saveSettings(s, store);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(parseSettingsText(readFile(commented)).size(), kSettingCount);
+}
+
+TEST(FileStore, aFileUnreadableAtLoadIsNotReplacedWhenItComesBack) {
+    TempDir dir;
+    const fs::path path = dir.path / "settings";
+    fs::create_directories(path);
+    FileStore store(path);
+    Settings s = unusualSettings();
+    testing::internal::CaptureStderr();
+    loadSettings(s, store);
+    testing::internal::GetCapturedStderr();
+
+    // The user puts their file back while the run goes on: the run's
+    // defaults must not replace it.
+    fs::remove(path);
+    writeFile(path, "Mode=2\nx_div=17\n");
+    testing::internal::CaptureStderr();
+    saveSettings(s, store);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(path), "Mode=2\nx_div=17\n");
+    EXPECT_NE(err.find("not saving settings to " + path.string() + ": it could not be read (not a regular file)"),
+              std::string::npos)
+        << err;
+
+    // A later load that reads it lets saves through again.
+    loadSettings(s, store);
+    EXPECT_EQ(s.Mode, 2);
+    s.Mode = 3;
+    saveSettings(s, store);
+    Settings again;
+    loadSettings(again, store);
+    EXPECT_EQ(again.Mode, 3);
+    EXPECT_EQ(again.x_div, 17.0f);
 }
 
 TEST(FileStore, unreadableFileGivesDefaultsAndIsNotReplaced) {

@@ -1,10 +1,19 @@
 #!/bin/sh
-# saver_e2e.sh CASE KELVARA X_WINDOW WITH_XVFB WORKDIR
+# saver_e2e.sh CASE KELVARA X_WINDOW WITH_XVFB WORKDIR [REFUSE_GET_IMAGE]
 # One end-to-end case of the native saver, run inside an Xvfb of its own.
 set -u
-case_name=$1 kelvara=$2 xwindow=$3 withxvfb=$4 work=$5
+case_name=$1 kelvara=$2 xwindow=$3 withxvfb=$4 work=$5 refuse_get_image=${6:-}
 
 if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
+    case "$1" in
+    no_glx) export KELVARA_XVFB_ARGS="-extension GLX" ;;
+    # The default screen a palette one, with no OpenGL configuration; GLX
+    # lives on the second.
+    palette)
+        export KELVARA_XVFB_SIZE=1024x768x8
+        export KELVARA_XVFB_ARGS="-screen 1 1024x768x24"
+        ;;
+    esac
     KELVARA_E2E_INSIDE=1 exec "$withxvfb" sh "$0" "$@"
 fi
 
@@ -77,6 +86,22 @@ ends_within() {
 }
 
 still_running() { kill -0 "$1" 2>/dev/null; }
+
+# The run's stderr is exactly $1 lines, one of them matching $2 (grep -E).
+says() { # lines pattern
+    n=$(wc -l <"$dir/stderr")
+    [ "$n" -eq "$1" ] || fail "$n lines on stderr, not $1"
+    grep -Eq -- "$2" "$dir/stderr" || fail "stderr does not say '$2'"
+}
+
+# A settings file the run must leave exactly as it is.
+keep_settings() { # printf-format
+    mkdir -p "$(dirname "$settings")"
+    # shellcheck disable=SC2059
+    printf "$1" >"$settings"
+    cp "$settings" "$dir/before"
+}
+kept() { cmp -s "$settings" "$dir/before" || fail "the settings file was changed"; }
 
 settings_written() {
     [ -f "$settings" ] || fail "no settings file at $settings"
@@ -260,6 +285,133 @@ display)
     grep -q 'The video mode 1024x768x16-bit color is not supported' "$dir/stderr" || fail "no failure text"
     grep -q 'Error setting resolution' "$dir/stderr" || fail "no 'Error setting resolution'"
     cmp -s "$settings" "$dir/before" || fail "the settings were saved after a failed switch"
+    ;;
+no_display)
+    keep_settings 'Mode=2\n'
+    for run in "" --window -root --list-modes; do
+        # shellcheck disable=SC2086
+        env -u DISPLAY "$kelvara" $run 2>"$dir/stderr"
+        status=$?
+        [ "$status" -eq 1 ] || fail "'$run' without DISPLAY exited with $status, not 1"
+        says 1 '^kelvara: .*cannot open the display'
+    done
+    env -u DISPLAY "$kelvara" 2>"$dir/stderr"
+    says 1 'DISPLAY is not set$'
+    DISPLAY=:3999 "$kelvara" 2>"$dir/stderr"
+    status=$?
+    [ "$status" -eq 1 ] || fail "a display that is not there exited with $status, not 1"
+    says 1 '^kelvara: XOpenDisplay\(":3999"\): cannot open the display$'
+    kept
+    ;;
+no_glx)
+    # No OpenGL on the server: every kind of run says so at once and ends,
+    # leaving no window and the settings as they were.
+    keep_settings 'Mode=2\nresW=1024\nresH=768\nresC=24\n'
+    for run in "" --window -root; do
+        # shellcheck disable=SC2086
+        start $run
+        ends_within "$pid" 50 || fail "'$run' went on without OpenGL"
+        [ "$status" -eq 1 ] || fail "'$run' without OpenGL exited with $status, not 1"
+        says 1 '^kelvara: glXQueryExtension: .*no GLX; nothing to draw with$'
+    done
+    kept
+    [ -z "$(xwininfo -root -children | grep -i kelvara)" ] || fail "a window was left behind"
+    ;;
+palette)
+    # No OpenGL configuration for the screen: the render thread says why and
+    # the run ends at once, drawing nothing, saving nothing.
+    keep_settings 'Mode=2\n'
+    for run in -root --window; do
+        start $run
+        ends_within "$pid" 50 || fail "'$run' went on with no OpenGL configuration"
+        [ "$status" -eq 1 ] || fail "'$run' exited with $status with no OpenGL configuration, not 1"
+        grep -Eq "^kelvara: glXGetFBConfigs: no double-buffered RGBA configuration( for visual 0x[0-9a-f]+)?; nothing to draw with$" "$dir/stderr" ||
+            fail "no reason given for the missing configuration"
+        # The palette's pixels give no colours: the capture says so too.
+        grep -q '^kelvara: XGetImage(root): a 8-bit palette picture: no colours to use$' "$dir/stderr" ||
+            fail "no reason given for the failed capture"
+    done
+    kept
+    ;;
+capture_fails)
+    # A desktop that cannot be read: the logo instead, said once, and the
+    # fallback is not saved as the user's choice.
+    paint_root
+    LD_PRELOAD=$refuse_get_image "$kelvara" --Mode 1 --enableMovement 0 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    sleep 3
+    still_running "$pid" || fail "the run ended without a desktop picture"
+    import -window root "$dir/shot.png"
+    [ "$(hue_share "$dir/shot.png" r)" -lt 5 ] || fail "the desktop's red shows although it was never captured"
+    [ "$(share "$dir/shot.png" '#ffffff')" -ge 10 ] || fail "the logo's white does not show"
+    xdotool key a
+    ends_within "$pid" 50 || fail "a key did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after a failed capture"
+    says 2 '^kelvara: no picture of the desktop; showing the logo instead$'
+    grep -q '^kelvara: XGetImage(root): refused$' "$dir/stderr" || fail "no reason given for the failed capture"
+    settings_written
+    grep -qx 'useOGL=0' "$settings" || fail "the logo fallback was saved as the user's setting"
+    ;;
+bad_settings)
+    # Not a settings file: read as nothing, said once, and kept at the end.
+    keep_settings '\211PNG\r\n\032\n\000\000\000\rIHDR'
+    start --frames 3 --no-vsync
+    ends_within "$pid" 300 || fail "the run did not end"
+    [ "$status" -eq 0 ] || fail "exit code $status with a binary settings file"
+    says 2 "^kelvara: cannot read settings file $settings: not a text file.*; using defaults$"
+    grep -q "^kelvara: not saving settings to $settings: it could not be read" "$dir/stderr" ||
+        fail "no word that the settings were not saved"
+    kept
+    # Someone else's file, named on the command line.
+    printf 'shopping:\nmilk\n' >"$dir/notes"
+    start --settings "$dir/notes" --frames 3 --no-vsync
+    ends_within "$pid" 300 || fail "the run did not end"
+    [ "$status" -eq 0 ] || fail "exit code $status with someone else's file"
+    says 2 "cannot read settings file $dir/notes: no line in it is NAME=NUMBER"
+    [ "$(cat "$dir/notes")" = "$(printf 'shopping:\nmilk')" ] || fail "someone else's file was replaced"
+    # A folder is a command-line mistake.
+    "$kelvara" --settings "$dir" 2>"$dir/stderr"
+    status=$?
+    [ "$status" -eq 2 ] || fail "a folder as --settings exited with $status, not 2"
+    says 1 "^kelvara: --settings '$dir' is a folder, not a file \(try --help\)$"
+    # A file it may not read: as another user where the tests run as root.
+    keep_settings 'Mode=2\n'
+    chmod 000 "$settings"
+    as_user=""
+    [ "$(id -u)" -eq 0 ] && as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+    # shellcheck disable=SC2086
+    $as_user "$kelvara" --frames 3 --no-vsync 2>"$dir/stderr"
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit code $status with an unreadable settings file"
+    says 2 "^kelvara: cannot read settings file $settings: Permission denied; using defaults$"
+    chmod 644 "$settings"
+    kept
+    # Values it cannot use: each keeps its default, one line says so, the
+    # rest is read and the save writes whole values again.
+    long=$(printf '%2000s' '')
+    printf 'Mode=1\nx_div=abc\ny_div=99999999999\nresW=%s640\nzoom0=2' "$long" >"$settings"
+    start --frames 3 --no-vsync
+    ends_within "$pid" 300 || fail "the run did not end"
+    [ "$status" -eq 0 ] || fail "exit code $status with unusable values"
+    says 1 "^kelvara: settings file $settings, line 2: 'x_div=abc' is not NAME=NUMBER.* \(and 2 more such lines\); "
+    [ "$(wc -c <"$dir/stderr")" -lt 300 ] || fail "the message is longer than a line should be"
+    settings_written
+    grep -qx 'Mode=1' "$settings" || fail "a good value was lost"
+    grep -qx 'zoom0=2' "$settings" || fail "the last line, without its newline, was lost"
+    grep -qx 'x_div=25' "$settings" || fail "x_div did not keep its default"
+    grep -qx 'resW=0' "$settings" || fail "the over-long line was read"
+    ;;
+odd_options)
+    # However odd the words, one line and exit 2.
+    long=$(printf '%5000s' '' | tr ' ' x)
+    for word in "--$long" "$(printf 'two\nlines')" "$(printf '\377\376')" "" "--x_div=$(printf '\033[31m')"; do
+        "$kelvara" "$word" 2>"$dir/stderr" >/dev/null
+        status=$?
+        [ "$status" -eq 2 ] || fail "an odd word exited with $status, not 2"
+        says 1 '^kelvara: .*\(try --help\)$'
+        [ "$(wc -c <"$dir/stderr")" -lt 300 ] || fail "the message is longer than a line should be"
+    done
     ;;
 *)
     fail "no such case"
