@@ -134,7 +134,13 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
     SaverOptions& opts = result.options;
     // Words from the command line quoted in the reason: one line however long
     // or odd they are.
-    auto quoted = [](const char* text) { return "'" + printableExcerpt(text ? text : "") + "'"; };
+    // (Built by appending: GCC 12 warns falsely about "'" + std::string.)
+    auto quoted = [](const char* text) {
+        std::string q(1, '\'');
+        q += printableExcerpt(text ? text : "");
+        q += '\'';
+        return q;
+    };
     auto fail = [&result](std::string text) {
         result.ok = false;
         result.error = std::move(text);
