@@ -247,7 +247,8 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
             overlay.draw(width, height);
         glXSwapBuffers(display, window);
     };
-    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer);
+    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer,
+                  options.stats);
     overlay.release();
 
     glXMakeCurrent(display, None, nullptr);
