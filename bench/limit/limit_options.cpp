@@ -1,28 +1,10 @@
 #include "limit_options.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <string_view>
 
+#include "host/run_control.h"
+
 namespace kelvara {
-
-namespace {
-
-// A finite decimal number above 0 with nothing after it.
-bool parsePositive(const char* text, double& out) {
-    if (!text || !*text)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text, &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v <= 0)
-        return false;
-    out = v;
-    return true;
-}
-
-} // namespace
 
 ParsedLimitOptions parseLimitOptions(int argc, const char* const* argv) {
     ParsedLimitOptions parsed;
@@ -43,8 +25,9 @@ ParsedLimitOptions parseLimitOptions(int argc, const char* const* argv) {
             return parsed;
         }
         if (arg == "seconds") {
-            if (!parsePositive(argv[++i], o.seconds)) {
-                parsed.error = "--seconds wants a number above 0, not \"" + std::string(argv[i]) + "\"";
+            if (!parseRunSeconds(argv[++i], o.seconds)) {
+                parsed.error = "--seconds wants a number of seconds above 0 (at most a day), not \"" +
+                               std::string(argv[i]) + "\"";
                 return parsed;
             }
         } else if (arg == "stats") {

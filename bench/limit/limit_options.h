@@ -6,9 +6,9 @@ namespace kelvara {
 
 // The command line of kelvara-limit.
 struct LimitOptions {
-    double seconds = 10;          // run length from the first frame presented, > 0
-    bool waitForRetrace = true;   // --no-vsync turns it off
-    std::string statsFile;        // empty: no statistics file
+    double seconds = 10;        // run length from the first frame presented, > 0, at most a day
+    bool waitForRetrace = true; // --no-vsync turns it off
+    std::string statsFile;      // empty: no statistics file
     bool help = false;
 };
 

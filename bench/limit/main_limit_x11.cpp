@@ -9,19 +9,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <vector>
+#include <string>
 
-#include "frame_stats.h"
 #include "gfx/capture.h"
+#include "gfx/frame_stats.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/picture.h"
 #include "gfx/scene_state.h"
@@ -35,37 +30,8 @@ using namespace kelvara;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void onSignal(int) { stopRequested = 1; }
-
-double monotonicSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// Seconds since the process started, on the boot clock the kernel keeps the
-// start time on (clock ticks; 10 ms steps on most kernels). 0 when unknown.
-double secondsSinceProcessStart() {
-    std::ifstream stat("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Field 22; the command name (field 2) may hold spaces, so count after its ')'.
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    const char* p = text.c_str() + close + 1;
-    unsigned long long startTicks = 0;
-    for (int field = 3; field <= 22; ++field) {
-        while (*p == ' ')
-            ++p;
-        if (field == 22)
-            startTicks = std::strtoull(p, nullptr, 10);
-        while (*p && *p != ' ')
-            ++p;
-    }
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    const double nowSeconds = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-    return nowSeconds - static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+void onSignal(int) {
+    stopRequested = 1;
 }
 
 // 1 waits for the retrace, 0 presents at once; without a swap-control
@@ -112,17 +78,6 @@ void drawQuad() {
     glEnd();
 }
 
-bool writeStats(const std::string& path, const FrameSummary& summary) {
-    std::ofstream out(path, std::ios::trunc);
-    out << formatFrameSummary(summary);
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "kelvara-limit: writing %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -136,8 +91,8 @@ int main(int argc, char** argv) {
         std::fputs(kLimitUsage, stdout);
         return 0;
     }
-    const double startedAgo = secondsSinceProcessStart();
-    const double mainEntered = monotonicSeconds();
+    using Clock = FrameStats::Clock;
+    FrameStats stats;
 
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -154,7 +109,8 @@ int main(int argc, char** argv) {
     const Window root = RootWindow(display, screen);
     GLXFBConfig config = nullptr;
     XVisualInfo* visual = nullptr;
-    if (!chooseFbConfig(display, screen, 0, config) || !(visual = glXGetVisualFromFBConfig(display, config))) {
+    if (!chooseFbConfig(display, screen, 0, config) ||
+        !(visual = glXGetVisualFromFBConfig(display, config))) {
         std::fprintf(stderr, "kelvara-limit: glXGetFBConfigs: no double-buffered RGBA configuration\n");
         XCloseDisplay(display);
         return 1;
@@ -163,14 +119,14 @@ int main(int argc, char** argv) {
     // The saver's settings as they are before anyone changes them; the desktop
     // is taken before our window covers it, as the saver does.
     const Settings settings;
-    const double captureStart = monotonicSeconds();
+    const auto captureStart = Clock::now();
     CaptureBuffer capture;
     if (!captureDesktop(capture, settings, false)) {
         std::fprintf(stderr, "kelvara-limit: no picture of the desktop; using the test pattern\n");
         const CaptureSize size = captureSize(settings, false);
         capture = captureFromImage(makeTestPattern(1024, 768), size.width, size.height);
     }
-    double captureSeconds = monotonicSeconds() - captureStart;
+    stats.noteCapture(millisecondsBetween(captureStart, Clock::now()));
 
     const int width = DisplayWidth(display, screen);
     const int height = DisplayHeight(display, screen);
@@ -199,32 +155,25 @@ int main(int argc, char** argv) {
 
     Scene scene;
     initSceneState(scene, settings);
-    const double uploadStart = monotonicSeconds();
+    const auto uploadStart = Clock::now();
     const unsigned texture = createScreenTexture(capture, settings);
-    captureSeconds += monotonicSeconds() - uploadStart;
+    stats.noteUpload(millisecondsBetween(uploadStart, Clock::now()));
 
-    std::vector<double> presents;
-    presents.reserve(static_cast<std::size_t>(options.seconds * 2000));
-    double end = 0;
-    while (stopRequested == 0) {
+    const auto runLength =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
+    Clock::time_point end{};
+    for (bool first = true; stopRequested == 0; first = false) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawQuad();
         glXSwapBuffers(display, window);
-        const double now = monotonicSeconds();
-        if (presents.empty())
-            end = now + options.seconds;
-        presents.push_back(now);
-        if (now >= end)
+        const auto now = Clock::now();
+        stats.framePresented(now);
+        if (first)
+            end = now + runLength;
+        else if (now >= end)
             break;
     }
-
-    FrameSummary summary = summarizeFrames(presents);
-    if (!presents.empty())
-        summary.startupMs = 1000.0 * (startedAgo + presents.front() - mainEntered);
-    summary.captureMs = 1000.0 * captureSeconds;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    summary.peakRssKib = static_cast<uint64_t>(usage.ru_maxrss); // KiB on Linux
+    const FrameSummary summary = stats.summary();
 
     if (texture != 0)
         glDeleteTextures(1, &texture);
@@ -233,7 +182,10 @@ int main(int argc, char** argv) {
     XDestroyWindow(display, window);
     XCloseDisplay(display);
 
-    if (!options.statsFile.empty() && !writeStats(options.statsFile, summary))
+    std::string error;
+    if (!options.statsFile.empty() && !writeFrameSummary(options.statsFile, summary, error)) {
+        std::fprintf(stderr, "kelvara-limit: --stats: %s\n", error.c_str());
         return 1;
+    }
     return 0;
 }

@@ -30,7 +30,7 @@ TEST(LimitOptions, takesOneOrTwoDashes) {
 }
 
 TEST(LimitOptions, refusesBadSecondsAndStrayWords) {
-    for (const char* bad : {"0", "-1", "abc", "1x", "", "nan", "inf"}) {
+    for (const char* bad : {"0", "-1", "abc", "1x", "", "nan", "inf", "86401"}) {
         const ParsedLimitOptions p = parse({"--seconds", bad});
         EXPECT_FALSE(p.ok) << bad;
         EXPECT_FALSE(p.error.empty()) << bad;

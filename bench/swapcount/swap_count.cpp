@@ -83,8 +83,12 @@ void* realFunction(const char* library, const char* name) {
     return handle ? lookup(handle, name) : nullptr;
 }
 
-void* realGl(const char* name) { return realFunction("libGL.so.1", name); }
-void* realEgl(const char* name) { return realFunction("libEGL.so.1", name); }
+void* realGl(const char* name) {
+    return realFunction("libGL.so.1", name);
+}
+void* realEgl(const char* name) {
+    return realFunction("libEGL.so.1", name);
+}
 
 // 99th percentile of the recorded intervals, in ms (the upper edge of its bin).
 double intervalP99Ms(uint64_t intervals) {
@@ -110,12 +114,12 @@ void writeRecord() {
     const double seconds = static_cast<double>(last - first) / 1e9;
     const double fps = seconds > 0 ? static_cast<double>(count - 1) / seconds : 0.0;
     char text[512];
-    const int n = std::snprintf(text, sizeof text,
-                                "swaps=%llu\nfirst_swap_s=%.6f\nlast_swap_s=%.6f\nrun_seconds=%.3f\nfps=%.1f\n"
-                                "swap_ms_p99=%.1f\npid=%ld\n",
-                                static_cast<unsigned long long>(count), static_cast<double>(first) / 1e9,
-                                static_cast<double>(last) / 1e9, seconds, fps, intervalP99Ms(count - 1),
-                                static_cast<long>(getpid()));
+    const int n = std::snprintf(
+        text, sizeof text,
+        "swaps=%llu\nfirst_swap_s=%.6f\nlast_swap_s=%.6f\nrun_seconds=%.3f\nfps=%.1f\n"
+        "swap_ms_p99=%.1f\npid=%ld\n",
+        static_cast<unsigned long long>(count), static_cast<double>(first) / 1e9,
+        static_cast<double>(last) / 1e9, seconds, fps, intervalP99Ms(count - 1), static_cast<long>(getpid()));
     if (n <= 0)
         return;
     // Beside the target and renamed over it: a reader never sees half a record.
@@ -217,7 +221,8 @@ __attribute__((visibility("default"))) void* dlsym(void* handle, const char* nam
     };
     static const Substitute substitutes[] = {
         {"glXSwapBuffers", reinterpret_cast<void*>(&glXSwapBuffers), realGl, "glXSwapBuffers"},
-        {"glXGetProcAddressARB", reinterpret_cast<void*>(&glXGetProcAddressARB), realGl, "glXGetProcAddressARB"},
+        {"glXGetProcAddressARB", reinterpret_cast<void*>(&glXGetProcAddressARB), realGl,
+         "glXGetProcAddressARB"},
         {"glXGetProcAddress", reinterpret_cast<void*>(&glXGetProcAddress), realGl, "glXGetProcAddress"},
         {"eglSwapBuffers", reinterpret_cast<void*>(&eglSwapBuffers), realEgl, "eglSwapBuffers"},
         {"eglGetProcAddress", reinterpret_cast<void*>(&eglGetProcAddress), realEgl, "eglGetProcAddress"},
