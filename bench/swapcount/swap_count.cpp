@@ -40,16 +40,17 @@ using GetProcFn = ProcFn (*)(const unsigned char*);
 using DlsymFn = void* (*)(void*, const char*);
 
 constexpr int64_t kWriteIntervalNs = 250'000'000;
-// Swap intervals are kept in 0.1 ms bins up to 200 ms (anything longer lands
-// in the last bin): a fixed table, so the measured program's memory is not
-// changed by how long it runs.
+// Swap intervals are kept in 0.1 ms bins up to one second (anything longer
+// lands in the last bin): a fixed table, so the measured program's memory
+// does not grow with how long it runs.
 constexpr int kBinsPerMs = 10;
-constexpr int kBinCount = 200 * kBinsPerMs + 1;
+constexpr int kBinCount = 1000 * kBinsPerMs + 1;
 
 std::atomic<uint64_t> swapCount{0};
 std::atomic<int64_t> firstNs{0};
 std::atomic<int64_t> lastNs{0};
 std::atomic<int64_t> lastWriteNs{0};
+std::atomic<int64_t> longestNs{0};
 std::atomic<bool> writing{false};
 std::atomic<uint32_t> intervalBins[kBinCount];
 
@@ -90,7 +91,8 @@ void* realEgl(const char* name) {
     return realFunction("libEGL.so.1", name);
 }
 
-// 99th percentile of the recorded intervals, in ms (the upper edge of its bin).
+// 99th percentile of the recorded intervals, in ms: the upper edge of its
+// bin, or the longest interval when it falls beyond the table.
 double intervalP99Ms(uint64_t intervals) {
     if (intervals == 0)
         return 0.0;
@@ -98,10 +100,10 @@ double intervalP99Ms(uint64_t intervals) {
     uint64_t seen = 0;
     for (int i = 0; i < kBinCount; ++i) {
         seen += intervalBins[i].load(std::memory_order_relaxed);
-        if (seen >= rank)
+        if (seen >= rank && i < kBinCount - 1)
             return static_cast<double>(i + 1) / kBinsPerMs;
     }
-    return static_cast<double>(kBinCount) / kBinsPerMs;
+    return static_cast<double>(longestNs.load()) / 1e6;
 }
 
 void writeRecord() {
@@ -160,8 +162,12 @@ void countSwap() {
     firstNs.compare_exchange_strong(expected, now);
     const int64_t previous = lastNs.exchange(now);
     if (previous != 0) {
-        const int64_t bin = (now - previous) * kBinsPerMs / 1'000'000;
+        const int64_t interval = now - previous;
+        const int64_t bin = interval * kBinsPerMs / 1'000'000;
         intervalBins[bin < kBinCount ? bin : kBinCount - 1].fetch_add(1, std::memory_order_relaxed);
+        int64_t longest = longestNs.load(std::memory_order_relaxed);
+        while (interval > longest && !longestNs.compare_exchange_weak(longest, interval)) {
+        }
     }
     swapCount.fetch_add(1);
     if (previous == 0)
