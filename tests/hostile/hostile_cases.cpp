@@ -103,8 +103,8 @@ std::vector<HostileCase> allCases() {
                 b.add(base + ",Mode=" + std::to_string(mode), {{f.name, values[i]}, {"Mode", mode}});
             } else if (grid) {
                 const char* other = std::strcmp(f.name, "x_div") == 0 ? "y_div" : "x_div";
-                b.add(base + ",Mode=0", {{f.name, values[i]}, {other, 4}, {"Mode", 0}});
-                b.add(base + ",Mode=3", {{f.name, values[i]}, {other, 4}, {"Mode", 3}});
+                b.add(base + ",Mode=0", {{f.name, values[i]}, {other, 2}, {"Mode", 0}});
+                b.add(base + ",Mode=3", {{f.name, values[i]}, {other, 2}, {"Mode", 3}});
             } else {
                 b.add(base, {{f.name, values[i]}});
             }

@@ -10,7 +10,7 @@
 //
 // Options: --jobs N (2), --frames N (100), --heavy-frames N (5: the
 // heaviest scenes take up to 2 s a frame under llvmpipe; give them 100 and a
-// longer --timeout for a full run), --timeout S (30: then SIGTERM,
+// longer --timeout for a full run), --timeout S (60: then SIGTERM,
 // SIGKILL 5 s later), --rss-mib M (512: the peak resident memory allowed),
 // --as-mib M (4096: address space, so a runaway allocation fails instead of
 // swapping), --only TEXT (cases whose name contains TEXT), --list.
@@ -51,7 +51,7 @@ struct Options {
     int jobs = 2;
     int frames = 100;
     int heavyFrames = 5;
-    double timeoutSeconds = 30;
+    double timeoutSeconds = 60;
     long rssMib = 512;
     long asMib = 4096;
     std::string only;
@@ -135,7 +135,7 @@ void checkRun(const Options& o, Run& run, int status) {
     const bool refused = c.expect == Expect::SwitchRefused;
     const int wantExit = refused ? 1 : 0;
     if (run.terminated)
-        fail(run, "still running after " + std::to_string(o.timeoutSeconds) + " s (hang)" +
+        fail(run, "still running after " + std::to_string(static_cast<int>(o.timeoutSeconds)) + " s (hang)" +
                       (run.killed ? ", killed" : ", ended by SIGTERM"));
     if (WIFSIGNALED(status))
         fail(run, std::string("killed by signal ") + strsignal(WTERMSIG(status)));
