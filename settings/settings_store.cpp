@@ -57,10 +57,21 @@ void loadSettings(Settings& s, const SettingsStore& store) {
 }
 
 void saveSettings(const Settings& s, SettingsStore& store) {
+    // Above 2^24 most stored whole numbers have no float of their own: a
+    // stored 16777217 loads as 16777216, 999999999 as 10^9. Where the stored
+    // bits still load as the field's value they are written back as they are,
+    // so a run that changed nothing leaves the user's numbers alone.
+    std::array<std::optional<uint32_t>, kSettingCount> current;
+    store.read(settingNames(), current);
     std::vector<StoredValue> values;
     values.reserve(kSettingCount);
-    for (const SettingField& f : kSettingFields)
-        values.push_back({f.name, storedFieldValue(s, f)});
+    for (std::size_t i = 0; i < kSettingCount; ++i) {
+        const SettingField& f = kSettingFields[i];
+        uint32_t bits = storedFieldValue(s, f);
+        if (f.type == FieldType::Float && current[i] && floatFromStored(*current[i]) == floatField(s, f))
+            bits = *current[i];
+        values.push_back({f.name, bits});
+    }
     store.write(values);
 }
 

@@ -51,7 +51,9 @@ inline float floatFromStored(uint32_t bits) { return static_cast<float>(bits); }
 // stored order. A missing key or value leaves the default.
 void loadSettings(Settings& s, const SettingsStore& store);
 
-// Writes all 29 values. A store that cannot be written is ignored.
+// Writes all 29 values. A float field whose stored value already loads as its
+// value keeps that stored value (whole numbers above 2^24 that float cannot
+// hold). A store that cannot be written is ignored.
 void saveSettings(const Settings& s, SettingsStore& store);
 
 // The 32 bits a store keeps for a field of the record, and back (floats as above).

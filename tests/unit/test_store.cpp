@@ -9,6 +9,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "settings/settings_store.h"
 #include "settings/store_file.h"
@@ -135,6 +137,60 @@ TEST(Store, floatsStoreTheirWholePartAndLoadUnsigned) {
     EXPECT_EQ(s.x_div, 4294967296.0f);
     EXPECT_EQ(s.Priority, -1);
     EXPECT_EQ(s.zoom0, 2147483648.0f);
+}
+
+// Stored whole numbers that float cannot hold load as a neighbour; a save of
+// the unchanged record must still give back the user's numbers, in the
+// registry form and in the settings file alike.
+TEST(Store, saveKeepsStoredFloatsThatHaveNoExactFloat) {
+    const std::pair<const char*, uint32_t> stored[] = {
+        {"x_div", 16777217u},     // 2^24 + 1 loads as 2^24
+        {"y_div", 999999999u},    // loads as 10^9
+        {"rotZ0", 2147483647u},   // loads as 2^31
+        {"zoom0", 4294967200u},   // loads as 2^32, past what a save can write
+        {"xySizeX", 4294967295u}, // loads as 2^32 too
+    };
+    TempDir dir;
+    const fs::path path = dir.path / "settings";
+    MemoryStore memory;
+    FileStore file(path);
+    std::vector<StoredValue> values;
+    for (const auto& [name, bits] : stored)
+        values.push_back({name, bits});
+    for (SettingsStore* store : {static_cast<SettingsStore*>(&memory), static_cast<SettingsStore*>(&file)}) {
+        ASSERT_TRUE(store->write(values));
+        Settings s;
+        loadSettings(s, *store);
+        EXPECT_EQ(s.x_div, 16777216.0f);
+        saveSettings(s, *store);
+        std::vector<std::string> names;
+        for (const auto& [name, bits] : stored)
+            names.emplace_back(name);
+        std::vector<std::optional<uint32_t>> after(names.size());
+        ASSERT_TRUE(store->read(names, after));
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(after[i], stored[i].second) << names[i];
+    }
+    // Saved in the file's own form, the unchanged record gives the same bytes.
+    const std::string before = readFile(path);
+    Settings s;
+    loadSettings(s, file);
+    saveSettings(s, file);
+    EXPECT_EQ(readFile(path), before);
+
+    // A changed value is stored as the new value's whole part, even when the
+    // old bits are its float neighbours.
+    loadSettings(s, memory);
+    s.x_div = 16777218.0f;
+    s.y_div = 5.5f;
+    saveSettings(s, memory);
+    EXPECT_EQ(memory.get("x_div"), 16777218u);
+    EXPECT_EQ(memory.get("y_div"), 5u);
+    // No store yet: plain whole parts.
+    MemoryStore fresh;
+    s.rotZ0 = 2147483648.0f;
+    saveSettings(s, fresh);
+    EXPECT_EQ(fresh.get("rotZ0"), 2147483648u);
 }
 
 TEST(Store, floatsOutsideTheUnsignedRangeSaturate) {
