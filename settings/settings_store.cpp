@@ -62,7 +62,7 @@ void saveSettings(const Settings& s, SettingsStore& store) {
     // bits still load as the field's value they are written back as they are,
     // so a run that changed nothing leaves the user's numbers alone.
     std::array<std::optional<uint32_t>, kSettingCount> current;
-    store.read(settingNames(), current);
+    store.peek(settingNames(), current);
     std::vector<StoredValue> values;
     values.reserve(kSettingCount);
     for (std::size_t i = 0; i < kSettingCount; ++i) {

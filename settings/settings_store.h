@@ -34,6 +34,13 @@ class SettingsStore {
     // every value; values of other names under the key are kept. False when
     // the key cannot be opened for writing; nothing is written then.
     virtual bool write(std::span<const StoredValue> values) = 0;
+
+    // As read(), for a save that looks at what is stored before it writes: it
+    // reports nothing and changes nothing the store has learned from its
+    // loads (a store that refuses saves after a failed load keeps refusing).
+    virtual bool peek(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const {
+        return read(names, values);
+    }
 };
 
 // The store this build keeps its settings in: the registry key on Windows

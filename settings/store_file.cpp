@@ -256,20 +256,30 @@ fs::path FileStore::tempPath() const {
 }
 
 bool FileStore::read(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const {
+    return readValues(names, values, false);
+}
+
+bool FileStore::peek(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const {
+    return readValues(names, values, true);
+}
+
+bool FileStore::readValues(std::span<const std::string> names, std::span<std::optional<uint32_t>> values,
+                           bool quietly) const {
     assert(values.size() == names.size());
     for (auto& v : values)
         v.reset();
     FileContents file = readWholeFile(path_);
     SkippedLines skipped;
     const std::vector<StoredValue> stored = parseFile(file, skipped);
-    if (file.state == FileState::Unreadable) {
+    if (file.state == FileState::Unreadable && !quietly) {
         unreadReason_ = file.reason;
         report("cannot read settings file " + shown(path_) + ": " + file.reason + "; using defaults");
     }
     if (file.state != FileState::Read)
         return false;
-    unreadReason_.clear();
-    if (skipped.count > 0) {
+    if (!quietly)
+        unreadReason_.clear();
+    if (skipped.count > 0 && !quietly) {
         std::string more;
         if (skipped.count > 1)
             more = " (and " + std::to_string(skipped.count - 1) + " more such line" +

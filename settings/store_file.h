@@ -31,6 +31,7 @@ class FileStore : public SettingsStore {
 
     bool read(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const override;
     bool write(std::span<const StoredValue> values) override;
+    bool peek(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const override;
 
     const std::filesystem::path& path() const { return path_; }
 
@@ -45,6 +46,9 @@ class FileStore : public SettingsStore {
     // Set by a read that found the file there but could not use it: the run
     // goes on with defaults, which must not replace what the user has.
     mutable std::string unreadReason_;
+
+    bool readValues(std::span<const std::string> names, std::span<std::optional<uint32_t>> values,
+                    bool quietly) const;
 };
 
 // A settings file larger than this is not ours; it is treated as unreadable.
