@@ -82,7 +82,9 @@ bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, i
     // switch, and kept only once a switch succeeds.
     std::optional<DisplayBackend::SavedMode> before;
     if (!display.savedMode) {
-        before.emplace();
+        // Assigned rather than emplace()d: clang 14 cannot default-construct a
+        // nested struct with member initialisers through std::optional.
+        before = DisplayBackend::SavedMode{};
         before->known = display.currentMode(before->mode);
     }
     auto succeeded = [&] {

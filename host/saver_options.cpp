@@ -103,7 +103,9 @@ bool parseSetting(const SettingField& field, const char* text, SettingOverride& 
 } // namespace
 
 uint64_t parseWindowId(const char* text) {
-    if (!text || !*text || *text == '-' || *text == '+')
+    // strtoull would also take leading blanks and a sign, and negate: " -5"
+    // would name window 2^64 - 5. Only a plain number is a window id.
+    if (!text || *text < '0' || *text > '9')
         return 0;
     char* end = nullptr;
     errno = 0;

@@ -363,9 +363,13 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
             running = false;
     }
 
-    // Shutdown: save (the user's values, not this run's overrides; a random
-    // preset stays as the user's), restore the display, stop drawing. A run
-    // that never drew changed nothing worth saving.
+    // Shutdown: stop drawing, save (the user's values, not this run's
+    // overrides; a random preset stays as the user's), restore the display.
+    // The render thread writes the record when it applies a random preset;
+    // only its end orders that write before the copy saved here. A run that
+    // never drew changed nothing worth saving.
+    renderRunning.store(0, std::memory_order_release);
+    const bool stopped = joinRenderThread(thread, kJoinTimeoutMs);
     const bool drew = !cannotDraw.load();
     if (drew) {
         Settings toSave = settings;
@@ -374,8 +378,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     }
     if (switched)
         restoreDisplayMode(systemDisplay());
-    renderRunning.store(0, std::memory_order_release);
-    if (!joinRenderThread(thread, kJoinTimeoutMs)) {
+    if (!stopped) {
         // It still uses this run's settings and capture: end the process
         // before they go. Everything worth keeping is saved and restored.
         std::fprintf(stderr, "kelvara: the render thread did not stop within %u ms%s\n", kJoinTimeoutMs,

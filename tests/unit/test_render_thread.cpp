@@ -2,6 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <chrono>
+#include <thread>
+
 #include "gfx/render_thread.h"
 #include "gfx/resource_texture.h"
 #include "recording_gl.h"
@@ -140,4 +143,41 @@ TEST(RenderLoop, stoppedBeforeTheFirstFrameDrawsNothing) {
     runRenderLoop(scene, s, capture, RenderSurface{128, 64, [&swaps] { ++swaps; }}, 1u, running);
     EXPECT_EQ(swaps, 0);
     EXPECT_TRUE(glrec::callsNamed("glClear").empty());
+}
+
+// The hand-over as the hosts do it: the window thread fills the settings and
+// the capture, sets renderRunning and starts a thread of its own; that thread
+// draws until renderRunning clears; once it has been joined the window thread
+// reads the settings again to save them. Under ThreadSanitizer (the tsan
+// preset) this must run without a race report; the frame count is read
+// relaxed so it adds no ordering the hosts do not have.
+TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
+    Settings s;
+    s.randPreset = 1; // the render thread writes the record: the save must see it
+    s.x_div = 3; // every preset sets its own grid
+    CaptureBuffer capture = picture(64, 32);
+    glrec::reset();
+    glrec::setMode(glrec::Mode::Count);
+
+    std::atomic<uint64_t> frames{0};
+    int swaps = 0; // the render thread's own until the join
+    renderRunning.store(1, std::memory_order_release);
+    std::thread render([&] {
+        Scene scene;
+        runRenderLoop(scene, s, capture, RenderSurface{320, 240, [&swaps] { ++swaps; }}, 99u, renderRunning,
+                      [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); });
+    });
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (frames.load(std::memory_order_relaxed) < 3 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    renderRunning.store(0, std::memory_order_release);
+    render.join();
+    glrec::setMode(glrec::Mode::Record);
+
+    const uint64_t drawn = frames.load(std::memory_order_relaxed);
+    EXPECT_GE(drawn, 3u);
+    EXPECT_EQ(static_cast<uint64_t>(swaps), drawn) << "one present per frame, none after the stop";
+    EXPECT_TRUE(capture.bgr.empty()) << "the capture is the render thread's to free";
+    // What the host saves now is the preset the render thread picked.
+    EXPECT_NE(s.x_div, 3.0f);
 }

@@ -186,6 +186,12 @@ TEST(SaverOptions, windowIdsReadAsXToolsPrintThem) {
     EXPECT_EQ(parseWindowId(nullptr), 0u);
     EXPECT_EQ(parseWindowId("-1"), 0u);
     EXPECT_EQ(parseWindowId("99999999999999999999999"), 0u);
+    // Blanks or a sign in front are not part of an id; a negative number must
+    // not wrap around into a huge window id.
+    EXPECT_EQ(parseWindowId(" -5"), 0u);
+    EXPECT_EQ(parseWindowId(" 12"), 0u);
+    EXPECT_EQ(parseWindowId("\t0x10"), 0u);
+    EXPECT_EQ(parseWindowId("+7"), 0u);
 }
 
 // The XScreenSaver option file offers exactly one option per setting and the
