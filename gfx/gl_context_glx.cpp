@@ -198,38 +198,76 @@ struct ThreadState {
     bool done = false;
 };
 
-void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture, int threadPriority,
-                      RenderThreadOptions options) {
-    lowerThreadPriority(threadPriority);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display\n");
-        release(capture);
-        idleUntilStopped();
-        return;
+} // namespace
+
+class GlxSetup {
+  public:
+    ~GlxSetup() {
+        if (worker.joinable())
+            worker.join();
+        if (context)
+            glXDestroyContext(display, context);
+        if (display)
+            XCloseDisplay(display);
     }
-    XWindowAttributes attributes;
-    GLXFBConfig config = nullptr;
+
+    void prepare(int screen, VisualID onlyVisual) {
+        display = XOpenDisplay(nullptr);
+        if (!display) {
+            std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display\n");
+            return;
+        }
+        GLXFBConfig config = nullptr;
+        if (!chooseFbConfig(display, screen, onlyVisual, config)) {
+            if (onlyVisual != 0)
+                std::fprintf(stderr,
+                             "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx\n",
+                             onlyVisual);
+            else
+                std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration\n");
+            return;
+        }
+        XVisualInfo* info = glXGetVisualFromFBConfig(display, config);
+        if (!info) {
+            std::fprintf(stderr, "kelvara: glXGetVisualFromFBConfig: the configuration has no visual\n");
+            return;
+        }
+        visual = info->visualid;
+        depth = info->depth;
+        XFree(info);
+        context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
+        if (!context)
+            std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
+    }
+
+    // Written by the worker only, read after it was joined.
+    std::thread worker;
+    Display* display = nullptr;
     GLXContext context = nullptr;
-    if (!XGetWindowAttributes(display, window, &attributes)) {
-        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
-    } else if (!chooseFbConfig(display, XScreenNumberOfScreen(attributes.screen),
-                               XVisualIDFromVisual(attributes.visual), config)) {
-        std::fprintf(
-            stderr,
-            "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for window 0x%lx's visual\n",
-            window);
-    } else if (!(context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True))) {
-        std::fprintf(stderr, "kelvara: glXCreateNewContext: refused\n");
-    } else if (!glXMakeCurrent(display, window, context)) {
-        std::fprintf(stderr, "kelvara: glXMakeCurrent: refused\n");
-        glXDestroyContext(display, context);
-        context = nullptr;
+    VisualID visual = 0;
+    int depth = 0;
+};
+
+namespace {
+
+void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, CaptureBuffer& capture,
+                      int threadPriority, RenderThreadOptions options) {
+    lowerThreadPriority(threadPriority);
+    VisualID visual = 0;
+    int depth = 0;
+    Display* display = nullptr;
+    XWindowAttributes attributes;
+    bool current = false;
+    if (glxReady(setup, visual, depth)) {
+        display = setup.display;
+        if (!XGetWindowAttributes(display, window, &attributes))
+            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", window);
+        else if (!(current = glXMakeCurrent(display, window, setup.context)))
+            std::fprintf(stderr, "kelvara: glXMakeCurrent: refused\n");
     }
-    if (!context) {
+    if (!current) {
         release(capture);
         idleUntilStopped();
-        XCloseDisplay(display);
         return;
     }
 
@@ -247,12 +285,12 @@ void renderThreadBody(Window window, Settings& settings, CaptureBuffer& capture,
             overlay.draw(width, height);
         glXSwapBuffers(display, window);
     };
-    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer);
+    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer,
+                  options.stats);
     overlay.release();
-
+    // The context and connection go with the setup, on whichever thread lets
+    // go of it last; here it only stops being current.
     glXMakeCurrent(display, None, nullptr);
-    glXDestroyContext(display, context);
-    XCloseDisplay(display);
 }
 
 } // namespace
@@ -285,23 +323,60 @@ class RenderThread {
     std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
 };
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options) {
+std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
+    auto setup = std::make_shared<GlxSetup>();
+    try {
+        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+    } catch (const std::system_error&) {
+        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
+    }
+    return setup;
+}
+
+bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
+    // Only one thread waits at a time: the host before the render thread starts,
+    // or the render thread after.
+    if (setup.worker.joinable())
+        setup.worker.join();
+    visual = setup.visual;
+    depth = setup.depth;
+    return setup.context != nullptr;
+}
+
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, Settings& settings,
+                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
     auto* handle = new RenderThread;
     try {
-        handle->thread =
-            std::thread([window, &settings, &capture, threadPriority, options, state = handle->state] {
-                renderThreadBody(static_cast<Window>(window), settings, capture, threadPriority, options);
-                std::lock_guard lock(state->mutex);
-                state->done = true;
-                state->ended.notify_all();
-            });
+        handle->thread = std::thread([window, setup = std::move(setup), &settings, &capture, threadPriority,
+                                      options, state = handle->state] {
+            renderThreadBody(static_cast<Window>(window), *setup, settings, capture, threadPriority, options);
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->ended.notify_all();
+        });
     } catch (const std::system_error& e) {
         std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
         delete handle;
         return nullptr;
     }
     return handle;
+}
+
+RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
+    // A window of someone else's: its visual decides the configuration.
+    Display* display = XOpenDisplay(nullptr);
+    int screen = 0;
+    VisualID visual = 0;
+    if (display) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, static_cast<Window>(window), &attributes)) {
+            screen = XScreenNumberOfScreen(attributes.screen);
+            visual = XVisualIDFromVisual(attributes.visual);
+        }
+        XCloseDisplay(display);
+    }
+    return startRenderThread(window, prepareGlx(screen, visual), settings, capture, threadPriority, options);
 }
 
 bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {

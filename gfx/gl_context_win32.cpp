@@ -88,7 +88,7 @@ void renderThreadBody(const ThreadState& state) {
             SwapBuffers(dc);
     };
     runRenderLoop(*scene, *state.settings, *state.capture, surface, static_cast<uint32_t>(timeGetTime()),
-                  renderRunning, state.options.observer);
+                  renderRunning, state.options.observer, state.options.stats);
     // The scene's memory goes while the context is still current (its
     // textures were already released by the loop).
     scene.reset();

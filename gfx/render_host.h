@@ -19,6 +19,7 @@ struct RenderThreadOptions {
     bool waitForRetrace = true;  // present on the vertical retrace where the platform offers it
     FrameObserver observer;       // called on the render thread after every frame
     bool showFrameRate = false;   // frames per second and frame time in a corner, where the platform can
+    FrameStats* stats = nullptr;  // filled on the render thread; read it after joinRenderThread
 };
 
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA

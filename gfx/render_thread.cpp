@@ -40,7 +40,8 @@ int bestPixelFormat(const std::vector<PixelFormatInfo>& formats) {
 }
 
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
-                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer) {
+                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
+                   FrameStats* stats) {
     scene.waveCentre = WaveCentre{512.0f, 384.0f};
     glViewport(0, 0, surface.width, surface.height);
     seedRenderRandom(scene.rng, seed);
@@ -57,13 +58,18 @@ void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, con
         glBindTexture(GL_TEXTURE_2D, LogoTexture.textureName);
         release(capture); // nothing should have been captured; never keep it
     } else {
+        const auto before = FrameStats::Clock::now();
         screenTexture = createScreenTexture(capture, settings);
+        if (stats)
+            stats->noteUpload(millisecondsBetween(before, FrameStats::Clock::now()));
     }
 
     uint64_t frame = 0;
     while (running.load(std::memory_order_acquire) != 0) {
         renderFrame(scene, settings, surface.swap);
         ++frame;
+        if (stats)
+            stats->framePresented(FrameStats::Clock::now());
         if (observer)
             observer(frame);
         // Give up the rest of the time slice, as a saver should; no frame cap.

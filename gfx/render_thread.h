@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx/capture_buffer.h"
+#include "gfx/frame_stats.h"
 #include "scene/frame.h"
 #include "settings/settings.h"
 
@@ -60,7 +61,10 @@ using FrameObserver = std::function<void(uint64_t frame)>;
 // useOGL is set), bind the logo or build the screen texture from `capture`
 // (freeing it), then draw frames while `running` is non-zero. Releases the
 // textures it made before returning, while the context is still current.
+// `stats`, when given, is told the texture's build time and every frame's
+// presentation; it belongs to this thread until the function returns.
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
-                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {});
+                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
+                   FrameStats* stats = nullptr);
 
 } // namespace kelvara

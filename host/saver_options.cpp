@@ -27,6 +27,9 @@ enum OptionId : int {
     kOptConfig,
     kOptFps,
     kOptListModes,
+    kOptSeconds,
+    kOptFrames,
+    kOptStats,
     kSettingOptionBase = 0x200,
 };
 
@@ -56,6 +59,11 @@ constexpr RunOption kRunOptions[] = {
     {"no-vsync", no_argument, kOptNoVsync, nullptr,
      "present frames without waiting for the vertical retrace"},
     {"fps", no_argument, kOptFps, nullptr, "show frames per second and frame time in a corner"},
+    {"seconds", required_argument, kOptSeconds, "S",
+     "end the run by itself after S seconds of drawing, as a key would (settings saved)"},
+    {"frames", required_argument, kOptFrames, "N", "end the run by itself after N frames, as a key would"},
+    {"stats", required_argument, kOptStats, "FILE",
+     "write frame statistics to FILE when the run ends (frames, fps, frame times, start-up, memory)"},
     {"help", no_argument, kOptHelp, nullptr, "show this help and exit"},
     {"version", no_argument, kOptVersion, nullptr, "show the version and exit"},
 };
@@ -190,6 +198,20 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             break;
         case kOptFps:
             opts.showFrameRate = true;
+            break;
+        case kOptSeconds:
+            if (!parseRunSeconds(optarg, opts.limits.seconds))
+                return fail(std::string("--seconds needs a number of seconds above 0 and up to a day, not '") +
+                            optarg + "'");
+            break;
+        case kOptFrames:
+            if (!parseFrameCount(optarg, opts.limits.frames))
+                return fail(std::string("--frames needs a whole number of frames from 1, not '") + optarg + "'");
+            break;
+        case kOptStats:
+            if (!*optarg)
+                return fail("--stats needs a file name");
+            opts.statsFile = optarg;
             break;
         case ':':
             return fail(std::string("option '") + word + "' needs a value");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/run_control.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -36,6 +37,8 @@ struct SaverOptions {
     bool waitForRetrace = true;
     bool showFrameRate = false;
     std::string settingsFile; // empty: the user's settings file
+    RunLimits limits;         // --seconds, --frames: the run ends by itself
+    std::string statsFile;    // --stats: frame statistics written here at the end
     std::vector<SettingOverride> overrides;
 };
 

@@ -8,11 +8,16 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "display/display_modes.h"
 #include "gfx/capture.h"
+#include "gfx/frame_stats.h"
 #include "gfx/render_host.h"
+#include "host/run_control.h"
 #include "host/saver_rules.h"
 #include "host/saver_window.h"
 #include "settings/settings_store.h"
@@ -63,6 +68,41 @@ Settings settings;
 CaptureBuffer capture;
 RenderThread* renderThread = nullptr;
 MouseMoveCounter mouseMoves;
+
+// Measuring runs (KELVARA_* variables): the limits, and the statistics the
+// render thread fills. The limiter outlives the render thread, whose observer
+// calls it.
+RunControl runControl;
+std::unique_ptr<FrameStats> frameStats;
+std::unique_ptr<RunLimiter> runLimiter;
+
+// A GUI program has no console of its own, but one started from a terminal
+// (or under Wine) still has the standard error it inherited; a debugger sees
+// the debug string.
+void report(const std::string& line) {
+    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
+    std::fflush(stderr);
+    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
+}
+
+void readRunControl() {
+    std::vector<std::string> complaints;
+    runControl = runControlFromEnvironment([](const char* name) { return std::getenv(name); }, complaints);
+    for (const std::string& line : complaints)
+        report(line);
+    if (!runControl.statsFile.empty())
+        frameStats = std::make_unique<FrameStats>();
+}
+
+// After the render thread has ended: the statistics are this thread's again.
+void writeStatistics() {
+    if (!frameStats)
+        return;
+    std::string error;
+    if (!writeFrameSummary(runControl.statsFile, frameStats->summary(), error))
+        report("KELVARA_STATS: " + error);
+    frameStats.reset();
+}
 
 // An entry of a loaded library as the function type it has. The detour
 // through a plain function pointer keeps the cast's intent visible to the
@@ -147,9 +187,14 @@ LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 void startUp(HWND window) {
     loadSettings(settings, *makePlatformStore());
+    readRunControl();
     const StartUpPlan plan = planStartUp(settings, isPreview);
-    if (plan.capture)
+    if (plan.capture) {
+        const auto captureStart = FrameStats::Clock::now();
         captureDesktop(capture, settings, isPreview);
+        if (frameStats)
+            frameStats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
+    }
     if (plan.switchDisplay) {
         if (switchDisplayMode(systemDisplay(), settings.resW, settings.resH, settings.resC)) {
             SetWindowPos(window, HWND_TOP, 0, 0, settings.resW, settings.resH, SWP_SHOWWINDOW);
@@ -158,9 +203,17 @@ void startUp(HWND window) {
             PostQuitMessage(0);
         }
     }
+    // A limit ends the run as a key would: through WM_CLOSE.
+    runLimiter = std::make_unique<RunLimiter>(runControl.limits,
+                                              [window] { PostMessageA(window, WM_CLOSE, 0, 0); });
+    RenderThreadOptions threadOptions;
+    threadOptions.waitForRetrace = runControl.waitForRetrace;
+    threadOptions.stats = frameStats.get();
+    if (runControl.limits.frames > 0)
+        threadOptions.observer = [limiter = runLimiter.get()](uint64_t frame) { limiter->framePresented(frame); };
     renderRunning = 1;
     renderThread = startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture,
-                                     threadPriorityFor(settings.Priority));
+                                     threadPriorityFor(settings.Priority), threadOptions);
 }
 
 // Saves, gives the display its mode back and stops the drawing: the end of
@@ -322,9 +375,18 @@ int runSaverWindow(NativeWindow parentNumber) {
     // not set the display mode and quit without a shutdown.
     renderRunning = 0;
     if (renderThread != nullptr) {
-        joinRenderThread(renderThread, kRenderJoinMs);
+        if (joinRenderThread(renderThread, kRenderJoinMs)) {
+            writeStatistics();
+        } else {
+            // The thread may still call both: let them live on with the process.
+            if (frameStats)
+                report("the render thread did not stop in time; no statistics written");
+            [[maybe_unused]] FrameStats* keptStats = frameStats.release();
+            [[maybe_unused]] RunLimiter* keptLimiter = runLimiter.release();
+        }
         renderThread = nullptr;
     }
+    runLimiter.reset();
     unloadPasswordHook();
     return result;
 }

@@ -21,13 +21,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <thread>
 
 #include "display/display_modes.h"
 #include "gfx/capture.h"
+#include "gfx/frame_stats.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
+#include "host/run_control.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 
@@ -40,11 +44,18 @@ constexpr unsigned kJoinTimeoutMs = 3000;
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
+// Wakes the event loop to end the run: from a signal handler or the run
+// limiter's thread, so nothing but write(2).
+void requestEnd() {
     const int saved = errno;
     const char byte = 1;
-    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+    if (signalPipe[1] >= 0)
+        [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
     errno = saved;
+}
+
+void onSignal(int) {
+    requestEnd();
 }
 
 bool installSignals() {
@@ -100,12 +111,13 @@ void grabInput(Display* display, Window window) {
     std::fprintf(stderr, "kelvara: XGrabKeyboard: refused; keys may reach other windows\n");
 }
 
+// Up to 2 s; checked often, as the first frame waits for it.
 void waitForMap(Display* display, Window window) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         XWindowAttributes a;
         if (XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable)
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -116,15 +128,22 @@ struct OwnWindow {
     Atom deleteWindow = 0;
 };
 
-OwnWindow createOwnWindow(Display* display, bool fullScreen) {
+// The window takes the visual of the configuration the render thread
+// prepared (waiting for it here); without one, the screen's default.
+OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
     OwnWindow own;
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
     Visual* visual = DefaultVisual(display, screen);
     int depth = DefaultDepth(display, screen);
-    GLXFBConfig config;
-    if (chooseFbConfig(display, screen, 0, config)) {
-        if (XVisualInfo* info = glXGetVisualFromFBConfig(display, config)) {
+    VisualID glVisual = 0;
+    int glDepth = 0;
+    if (glxReady(setup, glVisual, glDepth)) {
+        XVisualInfo wanted{};
+        wanted.visualid = glVisual;
+        wanted.screen = screen;
+        int count = 0;
+        if (XVisualInfo* info = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count)) {
             visual = info->visual;
             depth = info->depth;
             XFree(info);
@@ -181,6 +200,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     const bool fullScreen = options.kind == RunKind::FullScreen;
     const bool ownWindow = options.kind != RunKind::IntoWindow;
     Window target = 0;
+    std::shared_ptr<GlxSetup> glx;
     if (!ownWindow) {
         target = options.intoRoot ? DefaultRootWindow(display) : static_cast<Window>(options.window);
         XWindowAttributes a;
@@ -192,6 +212,9 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         // DestroyNotify of the window ends the run.
         XSelectInput(display, target, a.your_event_mask | StructureNotifyMask);
         XSync(display, False);
+        glx = prepareGlx(XScreenNumberOfScreen(a.screen), XVisualIDFromVisual(a.visual));
+    } else {
+        glx = prepareGlx(DefaultScreen(display), 0);
     }
 
     // Start-up: settings, capture before any window of ours is shown, display
@@ -202,8 +225,17 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     std::vector<SettingOverride> overrides = options.overrides;
     applyOverrides(settings, overrides);
 
+    // Only a run that reports them pays for the statistics' histogram.
+    std::unique_ptr<FrameStats> stats;
+    if (!options.statsFile.empty())
+        stats = std::make_unique<FrameStats>();
+
     CaptureBuffer capture;
-    if (settings.useOGL == 0 && !captureDesktop(capture, settings, options.preview)) {
+    const auto captureStart = FrameStats::Clock::now();
+    const bool captured = settings.useOGL != 0 || captureDesktop(capture, settings, options.preview);
+    if (stats && settings.useOGL == 0)
+        stats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
+    if (!captured) {
         std::fprintf(stderr, "kelvara: no picture of the desktop; showing the logo instead\n");
         SettingOverride logo;
         for (std::size_t i = 0; i < kSettingFields.size(); ++i)
@@ -216,7 +248,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
 
     OwnWindow own;
     if (ownWindow) {
-        own = createOwnWindow(display, fullScreen);
+        own = createOwnWindow(display, fullScreen, *glx);
         target = own.window;
     }
 
@@ -241,12 +273,17 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     }
     XSync(display, False);
 
+    // The limiter outlives the render thread: the thread's observer calls it.
+    RunLimiter limiter(options.limits, requestEnd);
     renderRunning.store(1, std::memory_order_release);
     RenderThreadOptions threadOptions;
     threadOptions.waitForRetrace = options.waitForRetrace;
     threadOptions.showFrameRate = options.showFrameRate;
+    threadOptions.stats = stats.get();
+    if (options.limits.frames > 0)
+        threadOptions.observer = [&limiter](uint64_t frame) { limiter.framePresented(frame); };
     RenderThread* thread =
-        startRenderThread(target, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
+        startRenderThread(target, glx, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
 
     // Events until something ends the run.
     // The pointer's resting place is known before any motion, so the first
@@ -293,7 +330,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
                 break;
             }
         }
-        if (!running || goneResource.load() == target)
+        if (!running || goneResource.load() == target || limiter.fired())
             break;
         pollfd fds[2] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
         const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
@@ -314,7 +351,8 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     if (!joinRenderThread(thread, kJoinTimeoutMs)) {
         // It still uses this run's settings and capture: end the process
         // before they go. Everything worth keeping is saved and restored.
-        std::fprintf(stderr, "kelvara: the render thread did not stop within %u ms\n", kJoinTimeoutMs);
+        std::fprintf(stderr, "kelvara: the render thread did not stop within %u ms%s\n", kJoinTimeoutMs,
+                     stats ? "; no statistics written" : "");
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -328,6 +366,14 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         XFreeColormap(display, own.colormap);
     }
     XCloseDisplay(display);
+
+    if (stats) {
+        std::string error;
+        if (!writeFrameSummary(options.statsFile, stats->summary(), error)) {
+            std::fprintf(stderr, "kelvara: --stats: %s\n", error.c_str());
+            return 1;
+        }
+    }
     return 0;
 }
 

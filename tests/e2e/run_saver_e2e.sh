@@ -146,6 +146,20 @@ else
     wait_exit "$saver" 1
 fi
 
+echo "== a measuring run: KELVARA_FRAMES ends it by itself, KELVARA_STATS says how it went"
+rm -f "$out/stats.txt"
+KELVARA_FRAMES=40 KELVARA_NO_VSYNC=1 KELVARA_SECONDS=soon KELVARA_STATS="$(winepath -w "$out/stats.txt")" \
+    wine "$scr" /s 2>"$out/limits.log" &
+saver=$!
+wait_exit "$saver" 40
+rc=$?
+[ "$rc" -eq 0 ] && pass "KELVARA_FRAMES ends the run with 0" || fail "KELVARA_FRAMES run: exit code $rc"
+frames=$(sed -n 's/^frames=//p' "$out/stats.txt" 2>/dev/null | tr -d '\r')
+[ -n "$frames" ] && [ "$frames" -ge 40 ] && pass "statistics count $frames frames" ||
+    fail "statistics count '$frames' frames, want 40 or more"
+grep -q "KELVARA_SECONDS needs seconds" "$out/limits.log" && pass "a bad KELVARA_SECONDS is reported" ||
+    fail "a bad KELVARA_SECONDS went unreported"
+
 echo "== a second /s while one runs exits 0 at once and changes nothing"
 clear_settings
 wine "$scr" /s &

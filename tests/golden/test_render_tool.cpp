@@ -28,7 +28,9 @@ struct ToolRun {
 
 // Runs the tool with `args` (already quoted for the shell), stderr captured.
 ToolRun runTool(const std::string& args) {
-    const fs::path errFile = scratch("stderr.txt");
+    // One file per test: CTest runs the tests of this binary in parallel.
+    const fs::path errFile =
+        scratch(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".stderr");
     const std::string command =
         std::string(KELVARA_RENDER_TOOL) + " " + args + " >/dev/null 2>'" + errFile.string() + "'";
     const int raw = std::system(command.c_str());

@@ -186,8 +186,31 @@ window_id)
     [ "$status" -eq 0 ] || fail "exit code $status after the XSCREENSAVER_WINDOW window went away"
     wait "$helper"
     ;;
+limits)
+    # A measuring run ends by itself, as a key would, and says how it went.
+    start --frames 40 --no-vsync --stats "$dir/stats" --x_div 30
+    ends_within "$pid" 300 || fail "--frames 40 did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after --frames"
+    settings_written
+    grep -qx 'x_div=25' "$settings" || fail "the run's --x_div was saved"
+    frames=$(sed -n 's/^frames=//p' "$dir/stats")
+    [ -n "$frames" ] && [ "$frames" -ge 40 ] || fail "the statistics count '$frames' frames, not 40 or more"
+    for key in run_seconds fps frame_ms_mean frame_ms_median frame_ms_p99 startup_ms capture_ms peak_rss_kib; do
+        grep -q "^$key=[0-9][0-9.]*$" "$dir/stats" || fail "the statistics lack $key"
+    done
+    rss=$(sed -n 's/^peak_rss_kib=//p' "$dir/stats")
+    [ "$rss" -gt 1000 ] || fail "peak memory $rss KiB is not believable"
+    # A time limit, with no frame limit, and nothing written where it cannot be.
+    start --seconds 1.5 --stats "$dir/no/such/folder/stats"
+    sleep 0.5
+    still_running "$pid" || fail "--seconds 1.5 ended the run too early"
+    ends_within "$pid" 100 || fail "--seconds 1.5 did not end the run"
+    [ "$status" -eq 1 ] || fail "exit code $status when the statistics could not be written"
+    grep -q '^kelvara: --stats: .*stats: ' "$dir/stderr" || fail "no clear message for the unwritable statistics"
+    ;;
 options)
-    for args in "--bogus" "--x_div abc" "--Mode" "-window-id 0" "/q" "/p" "--window /s" "-root --window"; do
+    for args in "--bogus" "--x_div abc" "--Mode" "-window-id 0" "/q" "/p" "--window /s" "-root --window" \
+        "--frames 0" "--seconds -2" "--stats"; do
         # shellcheck disable=SC2086
         "$kelvara" $args 2>"$dir/stderr" >/dev/null
         status=$?
