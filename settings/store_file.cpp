@@ -3,8 +3,7 @@
 // compiles this file for the tests alone.
 #include "settings/store_file.h"
 
-#include "settings/printable_text.h"
-
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +12,9 @@
 #include <random>
 #include <system_error>
 #include <unordered_map>
+
+#include "settings/file_sync.h"
+#include "settings/printable_text.h"
 
 namespace kelvara {
 
@@ -184,16 +186,59 @@ bool writeFileFully(const fs::path& path, const std::string& text, std::string& 
     }
     errno = 0;
     const std::size_t written = std::fwrite(text.data(), 1, text.size(), f);
-    const bool flushed = std::fflush(f) == 0;
-    const int err = errno;
+    const int writeErr = errno;
+    // On the disk before the rename: otherwise a power loss soon after a save
+    // could leave the renamed file empty, losing the old values too.
+    std::string syncReason;
+    const bool synced = written == text.size() && syncFileToDisk(f, syncReason);
+    errno = 0;
     const bool closed = std::fclose(f) == 0;
-    if (written != text.size() || !flushed || !closed) {
-        reason = errnoText(err != 0 ? err : errno);
+    if (written != text.size() || !synced || !closed) {
+        if (written != text.size())
+            reason = errnoText(writeErr != 0 ? writeErr : EIO);
+        else
+            reason = !synced ? syncReason : errnoText(errno != 0 ? errno : EIO);
         std::error_code ec;
         fs::remove(path, ec);
         return false;
     }
     return true;
+}
+
+// "<settings file name>.tmp-" and sixteen hex digits: what makeTempSuffix
+// gives a temporary file.
+bool isTempFileName(const fs::path::string_type& name, const fs::path::string_type& prefix) {
+    constexpr std::size_t kHexDigits = 16;
+    if (name.size() != prefix.size() + kHexDigits || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](auto c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    });
+}
+
+// A save killed between creating its temporary file and renaming it leaves
+// that file behind, named for a store object that is gone. Each save removes
+// the leftovers of its own settings file once they are too old to belong to a
+// save still in progress (one holds its file for milliseconds). Best effort:
+// any failure leaves a file where it is.
+void removeStaleTempFiles(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path::string_type prefix = target.filename().native() + fs::path(".tmp-").native();
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isTempFileName(it->path().filename().native(), prefix))
+            continue;
+        std::error_code fileEc;
+        if (it->symlink_status(fileEc).type() != fs::file_type::regular || fileEc)
+            continue;
+        const fs::file_time_type written = fs::last_write_time(it->path(), fileEc);
+        if (!fileEc && now - written > kStaleTempFileAge)
+            stale.push_back(it->path());
+    }
+    for (const fs::path& p : stale)
+        fs::remove(p, ec);
 }
 
 } // namespace
@@ -365,6 +410,9 @@ bool FileStore::write(std::span<const StoredValue> values) {
         report("cannot save settings: renaming " + shown(temp) + " to " + shown(target) + ": " + why);
         return false;
     }
+    // The rename is an entry of the folder: on the disk only with the folder.
+    syncFolderToDisk(target.parent_path());
+    removeStaleTempFiles(target);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -13,8 +14,11 @@ namespace kelvara {
 // The settings as a small text file, for systems without a registry: one
 // `name=value` line per value, the value a decimal 32-bit integer (written
 // signed, read signed or unsigned), `#` lines are comments. A save writes a
-// temporary file beside the real one and renames it over, so the file is
-// always either the old one or the new one, never a mix.
+// temporary file beside the real one, syncs it to the disk and renames it over
+// (then syncs the folder), so the file is always either the old one or the new
+// one, never a mix, even when the process is killed or the power fails during
+// a save. A killed save may leave its temporary file behind; later saves
+// remove such files once they are kStaleTempFileAge old.
 //
 // Reading survives any content: lines that are not `name=value` with a value
 // that fits 32 bits are skipped (one line on stderr names the first and counts
@@ -50,6 +54,10 @@ class FileStore : public SettingsStore {
     bool readValues(std::span<const std::string> names, std::span<std::optional<uint32_t>> values,
                     bool quietly) const;
 };
+
+// How old a temporary file of a settings file must be before a save removes
+// it as the leftover of a killed save; far longer than any save takes.
+inline constexpr std::chrono::minutes kStaleTempFileAge{60};
 
 // A settings file larger than this is not ours; it is treated as unreadable.
 inline constexpr std::size_t kMaxSettingsFileBytes = 1u << 20;

@@ -550,6 +550,46 @@ TEST(FileStore, twoStoresNeverShareATemporaryFile) {
     EXPECT_EQ(a.tempPath().parent_path(), dir.path);
 }
 
+TEST(FileStore, saveRemovesOnlyOldLeftoverTemporaryFiles) {
+    TempDir dir;
+    const fs::path path = dir.path / "settings";
+    const auto old = fs::file_time_type::clock::now() - 2 * kStaleTempFileAge;
+    auto leave = [&](const std::string& name, bool aged) {
+        writeFile(dir.path / name, "Mode=3\n");
+        if (aged)
+            fs::last_write_time(dir.path / name, old);
+    };
+    // What killed saves of this file leave: removed once old.
+    leave("settings.tmp-0123456789abcdef", true);
+    leave("settings.tmp-fedcba9876543210", true);
+    // Possibly a save in progress right now: kept.
+    leave("settings.tmp-00000000000000ff", false);
+    // Not a temporary file of this settings file: kept however old.
+    leave("settings.tmp-0123", true);
+    leave("settings.tmp-0123456789abcdeg", true);
+    leave("settings.tmp-0123456789abcdef0", true);
+    leave("settings.bak", true);
+    leave("other.tmp-0123456789abcdef", true);
+    fs::create_directories(dir.path / "settings.tmp-aaaaaaaaaaaaaaaa");
+    std::error_code ec; // Windows' runtime cannot set a folder's time; kept anyway
+    fs::last_write_time(dir.path / "settings.tmp-aaaaaaaaaaaaaaaa", old, ec);
+
+    FileStore store(path);
+    const Settings saved = unusualSettings();
+    saveSettings(saved, store);
+
+    EXPECT_FALSE(fs::exists(dir.path / "settings.tmp-0123456789abcdef"));
+    EXPECT_FALSE(fs::exists(dir.path / "settings.tmp-fedcba9876543210"));
+    for (const char* kept : {"settings.tmp-00000000000000ff", "settings.tmp-0123", "settings.tmp-0123456789abcdeg",
+                             "settings.tmp-0123456789abcdef0", "settings.bak", "other.tmp-0123456789abcdef",
+                             "settings.tmp-aaaaaaaaaaaaaaaa"})
+        EXPECT_TRUE(fs::exists(dir.path / kept)) << kept;
+    // Leftovers are never read as the settings.
+    Settings loaded;
+    loadSettings(loaded, store);
+    expectSameSettings(loaded, saved);
+}
+
 TEST(FileStore, linkedSettingsFileStaysLinked) {
     TempDir dir;
     const fs::path real = dir.path / "dotfiles" / "kelvara-settings";
