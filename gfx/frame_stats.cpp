@@ -12,6 +12,27 @@ namespace {
 
 const FrameStats::Clock::time_point kProgramStart = FrameStats::Clock::now();
 
+constexpr double kFineEndMs = FrameStats::kBins * FrameStats::kBinMs;
+constexpr std::size_t kAllBins = FrameStats::kBins + FrameStats::kCoarseBins;
+
+// The bin of a frame time; NaN and anything past the coarse bins land in the
+// last one.
+std::size_t binOf(double ms) {
+    if (ms >= 0 && ms < kFineEndMs)
+        return static_cast<std::size_t>(ms / FrameStats::kBinMs);
+    const double coarse = (ms - kFineEndMs) / FrameStats::kCoarseBinMs;
+    if (coarse >= 0 && coarse < static_cast<double>(FrameStats::kCoarseBins))
+        return FrameStats::kBins + static_cast<std::size_t>(coarse);
+    return kAllBins;
+}
+
+// The centre of a bin in milliseconds.
+double centreOf(std::size_t bin) {
+    if (bin < FrameStats::kBins)
+        return (static_cast<double>(bin) + 0.5) * FrameStats::kBinMs;
+    return kFineEndMs + (static_cast<double>(bin - FrameStats::kBins) + 0.5) * FrameStats::kCoarseBinMs;
+}
+
 // Nearest-rank percentile over the histogram, reported as the centre of the
 // bin it falls in (the last bin: the longest frame seen).
 double percentileMs(const std::vector<uint32_t>& bins, uint64_t count, double maxMs, double fraction) {
@@ -21,10 +42,10 @@ double percentileMs(const std::vector<uint32_t>& bins, uint64_t count, double ma
     if (rank < 1)
         rank = 1;
     uint64_t seen = 0;
-    for (std::size_t i = 0; i < FrameStats::kBins; ++i) {
+    for (std::size_t i = 0; i < kAllBins; ++i) {
         seen += bins[i];
         if (seen >= rank)
-            return (static_cast<double>(i) + 0.5) * FrameStats::kBinMs;
+            return centreOf(i);
     }
     return maxMs;
 }
@@ -35,17 +56,14 @@ FrameStats::Clock::time_point programStart() {
     return kProgramStart;
 }
 
-FrameStats::FrameStats() : bins_(kBins + 1, 0) {}
+FrameStats::FrameStats() : bins_(kAllBins + 1, 0) {}
 
 void FrameStats::framePresented(Clock::time_point now) {
     if (frames_ == 0) {
         first_ = now;
     } else {
         const double ms = millisecondsBetween(last_, now);
-        const double bin = ms / kBinMs;
-        // The comparison is written so that NaN also lands in the last bin.
-        const std::size_t index = bin >= 0 && bin < static_cast<double>(kBins) ? static_cast<std::size_t>(bin) : kBins;
-        ++bins_[index];
+        ++bins_[binOf(ms)];
         totalMs_ += ms;
         if (ms > maxMs_)
             maxMs_ = ms;

@@ -21,16 +21,19 @@ struct FrameSummary {
 };
 
 // Collects frame times on the render thread, allocation-free per frame: the
-// times go into a histogram of fixed bins (10 us wide up to 250 ms, one bin
-// beyond), so a run of any length costs the same memory and the percentiles
-// are exact to the bin width. Read summary() only once the render thread has
+// times go into a histogram of fixed bins (10 us wide up to 250 ms, 1 ms wide
+// from there to 60 s, one bin beyond), so a run of any length costs the same
+// memory (about 340 KiB) and the percentiles are exact to the bin width; a
+// percentile in the last bin is the longest frame seen. Read summary() only once the render thread has
 // ended (or before it starts): the counters are not shared while it draws.
 class FrameStats {
   public:
     using Clock = std::chrono::steady_clock;
 
     static constexpr double kBinMs = 0.01;
-    static constexpr std::size_t kBins = 25000;
+    static constexpr std::size_t kBins = 25000; // fine bins: up to kBins * kBinMs = 250 ms
+    static constexpr double kCoarseBinMs = 1.0;
+    static constexpr std::size_t kCoarseBins = 59750; // from 250 ms to 60 s
 
     FrameStats();
 
@@ -44,7 +47,7 @@ class FrameStats {
     FrameSummary summary() const;
 
   private:
-    std::vector<uint32_t> bins_; // bins_[kBins] counts frame times beyond the last bin
+    std::vector<uint32_t> bins_; // fine, then coarse; the last one counts frame times beyond 60 s
     uint64_t frames_ = 0;
     double totalMs_ = 0;
     double maxMs_ = 0;
