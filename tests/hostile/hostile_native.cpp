@@ -13,7 +13,7 @@
 // longer --timeout for a full run), --timeout S (60: then SIGTERM,
 // SIGKILL 5 s later), --rss-mib M (512: the peak resident memory allowed),
 // --as-mib M (4096: address space, so a runaway allocation fails instead of
-// swapping), --only TEXT (cases whose name contains TEXT), --list.
+// swapping; 0: no cap), --only TEXT (cases whose name contains TEXT), --list.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -108,9 +108,11 @@ pid_t startRun(const Options& o, Run& run) {
         return pid;
     // Child: its own process group so a time-out reaches everything it starts.
     setpgid(0, 0);
-    const rlim_t as = static_cast<rlim_t>(o.asMib) << 20;
-    rlimit limit{as, as};
-    setrlimit(RLIMIT_AS, &limit);
+    if (o.asMib > 0) {
+        const rlim_t as = static_cast<rlim_t>(o.asMib) << 20;
+        rlimit limit{as, as};
+        setrlimit(RLIMIT_AS, &limit);
+    }
     rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
