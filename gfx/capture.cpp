@@ -18,6 +18,14 @@ std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, 
     return pictures;
 }
 
+std::vector<CaptureBuffer> captureViews(const std::vector<MonitorView>& views, const Settings& settings,
+                                        bool preview) {
+    std::vector<ScreenRect> cuts;
+    for (const MonitorView& v : views)
+        cuts.push_back(v.desktop);
+    return captureMonitors(cuts, settings, preview);
+}
+
 bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) {
     release(out);
     DesktopGrab grab;

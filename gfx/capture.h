@@ -45,6 +45,11 @@ bool grabDesktop(DesktopGrab& out);
 std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, const Settings& settings,
                                            bool preview);
 
+// Each view's own picture of the desktop at captureSize: captureMonitors over
+// the views' desktop rectangles, in the views' order.
+std::vector<CaptureBuffer> captureViews(const std::vector<MonitorView>& views, const Settings& settings,
+                                        bool preview);
+
 // The whole desktop (every monitor) as one picture at captureSize into `out`.
 // Returns false and leaves `out` empty when it cannot; the scene is then
 // drawn with the logo.
