@@ -27,9 +27,11 @@
 #include <thread>
 
 #include "display/display_modes.h"
+#include "display/monitors.h"
 #include "gfx/capture.h"
 #include "gfx/frame_stats.h"
 #include "gfx/gl_context_glx.h"
+#include "gfx/monitor_pictures.h"
 #include "gfx/render_host.h"
 #include "host/run_control.h"
 #include "host/saver_host.h"
@@ -120,6 +122,15 @@ void waitForMap(Display* display, Window window) {
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+// The root's rectangle as it is now (Xlib's own copy of its size follows
+// only events this connection does not ask for).
+ScreenRect rootArea(Display* display) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, DefaultRootWindow(display), &a))
+        return ScreenRect{0, 0, DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display))};
+    return ScreenRect{0, 0, a.width, a.height};
 }
 
 struct OwnWindow {
@@ -243,9 +254,23 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     if (!options.statsFile.empty())
         stats = std::make_unique<FrameStats>();
 
+    // A full-screen window covers the root, every monitor of the screen, and
+    // each monitor shows its own part of the desktop; any other window is
+    // one monitor with the whole desktop.
     CaptureBuffer capture;
+    std::vector<MonitorView> views;
+    std::vector<CaptureBuffer> pictures;
     const auto captureStart = FrameStats::Clock::now();
-    const bool captured = settings.useOGL != 0 || captureDesktop(capture, settings, options.preview);
+    bool captured = settings.useOGL != 0;
+    if (fullScreen) {
+        views = layoutMonitors(listMonitors(), rootArea(display));
+        if (!captured)
+            pictures = captureViews(views, settings, options.preview);
+        for (const CaptureBuffer& picture : pictures)
+            captured = captured || holdsPicture(picture);
+    } else if (!captured) {
+        captured = captureDesktop(capture, settings, options.preview);
+    }
     if (stats && settings.useOGL == 0)
         stats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
     if (!captured) {
@@ -274,8 +299,18 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
             return 1;
         }
         switched = true;
-        XMoveResizeWindow(display, own.window, 0, 0, static_cast<unsigned>(settings.resW),
-                          static_cast<unsigned>(settings.resH));
+    }
+    // The monitors as they are now: the switch resized the primary and with
+    // it the screen.
+    std::vector<MonitorDraw> draws;
+    if (fullScreen) {
+        const ScreenRect root = rootArea(display);
+        XMoveResizeWindow(display, own.window, 0, 0, static_cast<unsigned>(root.width),
+                          static_cast<unsigned>(root.height));
+        draws = monitorDraws(views, std::move(pictures),
+                             switched ? layoutMonitors(listMonitors(), root) : views);
+    } else {
+        draws = wholeWindow(capture);
     }
 
     if (ownWindow) {
@@ -304,7 +339,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
         requestEnd();
     };
     RenderThread* thread =
-        startRenderThread(target, glx, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
+        startRenderThread(target, glx, settings, std::move(draws), threadPriorityFor(settings.Priority), threadOptions);
     if (!thread)
         cannotDraw.store(true);
 
