@@ -14,8 +14,10 @@
 #include <string>
 
 #include "display/display_modes.h"
+#include "display/monitors.h"
 #include "gfx/capture.h"
 #include "gfx/frame_stats.h"
+#include "gfx/monitor_pictures.h"
 #include "gfx/render_host.h"
 #include "host/run_control.h"
 #include "host/saver_rules.h"
@@ -62,10 +64,9 @@ VerifyPasswordFn verifyScreenSavePwd = nullptr;
 AssociateContextFn immAssociateContext = nullptr;
 HANDLE previousInputContext = nullptr;
 
-// Application state. The settings and the capture are handed to the render
-// thread at start-up and only read here afterwards.
+// Application state. The settings are handed to the render thread at
+// start-up and only read here afterwards.
 Settings settings;
-CaptureBuffer capture;
 RenderThread* renderThread = nullptr;
 MouseMoveCounter mouseMoves;
 
@@ -185,24 +186,53 @@ bool verifyBeforeClose(HWND window) {
 
 LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The virtual screen: the clip box of a device context for the whole screen,
+// which spans every monitor (those left of or above the primary at negative
+// coordinates).
+ScreenRect wholeScreen() {
+    RECT box{};
+    HDC screen = GetDC(nullptr);
+    GetClipBox(screen, &box);
+    ReleaseDC(nullptr, screen);
+    return ScreenRect{box.left, box.top, box.right - box.left, box.bottom - box.top};
+}
+
+// Each monitor's own picture and viewport; a preview is one viewport showing
+// the primary monitor's desktop.
+std::vector<MonitorDraw> prepareMonitors(HWND window, bool capture) {
+    const ScreenRect screen = wholeScreen();
+    std::vector<MonitorView> views = layoutMonitors(listMonitors(), screen);
+    if (isPreview) {
+        views.resize(1);
+        views[0].viewport = ScreenRect{};
+    }
+    std::vector<CaptureBuffer> pictures;
+    if (capture) {
+        const auto captureStart = FrameStats::Clock::now();
+        pictures = captureViews(views, settings, isPreview);
+        if (frameStats)
+            frameStats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
+    }
+    const StartUpPlan plan = planStartUp(settings, isPreview);
+    if (!plan.switchDisplay)
+        return monitorDraws(views, std::move(pictures), views);
+    if (!switchDisplayMode(systemDisplay(), settings.resW, settings.resH, settings.resC)) {
+        MessageBoxA(window, "Error setting resolution", "KVSS", MB_OK);
+        PostQuitMessage(0);
+        return monitorDraws(views, std::move(pictures), views);
+    }
+    // The primary's new mode moves the virtual screen: cover it again and
+    // lay the monitors out anew.
+    const ScreenRect now = wholeScreen();
+    SetWindowPos(window, HWND_TOP, now.x, now.y, now.width, now.height, SWP_SHOWWINDOW);
+    return monitorDraws(views, std::move(pictures), layoutMonitors(listMonitors(), now));
+}
+
 void startUp(HWND window) {
     loadSettings(settings, *makePlatformStore());
     readRunControl();
     const StartUpPlan plan = planStartUp(settings, isPreview);
-    if (plan.capture) {
-        const auto captureStart = FrameStats::Clock::now();
-        captureDesktop(capture, settings, isPreview);
-        if (frameStats)
-            frameStats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
-    }
-    if (plan.switchDisplay) {
-        if (switchDisplayMode(systemDisplay(), settings.resW, settings.resH, settings.resC)) {
-            SetWindowPos(window, HWND_TOP, 0, 0, settings.resW, settings.resH, SWP_SHOWWINDOW);
-        } else {
-            MessageBoxA(window, "Error setting resolution", "KVSS", MB_OK);
-            PostQuitMessage(0);
-        }
-    }
+    std::vector<MonitorDraw> monitors = prepareMonitors(window, plan.capture);
     // A limit ends the run as a key would: through WM_CLOSE.
     runLimiter = std::make_unique<RunLimiter>(runControl.limits,
                                               [window] { PostMessageA(window, WM_CLOSE, 0, 0); });
@@ -212,7 +242,7 @@ void startUp(HWND window) {
     if (runControl.limits.frames > 0)
         threadOptions.observer = [limiter = runLimiter.get()](uint64_t frame) { limiter->framePresented(frame); };
     renderRunning = 1;
-    renderThread = startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture,
+    renderThread = startRenderThread(reinterpret_cast<NativeWindow>(window), settings, std::move(monitors),
                                      threadPriorityFor(settings.Priority), threadOptions);
 }
 
