@@ -82,8 +82,8 @@ void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, con
 // The same for several monitors in one window: a scene of its own for each
 // monitor (its own grid or shards, camera and random sequence, seeded by
 // monitorSeed; the random preset is drawn from the first and holds for all),
-// its own screen texture, drawn into its own viewport (with the scissor on
-// it), every frame; one present per frame. The projection's aspect stays the
+// its own screen texture, drawn into its own viewport every frame after one
+// clear of the whole window; one present per frame. The projection's aspect stays the
 // fixed one, so each monitor frames the scene as a lone screen of its shape
 // would. `scenes` holds one scene per monitor, in the order of `monitors`
 // (the first is the primary's). With one monitor whose viewport is the whole

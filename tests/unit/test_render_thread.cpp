@@ -230,48 +230,44 @@ TEST(RenderLoop, oneMonitorOverTheWholeWindowDrawsExactlyTheSingleScreenFrames) 
     EXPECT_EQ(std::memcmp(&s, &t, sizeof s), 0) << "the same random preset";
 }
 
-TEST(RenderLoop, eachMonitorGetsItsViewportScissorAndTextureEveryFrameWithOnePresent) {
-    Settings s;
-    std::vector<MonitorDraw> monitors = twoMonitors();
-    Scene left([] { return 0.0; }), right([] { return 0.0; });
-    glrec::reset();
-    EXPECT_EQ(runMonitorFrames(s, monitors, {&left, &right}, RenderSurface{1280, 480, {}}, 2), 2);
-
-    EXPECT_TRUE(monitors[0].capture.bgr.empty() && monitors[1].capture.bgr.empty());
-    EXPECT_EQ(glrec::callsNamed("glTexImage2D").size(), 2u) << "a texture of its own per monitor";
-    const auto scissors = glrec::callsNamed("glScissor");
-    ASSERT_EQ(scissors.size(), 4u);
-    EXPECT_EQ(scissors[2].args, (std::vector<double>{0, 0, 640, 480}));
-    EXPECT_EQ(scissors[3].args, (std::vector<double>{640, 0, 640, 480}));
-    EXPECT_EQ(glrec::callsNamed("glClear").size(), 4u) << "no clear of the whole window: the monitors cover it";
-
-    // Within a frame each monitor's scene is drawn after its viewport and
-    // texture are set, and the textures differ.
-    std::vector<double> boundPerScene;
-    double bound = -1;
-    for (const glrec::Call& c : glrec::calls()) {
-        if (c.name == "glBindTexture")
-            bound = c.args[1];
-        if (c.name == "glClear")
-            boundPerScene.push_back(bound);
-    }
-    ASSERT_EQ(boundPerScene.size(), 4u);
-    EXPECT_NE(boundPerScene[0], boundPerScene[1]);
-    EXPECT_EQ(boundPerScene[0], boundPerScene[2]);
-    EXPECT_EQ(glrec::callsNamed("glDeleteTextures").size(), 2u);
-}
-
-TEST(RenderLoop, monitorsOfDifferentSizesLeaveNoPartOfTheWindowUncleared) {
+TEST(RenderLoop, eachMonitorGetsItsViewportAndTextureEveryFrameWithOneClearAndOnePresent) {
     Settings s;
     std::vector<MonitorDraw> monitors = twoMonitors();
     monitors[1].viewport = ScreenRect{640, 80, 400, 400}; // smaller, off the bottom edge
     Scene left([] { return 0.0; }), right([] { return 0.0; });
     glrec::reset();
-    runMonitorFrames(s, monitors, {&left, &right}, RenderSurface{1040, 480, {}}, 1);
-    const auto viewports = glrec::callsNamed("glViewport");
-    EXPECT_NE(std::find(viewports.begin(), viewports.end(), glrec::Call{"glViewport", {0, 0, 1040, 480}}),
-              viewports.end());
-    EXPECT_EQ(glrec::callsNamed("glClear").size(), 3u);
+    EXPECT_EQ(runMonitorFrames(s, monitors, {&left, &right}, RenderSurface{1040, 480, {}}, 2), 2);
+
+    EXPECT_TRUE(monitors[0].capture.bgr.empty() && monitors[1].capture.bgr.empty());
+    EXPECT_EQ(glrec::callsNamed("glTexImage2D").size(), 2u) << "a texture of its own per monitor";
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 2u) << "the whole window once a frame";
+
+    // Each scene starts with its model-view reset (glLoadIdentity) after its
+    // viewport and texture are set; the textures differ.
+    std::vector<glrec::Call> viewportPerScene;
+    std::vector<double> texturePerScene;
+    glrec::Call viewport;
+    double bound = -1;
+    bool drawing = false;
+    for (const glrec::Call& c : glrec::calls()) {
+        if (c.name == "glClear")
+            drawing = true;
+        if (c.name == "glViewport")
+            viewport = c;
+        if (c.name == "glBindTexture")
+            bound = c.args[1];
+        if (drawing && c.name == "glLoadIdentity") {
+            viewportPerScene.push_back(viewport);
+            texturePerScene.push_back(bound);
+        }
+    }
+    ASSERT_EQ(viewportPerScene.size(), 4u);
+    EXPECT_EQ(viewportPerScene[0].args, (std::vector<double>{0, 0, 640, 480}));
+    EXPECT_EQ(viewportPerScene[1].args, (std::vector<double>{640, 80, 400, 400}));
+    EXPECT_EQ(viewportPerScene[3].args, (std::vector<double>{640, 80, 400, 400}));
+    EXPECT_NE(texturePerScene[0], texturePerScene[1]);
+    EXPECT_EQ(texturePerScene[0], texturePerScene[2]);
+    EXPECT_EQ(glrec::callsNamed("glDeleteTextures").size(), 2u);
 }
 
 TEST(RenderLoop, everyMonitorHasARandomSequenceOfItsOwn) {
