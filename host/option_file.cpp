@@ -38,7 +38,15 @@ public:
     std::set<std::string> placed;
 
     void open(const char* element, const std::string& attributes = "") {
-        line("<" + std::string(element) + (attributes.empty() ? "" : " " + attributes) + ">");
+        // Appended piece by piece: GCC 12 warns falsely about "literal" + string.
+        std::string tag = "<";
+        tag += element;
+        if (!attributes.empty()) {
+            tag += ' ';
+            tag += attributes;
+        }
+        tag += '>';
+        line(tag);
         depth_ += 1;
     }
     void close(const char* element) {
