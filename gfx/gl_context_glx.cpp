@@ -295,7 +295,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
         glXSwapBuffers(display, window);
     };
     runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
-                     options.stats);
+                     options.stats, options.presetPicked);
     overlay.release();
     // The context and connection go with the setup, on whichever thread lets
     // go of it last; here it only stops being current.
@@ -352,14 +352,17 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
     return setup.context != nullptr;
 }
 
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, Settings& settings,
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 std::vector<MonitorDraw> monitors, int threadPriority,
                                 const RenderThreadOptions& options) {
     auto* handle = new RenderThread;
     try {
-        handle->thread = std::thread([window, setup = std::move(setup), &settings, monitors = std::move(monitors),
-                                      threadPriority, options, state = handle->state]() mutable {
-            renderThreadBody(static_cast<Window>(window), *setup, settings, monitors, threadPriority, options);
+        // The thread draws from a record of its own: the host's copy stays
+        // the host's to read and save.
+        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings),
+                                      monitors = std::move(monitors), threadPriority, options,
+                                      state = handle->state]() mutable {
+            renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
             std::lock_guard lock(state->mutex);
             state->done = true;
             state->ended.notify_all();
@@ -372,12 +375,12 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
     return handle;
 }
 
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, Settings& settings,
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
     return startRenderThread(window, std::move(setup), settings, wholeWindow(capture), threadPriority, options);
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, std::vector<MonitorDraw> monitors,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
                                 int threadPriority, const RenderThreadOptions& options) {
     // A window of someone else's: its visual decides the configuration.
     Display* display = XOpenDisplay(nullptr);
@@ -395,7 +398,7 @@ RenderThread* startRenderThread(NativeWindow window, Settings& settings, std::ve
                              options);
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
     return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
 }

@@ -62,7 +62,7 @@ void setSwapInterval(bool waitForRetrace) {
 // reads freed memory.
 struct ThreadState {
     HWND window = nullptr;
-    Settings* settings = nullptr;
+    Settings settings; // the thread's own record
     std::vector<MonitorDraw> monitors;
     RenderThreadOptions options;
 };
@@ -86,8 +86,8 @@ void renderThreadBody(ThreadState& state) {
     };
     // The scenes live and go while the context is current (their textures
     // are released by the loop).
-    runMonitorScenes(*state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
-                     renderRunning, state.options.observer, state.options.stats);
+    runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
+                     renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
 
     ReleaseDC(state.window, dc);
     wglMakeCurrent(nullptr, nullptr);
@@ -150,12 +150,12 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
     return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, std::vector<MonitorDraw> monitors,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
                                 int threadPriority, const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
@@ -163,7 +163,7 @@ RenderThread* startRenderThread(NativeWindow window, Settings& settings, std::ve
         thread = std::make_unique<RenderThread>();
         thread->state = std::make_shared<ThreadState>();
         thread->state->window = reinterpret_cast<HWND>(window);
-        thread->state->settings = &settings;
+        thread->state->settings = settings;
         thread->state->monitors = std::move(monitors);
         thread->state->options = options;
         threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);

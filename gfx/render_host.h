@@ -27,6 +27,9 @@ struct RenderThreadOptions {
     // it, or where the platform does not call it, the thread waits for
     // renderRunning to drop. Provided by gl_context_glx.cpp.
     std::function<void()> cannotDraw;
+    // Called on the render thread with the random preset it applied to its
+    // own copy of the settings, before the first frame.
+    PresetObserver presetPicked;
 };
 
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA
@@ -34,18 +37,18 @@ struct RenderThreadOptions {
 // source from the millisecond clock and runs runMonitorScenes over `monitors`
 // (one scene per monitor, each in its viewport; one monitor with an empty
 // viewport fills the window) until renderRunning is 0, then releases the
-// context. The monitors and their pictures become the thread's; `settings` is
-// handed over: the caller must not write it while the thread runs.
-// renderRunning must be 1 already. `threadPriority` is a step of the Priority
-// table's thread column. Returns null when no thread could be started.
-// Provided per platform: gl_context_win32.cpp, gl_context_glx.cpp.
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, std::vector<MonitorDraw> monitors,
+// context. The thread draws from its own copy of `settings`; the monitors and
+// their pictures become the thread's. renderRunning must be 1 already.
+// `threadPriority` is a step of the Priority table's thread column. Returns
+// null when no thread could be started. Provided per platform:
+// gl_context_win32.cpp, gl_context_glx.cpp.
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
                                 int threadPriority, const RenderThreadOptions& options = {});
 
 // One picture over the whole window: the capture is moved into the thread
 // (`capture` is left empty).
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
-                                const RenderThreadOptions& options = {});
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options = {});
 
 // The monitor list of one picture over the whole window, taken from `capture`
 // (which is left empty).

@@ -63,7 +63,8 @@ void setViewport(const ScreenRect& r) {
 }
 
 // Everything before the first frame, down to the texture each pane draws with.
-void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameStats* stats) {
+void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameStats* stats,
+             const PresetObserver& presetPicked) {
     for (Pane& pane : panes)
         pane.scene->waveCentre = WaveCentre{512.0f, 384.0f};
     setViewport(panes[0].viewport);
@@ -72,8 +73,11 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     // Before the scene state: the preset's grid, mode and movement are what the
     // first frame shows, on every monitor. No preset touches the texture
     // settings, so the capture still matches the screen texture.
-    if (settings.randPreset != 0)
-        pickRandomPreset(settings, panes[0].scene->rng);
+    if (settings.randPreset != 0) {
+        const int preset = pickRandomPreset(settings, panes[0].scene->rng);
+        if (presetPicked)
+            presetPicked(preset);
+    }
 
     // The fixed GL state is the same for all; the logo is built once.
     for (std::size_t i = 0; i < panes.size(); ++i)
@@ -97,9 +101,8 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
 }
 
 // One frame over several monitors: one clear of the whole window, each scene
-// in its own viewport (which clips what it draws), one present. A clear per
-// viewport would need the scissor, and a scissored clear is no longer a
-// plain fill for a software renderer: it cost three times the frame.
+// in its own viewport (which clips what it draws, so no scissor is needed),
+// one flush and one present.
 void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderSurface& surface) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (Pane& pane : panes) {
@@ -116,11 +119,12 @@ void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderS
 }
 
 void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface& surface, uint32_t seed,
-              const std::atomic<int>& running, const FrameObserver& observer, FrameStats* stats) {
+              const std::atomic<int>& running, const FrameObserver& observer, FrameStats* stats,
+              const PresetObserver& presetPicked) {
     for (Pane& pane : panes)
         if (pane.viewport.empty())
             pane.viewport = ScreenRect{0, 0, surface.width, surface.height};
-    prepare(panes, settings, seed, stats);
+    prepare(panes, settings, seed, stats, presetPicked);
 
     const bool several = panes.size() > 1;
     uint64_t frame = 0;
@@ -148,20 +152,20 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
 
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
-                   FrameStats* stats) {
+                   FrameStats* stats, const PresetObserver& presetPicked) {
     std::vector<Pane> panes{Pane{&scene, &capture, ScreenRect{0, 0, surface.width, surface.height}}};
-    runPanes(panes, settings, surface, seed, running, observer, stats);
+    runPanes(panes, settings, surface, seed, running, observer, stats, presetPicked);
 }
 
 void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
                    const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
-                   const FrameObserver& observer, FrameStats* stats) {
+                   const FrameObserver& observer, FrameStats* stats, const PresetObserver& presetPicked) {
     std::vector<Pane> panes;
     for (std::size_t i = 0; i < monitors.size() && i < scenes.size(); ++i)
         panes.push_back(Pane{scenes[i], &monitors[i].capture, monitors[i].viewport});
     if (panes.empty())
         return;
-    runPanes(panes, settings, surface, seed, running, observer, stats);
+    runPanes(panes, settings, surface, seed, running, observer, stats, presetPicked);
 }
 
 std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture) {
@@ -173,7 +177,7 @@ std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture) {
 
 void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
                       uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
-                      FrameStats* stats) {
+                      FrameStats* stats, const PresetObserver& presetPicked) {
     // On the heap: a thread may have only the default stack.
     std::vector<std::unique_ptr<Scene>> owned;
     std::vector<Scene*> scenes;
@@ -181,7 +185,7 @@ void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, co
         owned.push_back(std::make_unique<Scene>());
         scenes.push_back(owned.back().get());
     }
-    runRenderLoop(scenes, settings, monitors, surface, seed, running, observer, stats);
+    runRenderLoop(scenes, settings, monitors, surface, seed, running, observer, stats, presetPicked);
 }
 
 } // namespace kelvara

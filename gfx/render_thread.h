@@ -67,6 +67,11 @@ struct MonitorDraw {
 // it and from each other for the rest, so no two monitors move alike.
 uint32_t monitorSeed(uint32_t seed, std::size_t index);
 
+// Called once with the id of the random preset the loop applied to its own
+// record, before the first frame: the host keeps the user's copy and decides
+// what to store.
+using PresetObserver = std::function<void(int presetId)>;
+
 // The render thread's work once its GL context is current: centre the wave,
 // set the viewport, seed the random source (two draws thrown away), apply a
 // random preset when randPreset is set, prepare the scene state (the logo when
@@ -75,27 +80,30 @@ uint32_t monitorSeed(uint32_t seed, std::size_t index);
 // textures it made before returning, while the context is still current.
 // `stats`, when given, is told the texture's build time and every frame's
 // presentation; it belongs to this thread until the function returns.
+// `settings` is the loop's own record: a random preset is written into it and
+// announced to `presetPicked`.
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
-                   FrameStats* stats = nullptr);
+                   FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
 
 // The same for several monitors in one window: a scene of its own for each
 // monitor (its own grid or shards, camera and random sequence, seeded by
 // monitorSeed; the random preset is drawn from the first and holds for all),
 // its own screen texture, drawn into its own viewport every frame after one
-// clear of the whole window; one present per frame. The projection's aspect stays the
-// fixed one, so each monitor frames the scene as a lone screen of its shape
+// clear of the whole window; one present per frame. The projection's aspect
+// stays the fixed one, so each monitor frames the scene as a lone screen of its shape
 // would. `scenes` holds one scene per monitor, in the order of `monitors`
 // (the first is the primary's). With one monitor whose viewport is the whole
 // surface this is exactly the single-monitor loop above.
 void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
                    const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
-                   const FrameObserver& observer = {}, FrameStats* stats = nullptr);
+                   const FrameObserver& observer = {}, FrameStats* stats = nullptr,
+                   const PresetObserver& presetPicked = {});
 
 // The render thread's entry into the loop above: a scene of its own for each
 // monitor, on the platform clock, made and freed here.
 void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
                       uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
-                      FrameStats* stats = nullptr);
+                      FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
 
 } // namespace kelvara
