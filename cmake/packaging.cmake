@@ -55,6 +55,7 @@ if(WIN32)
                     "-DKELVARA_OUT=${KELVARA_INSTALLER}"
                     ${CMAKE_BINARY_DIR}/packaging/kelvara.nsi
             DEPENDS ${KELVARA_SHIPPED_SCR} ${CMAKE_BINARY_DIR}/packaging/kelvara.nsi
+                    ${CMAKE_SOURCE_DIR}/resources/kelvara.ico
                     ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt
             COMMENT "Making the installer kelvara-${PROJECT_VERSION}-win64-setup.exe"
             VERBATIM)
