@@ -111,19 +111,10 @@ if(KELVARA_TESTS)
         set_tests_properties(win64.package.zip PROPERTIES TIMEOUT 300)
         set_tests_properties(win64.package.installer PROPERTIES TIMEOUT 600)
     else()
-        if(DEFINED KELVARA_OPTION_FILE)
-            set(option_file ${KELVARA_OPTION_FILE})
-        else()
-            set(option_file ${CMAKE_SOURCE_DIR}/resources/kelvara.xml)
-        endif()
-        set(man_arg)
-        if(NOT DEFINED KELVARA_MAN_PAGE)
-            set(man_arg --no-man)
-        endif()
         # Installs into the real system (needs root): one at a time, also
         # across build folders (the script takes a lock of its own too).
         add_test(NAME native.package.deb
-                 COMMAND sh ${package_tests}/deb_test.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${option_file} ${man_arg})
+                 COMMAND sh ${package_tests}/deb_test.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${KELVARA_OPTION_FILE})
         set_tests_properties(native.package.deb PROPERTIES
             TIMEOUT 900 SKIP_RETURN_CODE 77 RESOURCE_LOCK system_packages)
     endif()

@@ -1,5 +1,5 @@
 #!/bin/sh
-# deb_test.sh BUILD_DIR VERSION OPTION_FILE [--no-man]
+# deb_test.sh BUILD_DIR VERSION OPTION_FILE
 # Makes the Debian package from a native build with CPack, checks its files and
 # fields, installs it on this machine with dpkg -i, runs what it installed and
 # removes it with dpkg -r. Needs root; exits 77 (skipped) without it, or when
@@ -9,8 +9,6 @@ set -u
 build="$1"
 version="$2"
 option_file="$3"
-with_man=1
-[ "${4:-}" = --no-man ] && with_man=0
 
 fail() {
     echo "deb_test: FAIL: $*" >&2
@@ -83,7 +81,7 @@ awk '$1 !~ /^d/ { print $6 ($7 == "->" ? " -> " $8 : "") }' "$work/contents" | s
     echo "./usr/bin/kelvara"
     echo "./usr/libexec/xscreensaver/kelvara -> ../../bin/kelvara"
     echo "./usr/share/doc/kelvara/copyright"
-    [ "$with_man" = 1 ] && echo "./usr/share/man/man6/kelvara.6.gz"
+    echo "./usr/share/man/man6/kelvara.6.gz"
     echo "./usr/share/xscreensaver/config/kelvara.xml"
 } | sort >"$work/expected"
 diff -u "$work/expected" "$work/files" || fail "the package holds other files than the program's"
@@ -139,15 +137,15 @@ out="$(/usr/libexec/xscreensaver/kelvara --version)" || fail "the XScreenSaver l
 cmp "$option_file" /usr/share/xscreensaver/config/kelvara.xml || fail "the installed option file differs"
 grep -q "Expat" /usr/share/doc/kelvara/copyright || fail "no licence in the copyright file"
 grep -q "The Kelvara authors" /usr/share/doc/kelvara/copyright || fail "no copyright holder"
-if [ "$with_man" = 1 ]; then
-    page="$(man -w 6 kelvara)" || fail "man -w 6 kelvara finds no page"
-    [ "$page" = /usr/share/man/man6/kelvara.6.gz ] || fail "man 6 kelvara reads $page"
-    MANWIDTH=80 man -P cat 6 kelvara >"$work/man.txt" 2>"$work/man.err" || fail "man 6 kelvara failed"
-    [ -s "$work/man.err" ] && { cat "$work/man.err" >&2; fail "man 6 kelvara warned"; }
-    head -5 "$work/man.txt"
-    grep -q "kelvara" "$work/man.txt" || fail "man 6 kelvara shows no page about kelvara"
-    grep -q -- "--root" "$work/man.txt" || fail "the manual page does not give --root"
-fi
+page="$(man -w 6 kelvara)" || fail "man -w 6 kelvara finds no page"
+[ "$page" = /usr/share/man/man6/kelvara.6.gz ] || fail "man 6 kelvara reads $page"
+MANWIDTH=80 man -P cat 6 kelvara >"$work/man.txt" 2>"$work/man.err" || fail "man 6 kelvara failed"
+[ -s "$work/man.err" ] && { cat "$work/man.err" >&2; fail "man 6 kelvara warned"; }
+head -8 "$work/man.txt"
+grep -q "kelvara" "$work/man.txt" || fail "man 6 kelvara shows no page about kelvara"
+grep -q -- "--root" "$work/man.txt" || fail "the manual page does not give --root"
+grep -q "/usr/share/xscreensaver/config/kelvara.xml" "$work/man.txt" ||
+    fail "the manual page does not name the option file where the package puts it"
 
 # ---- Removed -------------------------------------------------------------------
 dpkg_retry -r kelvara || fail "dpkg -r failed"
