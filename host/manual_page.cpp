@@ -59,9 +59,11 @@ std::string optionTag(const std::string& option, const std::string& argument, co
 std::string manualPage(const InstallPaths& paths, const std::string& version) {
     std::string page;
     page += ".\\\" The build makes this page from kelvara's option and settings tables.\n";
+    // No hyphenation (the man macros take it from HY at every paragraph):
+    // setting names must stay whole to be typed as read.
+    page += ".nr HY 0\n";
     page += ".TH KELVARA 6 \"\" \"Kelvara " + version + "\" \"Screen savers\"\n";
-    // Left-aligned and unhyphenated: option and setting names must stay whole.
-    page += ".ad l\n.nh\n";
+    page += ".ad l\n"; // ragged right, no stretched spaces
     page += ".SH NAME\nkelvara \\- a 3D screen saver that animates a picture of the desktop\n";
     page +=
         ".SH SYNOPSIS\n.B kelvara\n[\\fIOPTION\\fR]... [\\fB/s\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/c\\fR]\n";
@@ -73,12 +75,11 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
             "into small tumbling boxes that split into smaller ones (Explode), or ripples as a lit, textured "
             "surface (Wave1 to Wave3), while the camera swings and zooms.") +
         "\n.PP\n";
-    page +=
-        roff("With no option it covers the screen until a key, a mouse button or a movement of the mouse "
-             "ends the run. Under XScreenSaver it draws into the window the daemon hands it and shows the "
-             "screenshot of the desktop the daemon took before blanking. SIGTERM and SIGINT end a run as "
-             "input does. At the end of a run the settings are saved and the display is restored.") +
-        "\n";
+    page += roff("With no option it covers the screen until a key, a mouse button or a movement of the mouse "
+                 "ends the run. Under XScreenSaver it draws into "
+                 "the window the daemon gives it. SIGTERM and SIGINT end a run as "
+                 "input does. At the end of a run the settings are saved and the display is restored.") +
+            "\n";
 
     page += ".SH OPTIONS\n";
     page += roff("Options take one dash or two.") + "\n";
@@ -136,9 +137,8 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
             "\n.PP\n.RS\n.EX\n  GL: kelvara \\-\\-root \\en\\e\n.EE\n.RE\n.PP\n";
     page += roff("When the file has no programs: list yet, this line makes Kelvara the only screen saver:") +
             "\n.PP\n.RS\n.EX\nprograms: GL: kelvara \\-\\-root\n.EE\n.RE\n.PP\n";
-    page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara, "
-                 "with the controls of the option file; its image settings decide what Kelvara shows: with "
-                 "\"Grab Desktop Images\" off it shows its logo.") +
+    page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara "
+                 "with the controls of the option file, and its Documentation button shows this page.") +
             "\n";
 
     page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1)\n";

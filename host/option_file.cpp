@@ -178,10 +178,10 @@ OptionFile xscreensaverOptionFile() {
     w.flag("xyGoraud");
     w.flag("useOGL");
     w.flag("randPreset");
-    w.line("<boolean id=\"showfps\" _label=\"Show frame rate\" arg-set=\"--fps\"/>");
-    w.choice("Priority", "Priority: ", priorityActs);
     w.close("vgroup");
     w.open("vgroup");
+    w.choice("Priority", "Priority: ", priorityActs);
+    w.line("<boolean id=\"showfps\" _label=\"Show frame rate\" arg-set=\"--fps\"/>");
     w.line("<xscreensaver-image/>");
     w.close("vgroup");
     w.close("hgroup");
