@@ -3,7 +3,8 @@
 // Xinerama screens; else nothing (the caller then treats its window as one
 // monitor).
 //
-// Provides: listMonitors for the default screen, on a connection of its own.
+// Provides: listMonitors for the default screen, on a connection of its own,
+// and listMonitorsOn for a connection the caller has.
 // Limits: the default screen only; Xinerama has no primary, so its first
 // screen counts as the primary.
 #include <X11/Xatom.h>
@@ -13,7 +14,7 @@
 
 #include <cstdio>
 
-#include "display/monitors.h"
+#include "display/monitors_xrandr.h"
 
 namespace kelvara {
 
@@ -63,17 +64,22 @@ bool xineramaScreens(Display* display, std::vector<Monitor>& out) {
 
 } // namespace
 
-std::vector<Monitor> listMonitors() {
+std::vector<Monitor> listMonitorsOn(Display* display) {
     std::vector<Monitor> monitors;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay for the monitor list: cannot open the display\n");
-        return monitors;
-    }
     if (!randrMonitors(display, monitors)) {
         monitors.clear();
         xineramaScreens(display, monitors);
     }
+    return monitors;
+}
+
+std::vector<Monitor> listMonitors() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "kelvara: XOpenDisplay for the monitor list: cannot open the display\n");
+        return {};
+    }
+    std::vector<Monitor> monitors = listMonitorsOn(display);
     XCloseDisplay(display);
     return monitors;
 }

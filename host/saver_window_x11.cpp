@@ -28,7 +28,7 @@
 #include <thread>
 
 #include "display/display_modes.h"
-#include "display/monitors.h"
+#include "display/monitors_xrandr.h"
 #include "gfx/capture.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
@@ -323,8 +323,10 @@ bool X11Saver::findTarget() {
 // gives each monitor a window of its own.
 std::vector<MonitorView> X11Saver::monitors() {
     const ScreenRect root = rootArea(display_);
+    // On this connection: opening and closing one more while the render
+    // thread sets up its own once ended in a corrupted heap.
     if (fullScreen_)
-        return layoutMonitors(listMonitors(), root);
+        return layoutMonitors(listMonitorsOn(display_), root);
     MonitorView whole;
     whole.desktop = root;
     whole.primary = true;
