@@ -1,3 +1,4 @@
+# shellcheck shell=sh disable=SC2154
 # Sourced by the several-monitor end-to-end scripts of both builds.
 #
 # Each monitor's desktop is four saturated quarters from a hue group of its
@@ -9,7 +10,8 @@
 # each quarter, how much of another monitor's hues shows, and how much of the
 # saver's black is there (else the bare desktop would pass).
 #
-# Needs: xrandr, convert (ImageMagick), awk. The caller defines fail().
+# Needs: xrandr, convert (ImageMagick), import, awk. The caller defines
+# fail() and sets $case_name.
 
 # monitors FILE: the server's monitors as "x y w h primary" lines, ordered by
 # x, then y (the order the hue groups follow).
@@ -32,6 +34,7 @@ group_colours() {
 # draw_desktop MONITORS WIDTH HEIGHT OUT.png: the pattern as one picture of
 # the whole X screen (for painting the root window).
 draw_desktop() {
+    # shellcheck disable=SC2034 # out is read by the eval below
     list=$1 sw=$2 sh=$3 out=$4
     args=""
     k=0
@@ -144,9 +147,52 @@ EOF
         [ "$foreign" -le 5 ] && [ "$dark" -ge 90 ] || good=0
         [ -n "$quiet" ] ||
             echo "   monitor $k (${w}x$h+$x+$y): quarters $q0 $q1 $q2 $q3 (want 0 1 2 3 over 40%)," \
-                "other monitors' colours ${foreign} per mille (at most 5), black in each edge band $dark% or more (want 90)"
+                "other monitors' colours ${foreign} per mille (at most 5), edges at least $dark% black (want 90)"
         [ "$good" -eq 1 ] || ok=1
         k=$((k + 1))
     done <"$list"
     return "$ok"
+}
+
+# watch_saver PID DIR: screenshots the root into DIR/shot.png until every
+# monitor shows its own desktop (the first frames may take a while on a busy
+# machine) or 20 s have passed, then prints the verdict. The monitors are
+# those in DIR/monitors; in the mode_switch case they are read again
+# (DIR/monitors-run), as the primary's mode changed for the run.
+watch_saver() {
+    list="$2/monitors"
+    look_until=$(($(date +%s) + 20))
+    while :; do
+        sleep 1
+        kill -0 "$1" 2>/dev/null || fail "the saver ended on its own"
+        if [ "$case_name" = mode_switch ]; then
+            monitors "$2/monitors-run"
+            list="$2/monitors-run"
+        fi
+        import -window root "$2/shot.png"
+        shows_own_desktops "$2/shot.png" "$list" quiet && break
+        [ "$(date +%s)" -lt "$look_until" ] || break
+    done
+    echo "the saver's screen:"
+    shows_own_desktops "$2/shot.png" "$list" ||
+        picture_fault "not every monitor shows its own desktop (see $2/shot.png)"
+    if [ "$case_name" = mode_switch ]; then
+        echo "monitors during the run:"
+        sed 's/^/   /' "$2/monitors-run"
+        awk '$5 == 1 { print $3 "x" $4 }' "$2/monitors-run" | grep -qx 800x600 ||
+            fail "the primary monitor was not switched to 800x600"
+        [ "$(wc -l <"$2/monitors-run")" -eq "$(wc -l <"$2/monitors")" ] ||
+            picture_fault "a monitor went away with the switch"
+    fi
+}
+
+# picture_fault MESSAGE: fails, or with KELVARA_E2E_MONITOR_PICTURES=0 (a
+# build without several-monitor drawing) only notes it: the run, the key, the
+# save and the restore still count.
+picture_fault() {
+    if [ "${KELVARA_E2E_MONITOR_PICTURES:-1}" = 0 ]; then
+        echo "NOTE ($case_name): $* (not counted: KELVARA_E2E_MONITOR_PICTURES=0)"
+    else
+        fail "$*"
+    fi
 }
