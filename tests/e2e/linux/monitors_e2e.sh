@@ -15,6 +15,8 @@ if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     mixed_sizes) layout="1024x768+0+0,800x600+1024+0" ;;
     left_of_primary) layout="--primary 2 800x600+0+0,1024x768+800+0" ;;
     three) layout="1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
+    # Any other layout, by hand: KELVARA_E2E_LAYOUT="[--primary N] WxH+X+Y,...".
+    layout) layout=${KELVARA_E2E_LAYOUT:?set KELVARA_E2E_LAYOUT} ;;
     *) echo "FAIL: no such case $case_name" >&2; exit 1 ;;
     esac
     # shellcheck disable=SC2086
