@@ -62,7 +62,9 @@ draw_desktop "$dir/monitors" "$1" "$2" "$dir/desktop.png" || fail "cannot draw t
 # display answers 1 here even when the root shows the picture: look instead.
 display -window root "$dir/desktop.png" 2>/dev/null
 import -window root "$dir/root.png"
-[ "$(convert "$dir/root.png" -format '%[pixel:p{2,2}]' info:)" != "srgb(0,0,0)" ] || fail "cannot paint the root window"
+read -r x y _ <"$dir/monitors"
+[ "$(convert "$dir/root.png" -format "%[pixel:p{$((x + 2)),$((y + 2))}]" info:)" = "srgb(255,0,0)" ] ||
+    fail "cannot paint the root window"
 
 mkdir -p "$(dirname "$settings")"
 printf 'Mode=1\nenableMovement=0\n' >"$settings"
