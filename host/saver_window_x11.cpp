@@ -31,6 +31,7 @@
 #include "gfx/frame_stats.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
+#include "gfx/screenshot.h"
 #include "host/run_control.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
@@ -245,11 +246,19 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
 
     CaptureBuffer capture;
     const auto captureStart = FrameStats::Clock::now();
-    const bool captured = settings.useOGL != 0 || captureDesktop(capture, settings, options.preview);
+    // A window we were handed may carry XScreenSaver's picture of the desktop,
+    // or the user's word that there be none; that capture says so itself.
+    HandedCapture outcome = HandedCapture::Taken;
+    if (settings.useOGL == 0 && ownWindow)
+        outcome = captureDesktop(capture, settings, options.preview) ? HandedCapture::Taken : HandedCapture::Failed;
+    else if (settings.useOGL == 0)
+        outcome = captureHandedWindow(capture, settings, options.preview, target, options.screensaverWindow);
+    const bool captured = outcome == HandedCapture::Taken;
     if (stats && settings.useOGL == 0)
         stats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
     if (!captured) {
-        std::fprintf(stderr, "kelvara: no picture of the desktop; showing the logo instead\n");
+        if (outcome == HandedCapture::Failed)
+            std::fprintf(stderr, "kelvara: no picture of the desktop; showing the logo instead\n");
         SettingOverride logo;
         for (std::size_t i = 0; i < kSettingFields.size(); ++i)
             if (std::string_view(kSettingFields[i].name) == "useOGL")

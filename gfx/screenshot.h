@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/capture_buffer.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// How the picture for a window the run was handed came about.
+enum class HandedCapture {
+    Taken,  // `out` holds the picture
+    Failed, // no picture; the reason is on stderr, the caller says what it does instead
+    Logo,   // no picture by choice or for want of one; one stderr line has said
+            // that the logo is shown instead, the caller adds nothing
+};
+
+// The desktop's picture for a run drawing into `window`, a window someone
+// else made (XScreenSaver's, -window-id, a preview), scaled to captureSize
+// into `out`. XScreenSaver covers the screen before it starts a program, so
+// the desktop it saved just before is taken from the window's
+// _SCREENSAVER_SCREENSHOT pixmap; the screen itself only when the window has
+// none and is not the daemon's. `namedByScreenSaver`: the window came from
+// XSCREENSAVER_WINDOW. On XScreenSaver's windows the user's "Grab Desktop
+// Images" choice is honoured: off, the logo is shown.
+// Provided on X11: screenshot_x11.cpp.
+HandedCapture captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
+                                  bool namedByScreenSaver);
+
+} // namespace kelvara
