@@ -106,8 +106,8 @@ Property screenshotProperty(Display* display, Window window, Pixmap& pixmap) {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, name, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) != Success)
+    if (XGetWindowProperty(display, window, name, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success)
         return Property::Absent;
     Property found = Property::Absent;
     if (type == XA_PIXMAP && format == 32 && count == 1 && data) {
@@ -149,8 +149,8 @@ bool readScreenshot(Display* display, Pixmap pixmap, const XWindowAttributes& wi
     XVisualInfo match{};
     if (static_cast<int>(depth) == window.depth)
         visual = window.visual;
-    else if (XMatchVisualInfo(display, XScreenNumberOfScreen(window.screen), static_cast<int>(depth), TrueColor,
-                              &match))
+    else if (XMatchVisualInfo(display, XScreenNumberOfScreen(window.screen), static_cast<int>(depth),
+                              TrueColor, &match))
         visual = match.visual;
     if (!visual || visual->red_mask == 0 || visual->green_mask == 0 || visual->blue_mask == 0) {
         why = "a " + std::to_string(depth) + "-bit picture with no colours to use";
@@ -184,6 +184,52 @@ void sayGrabsAreOff(GrabChoiceSource source) {
                  where);
 }
 
+// What the window offers, decided over the capture's connection.
+enum class Source { Picture, Logo, Screen, Failed };
+
+Source pictureFromWindow(Display* display, Window target, bool namedByScreenSaver, const Settings& settings,
+                         bool preview, CaptureBuffer& out) {
+    ErrorTrap trap(display);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, target, &attributes)) {
+        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to capture for\n", target);
+        return Source::Failed;
+    }
+    const bool daemonWindow = isDaemonWindow(display, target);
+    if (daemonWindow || namedByScreenSaver) {
+        const GrabChoice choice = desktopGrabChoice(grabChoiceInFile(homeFolder() + "/.xscreensaver"),
+                                                    grabChoiceInFile(kSystemDefaults));
+        if (!choice.allowed) {
+            sayGrabsAreOff(choice.source);
+            return Source::Logo;
+        }
+    }
+    Pixmap pixmap = None;
+    const Property property = screenshotProperty(display, target, pixmap);
+    if (property == Property::Absent) {
+        if (!daemonWindow)
+            return Source::Screen;
+        std::fprintf(stderr,
+                     "kelvara: XScreenSaver's window 0x%lx holds no screenshot of the desktop "
+                     "(_SCREENSAVER_SCREENSHOT); showing the logo instead\n",
+                     target);
+        return Source::Logo;
+    }
+    ScreenshotPixels pixels;
+    std::string why = "not a pixmap";
+    if (property == Property::Pixmap && readScreenshot(display, pixmap, attributes, pixels, why)) {
+        const CaptureSize size = captureSize(settings, preview);
+        if (scaleToCapture(pixels.image, size.width, size.height, out))
+            return Source::Picture;
+        why = "a " + std::to_string(pixels.keep->bits_per_pixel) + "-bit picture that cannot be scaled";
+    }
+    std::fprintf(
+        stderr,
+        "kelvara: XScreenSaver's screenshot 0x%lx (_SCREENSAVER_SCREENSHOT of window 0x%lx): %s; %s\n",
+        pixmap, target, why.c_str(), daemonWindow ? "showing the logo instead" : "taking the screen instead");
+    return daemonWindow ? Source::Logo : Source::Screen;
+}
+
 } // namespace
 
 HandedCapture captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
@@ -194,63 +240,21 @@ HandedCapture captureHandedWindow(CaptureBuffer& out, const Settings& settings, 
         std::fprintf(stderr, "kelvara: XOpenDisplay for the desktop capture: cannot open the display\n");
         return HandedCapture::Failed;
     }
-    const Window target = static_cast<Window>(window);
-    // Decided with the connection open; the screen's own capture, if it comes
-    // to that, opens its own.
-    enum class Next { Done, Logo, Screen } next = Next::Screen;
-    HandedCapture result = HandedCapture::Failed;
-    {
-        ErrorTrap trap(display);
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display, target, &attributes)) {
-            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to capture for\n", target);
-            next = Next::Done;
-        }
-        const bool daemonWindow = next != Next::Done && isDaemonWindow(display, target);
-        if (next != Next::Done && (daemonWindow || namedByScreenSaver)) {
-            const GrabChoice choice = desktopGrabChoice(grabChoiceInFile(homeFolder() + "/.xscreensaver"),
-                                                        grabChoiceInFile(kSystemDefaults));
-            if (!choice.allowed) {
-                sayGrabsAreOff(choice.source);
-                next = Next::Logo;
-            }
-        }
-        Pixmap pixmap = None;
-        const Property property =
-            next == Next::Screen ? screenshotProperty(display, target, pixmap) : Property::Absent;
-        const char* instead = daemonWindow ? "showing the logo instead" : "taking the screen instead";
-        if (property != Property::Absent) {
-            ScreenshotPixels pixels;
-            std::string why = "not a pixmap";
-            if (property == Property::Pixmap && readScreenshot(display, pixmap, attributes, pixels, why)) {
-                const CaptureSize size = captureSize(settings, preview);
-                if (scaleToCapture(pixels.image, size.width, size.height, out)) {
-                    result = HandedCapture::Taken;
-                    next = Next::Done;
-                } else {
-                    why = "a " + std::to_string(pixels.keep->bits_per_pixel) + "-bit picture that cannot be scaled";
-                }
-            }
-            if (next != Next::Done) {
-                std::fprintf(stderr, "kelvara: XScreenSaver's screenshot 0x%lx (_SCREENSAVER_SCREENSHOT of window "
-                                     "0x%lx): %s; %s\n",
-                             pixmap, target, why.c_str(), instead);
-                next = daemonWindow ? Next::Logo : Next::Screen;
-            }
-        } else if (next == Next::Screen && daemonWindow) {
-            std::fprintf(stderr,
-                         "kelvara: XScreenSaver's window 0x%lx holds no screenshot of the desktop "
-                         "(_SCREENSAVER_SCREENSHOT); showing the logo instead\n",
-                         target);
-            next = Next::Logo;
-        }
-    }
+    const Source source =
+        pictureFromWindow(display, static_cast<Window>(window), namedByScreenSaver, settings, preview, out);
     XCloseDisplay(display);
-    if (next == Next::Logo)
+    switch (source) {
+    case Source::Picture:
+        return HandedCapture::Taken;
+    case Source::Logo:
         return HandedCapture::Logo;
-    if (next == Next::Screen)
+    case Source::Screen:
+        // The desktop capture opens its own connection.
         return captureDesktop(out, settings, preview) ? HandedCapture::Taken : HandedCapture::Failed;
-    return result;
+    case Source::Failed:
+        break;
+    }
+    return HandedCapture::Failed;
 }
 
 } // namespace kelvara

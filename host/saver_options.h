@@ -34,7 +34,7 @@ struct SaverOptions {
     uint64_t window = 0;
     bool intoRoot = false;
     bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
-    bool preview = false; // /p: the small capture of a preview
+    bool preview = false;           // /p: the small capture of a preview
     bool waitForRetrace = true;
     bool showFrameRate = false;
     std::string settingsFile; // empty: the user's settings file

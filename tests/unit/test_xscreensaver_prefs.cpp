@@ -19,14 +19,17 @@ TEST(XScreenSaverPrefs, systemDefaultsAndQualifiedNamesCount) {
     EXPECT_EQ(grabDesktopImagesIn("*grabDesktopImages:\tFalse\n"), std::optional<bool>(false));
     EXPECT_EQ(grabDesktopImagesIn("xscreensaver.grabDesktopImages: yes\n"), std::optional<bool>(true));
     // Other resources and look-alikes do not.
-    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImagesToo: False\nnotgrabDesktopImages: False\n"), std::nullopt);
+    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImagesToo: False\nnotgrabDesktopImages: False\n"),
+              std::nullopt);
     EXPECT_EQ(grabDesktopImagesIn("grabVideoFrames: False\n"), std::nullopt);
     EXPECT_EQ(grabDesktopImagesIn(""), std::nullopt);
 }
 
 TEST(XScreenSaverPrefs, theLastValidEntryWinsAndCommentsAndUnknownValuesAreSkipped) {
-    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImages: True\ngrabDesktopImages: False\n"), std::optional<bool>(false));
-    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImages: False\ngrabDesktopImages: maybe\n"), std::optional<bool>(false));
+    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImages: True\ngrabDesktopImages: False\n"),
+              std::optional<bool>(false));
+    EXPECT_EQ(grabDesktopImagesIn("grabDesktopImages: False\ngrabDesktopImages: maybe\n"),
+              std::optional<bool>(false));
     EXPECT_EQ(grabDesktopImagesIn("! grabDesktopImages: False\n# grabDesktopImages: False\n"), std::nullopt);
 }
 

@@ -64,15 +64,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 100, kWidth, kHeight, 0,
-                                              BlackPixel(display, screen), BlackPixel(display, screen));
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 100, kWidth, kHeight,
+                                              0, BlackPixel(display, screen), BlackPixel(display, screen));
     if (daemonClass) {
         XClassHint hint{const_cast<char*>("xscreensaver"), const_cast<char*>("XScreenSaver")};
         XSetClassHint(display, window, &hint);
     }
     if (screenshot) {
         const bool small = std::strcmp(screenshot, "small") == 0;
-        Pixmap pixmap = paintedPixmap(display, window, screen, small ? kWidth / 2 : kWidth, small ? kHeight / 2 : kHeight);
+        Pixmap pixmap = paintedPixmap(display, window, screen, small ? kWidth / 2 : kWidth,
+                                      small ? kHeight / 2 : kHeight);
         if (std::strcmp(screenshot, "gone") == 0)
             XFreePixmap(display, pixmap);
         const Atom name = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False);
