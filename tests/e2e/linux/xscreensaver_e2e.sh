@@ -35,7 +35,7 @@ cp "$kelvara" "$tmp/kelvara"
 chmod 755 "$tmp/kelvara"
 as_user=""
 if [ "$(id -u)" -eq 0 ]; then
-    user=kelvara-test
+    user="kelvara-test"
     # Another run may be making the same user just now.
     getent passwd "$user" >/dev/null ||
         useradd --system --no-create-home --shell /usr/sbin/nologin "$user" 2>/dev/null ||
@@ -51,6 +51,18 @@ as_user() { # command...
     $as_user env -i DISPLAY="$DISPLAY" HOME="$home" PATH="$PATH" LANG=C.UTF-8 "$@"
 }
 
+# True once no run of the saver is left, within 5 s (a run saves as it ends);
+# else the runs are in $left.
+runs_ended() {
+    i=0
+    while left=$(pgrep -f "^$tmp/kelvara " 2>/dev/null); do
+        i=$((i + 1))
+        [ "$i" -lt 50 ] || return 1
+        sleep 0.1
+    done
+    return 0
+}
+
 daemon=""
 cleanup() {
     if [ -n "$daemon" ]; then
@@ -62,14 +74,10 @@ cleanup() {
         done
         kill "$daemon" 2>/dev/null
         wait "$daemon" 2>/dev/null
+        daemon=""
     fi
-    # The daemon ends the programs it ran (they may take a moment to save);
-    # any left after 5 s is a fault, ended here.
-    i=0
-    while left=$(pgrep -f "^$tmp/kelvara " 2>/dev/null) && [ "$i" -lt 50 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
+    # Any run the daemon did not end is a fault, ended here.
+    runs_ended
     # shellcheck disable=SC2086
     [ -n "$left" ] && kill $left 2>/dev/null
     rm -rf "$tmp"
@@ -105,14 +113,13 @@ colours() { # file
     echo "$seen"
 }
 
-# The mean colour of a picture's lit pixels, each channel 0..255, and the
-# share of them (per mille) tinted light blue like the logo's lettering:
-# "R G B T".
-lit_colour() { # file
+# The share (per mille) of a picture's lit pixels tinted light blue like the
+# logo's lettering.
+light_blue() { # file
     convert "$1" -alpha off -scale 160x120! -depth 8 txt:- |
         sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' |
-        awk '$1 + $2 + $3 > 60 { r += $1; g += $2; b += $3; n++; if ($3 - $1 > 40 && $3 - $2 > 10) t++ }
-             END { if (n == 0) n = 1; printf "%d %d %d %d\n", r / n, g / n, b / n, 1000 * t / n }'
+        awk '$1 + $2 + $3 > 60 { n++; if ($3 - $1 > 40 && $3 - $2 > 10) t++ }
+             END { if (n == 0) n = 1; printf "%d\n", 1000 * t / n }'
 }
 
 # The monitors' pictures of a screenshot of the root.
@@ -231,33 +238,40 @@ runs=$(grep -c "forked \"$tmp/kelvara --root\"" "$dir/daemon.log")
 ! grep -q '^kelvara:' "$dir/daemon.log" || fail "a run complained"
 
 echo "== Grab Desktop Images off: the logo, said once by each run"
-# The logo as the saver shows it by its own setting, to compare with.
+# The runs save their settings as they end: the still view the logo is
+# compared in goes in once they have.
 as_user xscreensaver-command -deactivate >/dev/null
+runs_ended || fail "the runs did not end when the daemon stopped them"
+mkdir -p "$home/.config/kelvara"
+printf 'Mode=1\nenableMovement=0\n' >"$home/.config/kelvara/settings"
+[ -z "$as_user" ] || chown -R "$user" "$home/.config"
+# The logo as the saver shows it by its own setting, to compare with.
 as_user xscreensaver-command -select 2 >/dev/null || fail "xscreensaver-command -select 2 failed"
 wait_for_logo "$dir/logo" || fail "the saver does not show the logo with --useOGL 1"
 as_user xscreensaver-command -deactivate >/dev/null
+runs_ended || fail "the runs did not end when the daemon stopped them"
 write_prefs False
-sleep 1
 as_user xscreensaver-command -select 1 >/dev/null || fail "xscreensaver-command -select 1 failed"
 wait_for_logo "$dir/off" || fail "the logo does not show on every monitor with desktop grabs off"
 for n in $(seq "$monitors"); do
     [ -z "$(colours "$dir/off-$n.png")" ] || fail "monitor $n shows the desktop's colours with desktop grabs off"
-    # The colours of the logo by its setting: the mean within 40 of 255 in
-    # each channel, the lettering's light blue neither missing (a bare white
-    # scene) nor much more or less of it.
-    # shellcheck disable=SC2046
-    set -- $(lit_colour "$dir/off-$n.png") $(lit_colour "$dir/logo-$n.png")
-    echo "   monitor $n: lit colour $1 $2 $3, light blue $4/1000; the logo's $5 $6 $7, $8/1000"
-    for d in $(($1 - $5)) $(($2 - $6)) $(($3 - $7)); do
-        [ "${d#-}" -le 40 ] || fail "monitor $n: lit colour $1 $2 $3 is not the logo's $5 $6 $7"
-    done
-    [ "$4" -ge 20 ] && [ $(($4 * 2)) -ge "$8" ] && [ "$4" -le $(($8 * 2)) ] ||
-        fail "monitor $n: light blue $4/1000 is not the logo's $8/1000"
+    # The picture of the logo by its setting, but for the wave's motion (the
+    # desktop's colours differ from it by over 0.5), with as much of the
+    # lettering's light blue (a bare white scene has none).
+    differ=$(compare -metric RMSE "$dir/off-$n.png" "$dir/logo-$n.png" null: 2>&1 |
+        sed -n 's/.*(\([0-9.e-]*\)).*/\1/p')
+    blue=$(light_blue "$dir/off-$n.png")
+    logo_blue=$(light_blue "$dir/logo-$n.png")
+    echo "   monitor $n: differs from the logo by $differ (RMSE); light blue $blue/1000, the logo's $logo_blue/1000"
+    awk -v d="$differ" 'BEGIN { exit !(d != "" && d < 0.25) }' ||
+        fail "monitor $n: the picture differs from the logo's by $differ (RMSE)"
+    d=$((blue - logo_blue))
+    [ "$blue" -ge 20 ] && [ $((${d#-} * 10)) -le $((logo_blue * 4)) ] ||
+        fail "monitor $n: light blue $blue/1000 is not the logo's $logo_blue/1000"
 done
 said=$(grep -c '^kelvara: XScreenSaver.s "Grab Desktop Images" is off (grabDesktopImages: False in ~/.xscreensaver); showing the logo instead$' "$dir/daemon.log")
 [ "$said" -eq "$monitors" ] || fail "$said runs said the desktop grabs are off, not $monitors"
 
 cleanup || fail "runs of the saver were left behind"
-daemon=""
 echo "ok (xscreensaver-$layout)"
 exit 0
