@@ -7,14 +7,6 @@
 
 namespace kelvara {
 
-// How the picture for a window the run was handed came about.
-enum class HandedCapture {
-    Taken,  // `out` holds the picture
-    Failed, // no picture; the reason is on stderr, the caller says what it does instead
-    Logo,   // no picture by choice or for want of one; one stderr line has said
-            // that the logo is shown instead, the caller adds nothing
-};
-
 // The desktop's picture for a run drawing into `window`, a window someone
 // else made (XScreenSaver's, -window-id, a preview), scaled to captureSize
 // into `out`. XScreenSaver covers the screen before it starts a program, so
@@ -24,7 +16,7 @@ enum class HandedCapture {
 // XSCREENSAVER_WINDOW. On XScreenSaver's windows the user's "Grab Desktop
 // Images" choice is honoured: off, the logo is shown.
 // Provided on X11: screenshot_x11.cpp.
-HandedCapture captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
-                                  bool namedByScreenSaver);
+CaptureOutcome captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
+                                   bool namedByScreenSaver);
 
 } // namespace kelvara

@@ -232,29 +232,29 @@ Source pictureFromWindow(Display* display, Window target, bool namedByScreenSave
 
 } // namespace
 
-HandedCapture captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
-                                  bool namedByScreenSaver) {
+CaptureOutcome captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
+                                   bool namedByScreenSaver) {
     release(out);
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "kelvara: XOpenDisplay for the desktop capture: cannot open the display\n");
-        return HandedCapture::Failed;
+        return CaptureOutcome::Failed;
     }
     const Source source =
         pictureFromWindow(display, static_cast<Window>(window), namedByScreenSaver, settings, preview, out);
     XCloseDisplay(display);
     switch (source) {
     case Source::Picture:
-        return HandedCapture::Taken;
+        return CaptureOutcome::Taken;
     case Source::Logo:
-        return HandedCapture::Logo;
+        return CaptureOutcome::Logo;
     case Source::Screen:
         // The desktop capture opens its own connection.
-        return captureDesktop(out, settings, preview) ? HandedCapture::Taken : HandedCapture::Failed;
+        return captureDesktop(out, settings, preview) ? CaptureOutcome::Taken : CaptureOutcome::Failed;
     case Source::Failed:
         break;
     }
-    return HandedCapture::Failed;
+    return CaptureOutcome::Failed;
 }
 
 } // namespace kelvara
