@@ -316,10 +316,6 @@ bool X11Saver::findTarget() {
     return true;
 }
 
-// A full-screen window covers the root, every monitor of the screen, each
-// showing its own part of the desktop. Any other window (one to try the saver
-// in, one handed over) is one monitor showing the whole root, as XScreenSaver
-// gives each monitor a window of its own.
 // A window we were handed is one monitor, and may carry XScreenSaver's
 // picture of the desktop under it, or the user's word that there be none.
 CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
@@ -332,6 +328,10 @@ CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitor
     return captureHandedWindow(pictures.front(), settings, preview, target_, options_.screensaverWindow);
 }
 
+// A full-screen window covers the root, every monitor of the screen, each
+// showing its own part of the desktop. Any other window (one to try the saver
+// in, one handed over) is one monitor showing the whole root, as XScreenSaver
+// gives each monitor a window of its own.
 std::vector<MonitorView> X11Saver::monitors() {
     const ScreenRect root = rootArea(display_);
     // On this connection: opening and closing one more while the render
