@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "gfx/display_power.h"
+#include "gfx/frame_pacer.h"
 #include "gfx/resource_texture.h"
 #include "gfx/scene_state.h"
 #include "gfx/screen_texture.h"
@@ -39,6 +41,18 @@ int bestPixelFormat(const std::vector<PixelFormatInfo>& formats) {
     return best;
 }
 
+namespace {
+
+// Nobody saw the dark time: the scene moves on from where it stopped, rather
+// than leap by the whole pause, and the pacer starts its deadlines afresh.
+void resumeAfterDark(Scene& scene, const RenderSurface& surface) {
+    scene.timer.resume();
+    if (surface.pacer)
+        surface.pacer->resume();
+}
+
+} // namespace
+
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
                    FrameStats* stats) {
@@ -66,13 +80,19 @@ void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, con
 
     uint64_t frame = 0;
     while (running.load(std::memory_order_acquire) != 0) {
+        if (surface.sleepGate && surface.sleepGate->waitWhileDark(running)) {
+            resumeAfterDark(scene, surface);
+            continue;
+        }
         renderFrame(scene, settings, surface.swap);
         ++frame;
         if (stats)
             stats->framePresented(FrameStats::Clock::now());
         if (observer)
             observer(frame);
-        // Give up the rest of the time slice, as a saver should; no frame cap.
+        if (surface.pacer)
+            surface.pacer->framePresented();
+        // Give up the rest of the time slice, as a saver should.
         std::this_thread::yield();
     }
 

@@ -17,6 +17,7 @@
 #include "gfx/capture.h"
 #include "gfx/frame_stats.h"
 #include "gfx/render_host.h"
+#include "host/display_state_win32.h"
 #include "host/run_control.h"
 #include "host/saver_rules.h"
 #include "host/saver_window.h"
@@ -68,6 +69,8 @@ Settings settings;
 CaptureBuffer capture;
 RenderThread* renderThread = nullptr;
 MouseMoveCounter mouseMoves;
+// Outlives the render thread, which reads its notice.
+DisplayStateWatch displayState;
 
 // Measuring runs (KELVARA_* variables): the limits, and the statistics the
 // render thread fills. The limiter outlives the render thread, whose observer
@@ -208,6 +211,9 @@ void startUp(HWND window) {
                                               [window] { PostMessageA(window, WM_CLOSE, 0, 0); });
     RenderThreadOptions threadOptions;
     threadOptions.waitForRetrace = runControl.waitForRetrace;
+    threadOptions.maxFps = runControl.maxFps;
+    displayState.start(window);
+    threadOptions.displayPower = &displayState.notice();
     threadOptions.stats = frameStats.get();
     if (runControl.limits.frames > 0)
         threadOptions.observer = [limiter = runLimiter.get()](uint64_t frame) { limiter->framePresented(frame); };
@@ -255,6 +261,8 @@ LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         hideCursor();
     if (d.postClose)
         PostMessageA(window, WM_CLOSE, 0, 0);
+    if (d.notePowerSetting)
+        displayState.noteSetting(lParam);
     switch (d.step) {
     case DefaultStep::Return:
         return d.result;
@@ -387,6 +395,7 @@ int runSaverWindow(NativeWindow parentNumber) {
         renderThread = nullptr;
     }
     runLimiter.reset();
+    displayState.stop();
     unloadPasswordHook();
     return result;
 }

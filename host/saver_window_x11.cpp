@@ -291,6 +291,7 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     renderRunning.store(1, std::memory_order_release);
     RenderThreadOptions threadOptions;
     threadOptions.waitForRetrace = options.waitForRetrace;
+    threadOptions.maxFps = options.maxFps;
     threadOptions.showFrameRate = options.showFrameRate;
     threadOptions.stats = stats.get();
     if (options.limits.frames > 0)
