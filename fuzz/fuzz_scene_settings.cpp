@@ -5,7 +5,7 @@
 //
 // Input: frames (1 byte, 1..4), clock start in ms (4), clock step per
 // reading in ms (2), random seed (4), then any number of 5-byte records:
-// a field index (taken modulo the 29 settings) and the stored 32 bits.
+// a field index (taken modulo the number of settings) and the stored 32 bits.
 #include <atomic>
 #include <cstring>
 

@@ -307,7 +307,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, Captur
         sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
     surface.sleepGate = sleepGate.get();
     runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer,
-                  options.stats);
+                  options.stats, options.presetPicked);
     overlay.release();
     // The context and connection go with the setup, on whichever thread lets
     // go of it last; here it only stops being current.
@@ -364,13 +364,15 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
     return setup.context != nullptr;
 }
 
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, Settings& settings,
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
     auto* handle = new RenderThread;
     try {
-        handle->thread = std::thread([window, setup = std::move(setup), &settings, &capture, threadPriority,
-                                      options, state = handle->state] {
-            renderThreadBody(static_cast<Window>(window), *setup, settings, capture, threadPriority, options);
+        // The thread draws from a record of its own: the host's copy stays
+        // the host's to read and save.
+        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings), &capture,
+                                      threadPriority, options, state = handle->state]() mutable {
+            renderThreadBody(static_cast<Window>(window), *setup, own, capture, threadPriority, options);
             std::lock_guard lock(state->mutex);
             state->done = true;
             state->ended.notify_all();
@@ -383,7 +385,7 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
     return handle;
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
     // A window of someone else's: its visual decides the configuration.
     Display* display = XOpenDisplay(nullptr);

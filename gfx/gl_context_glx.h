@@ -34,7 +34,7 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth);
 
 // startRenderThread with a prepared connection and context: the thread only
 // makes the context current on `window` (which must have the prepared visual).
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, Settings& settings,
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options);
 
 } // namespace kelvara

@@ -73,12 +73,12 @@ double displayRefreshHz() {
 // reads freed memory.
 struct ThreadState {
     HWND window = nullptr;
-    Settings* settings = nullptr;
+    Settings settings; // the thread's own record
     CaptureBuffer* capture = nullptr;
     RenderThreadOptions options;
 };
 
-void renderThreadBody(const ThreadState& state) {
+void renderThreadBody(ThreadState& state) {
     HDC dc = GetDC(state.window);
     selectPixelFormat(dc);
     HGLRC context = wglCreateContext(dc);
@@ -106,8 +106,8 @@ void renderThreadBody(const ThreadState& state) {
     if (state.options.displayPower != nullptr)
         sleepGate = std::make_unique<DisplaySleepGate>(*state.options.displayPower, 0.0);
     surface.sleepGate = sleepGate.get();
-    runRenderLoop(*scene, *state.settings, *state.capture, surface, static_cast<uint32_t>(timeGetTime()),
-                  renderRunning, state.options.observer, state.options.stats);
+    runRenderLoop(*scene, state.settings, *state.capture, surface, static_cast<uint32_t>(timeGetTime()),
+                  renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
     // The scene's memory goes while the context is still current (its
     // textures were already released by the loop).
     scene.reset();
@@ -173,7 +173,7 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture,
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
@@ -181,7 +181,7 @@ RenderThread* startRenderThread(NativeWindow window, Settings& settings, Capture
         thread = std::make_unique<RenderThread>();
         thread->state = std::make_shared<ThreadState>();
         thread->state->window = reinterpret_cast<HWND>(window);
-        thread->state->settings = &settings;
+        thread->state->settings = settings;
         thread->state->capture = &capture;
         thread->state->options = options;
         threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);

@@ -35,18 +35,22 @@ struct RenderThreadOptions {
     // it, or where the platform does not call it, the thread waits for
     // renderRunning to drop. Provided by gl_context_glx.cpp.
     std::function<void()> cannotDraw;
+    // Called on the render thread with the random preset it applied to its
+    // own copy of the settings, before the first frame.
+    PresetObserver presetPicked;
 };
 
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA
 // context with depth (the best format by pixelFormatScore), seeds its random
 // source from the millisecond clock and runs runRenderLoop until renderRunning
-// is 0, then releases the context. `settings` and `capture` are handed over:
-// the caller must not write them while the thread runs. renderRunning must be
+// is 0, then releases the context. The thread draws from its own copy of
+// `settings`; `capture` is handed over: the caller must not touch it while the
+// thread runs. renderRunning must be
 // 1 already. `threadPriority` is a step of the Priority table's thread column.
 // Returns null when no thread could be started. Provided per platform:
 // gl_context_win32.cpp, gl_context_glx.cpp.
-RenderThread* startRenderThread(NativeWindow window, Settings& settings, CaptureBuffer& capture, int threadPriority,
-                                const RenderThreadOptions& options = {});
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options = {});
 
 // Waits up to timeoutMs for the thread to leave its loop and release its
 // context (renderRunning must be 0 by then), and frees the handle. Returns

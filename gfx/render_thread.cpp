@@ -55,15 +55,18 @@ void resumeAfterDark(Scene& scene, const RenderSurface& surface) {
 
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
-                   FrameStats* stats) {
+                   FrameStats* stats, const PresetObserver& presetPicked) {
     scene.waveCentre = WaveCentre{512.0f, 384.0f};
     glViewport(0, 0, surface.width, surface.height);
     seedRenderRandom(scene.rng, seed);
     // Before the scene state: the preset's grid, mode and movement are what the
     // first frame shows. No preset touches the texture settings, so the capture
     // still matches the screen texture.
-    if (settings.randPreset != 0)
-        pickRandomPreset(settings, scene.rng);
+    if (settings.randPreset != 0) {
+        const int preset = pickRandomPreset(settings, scene.rng);
+        if (presetPicked)
+            presetPicked(preset);
+    }
 
     initSceneState(scene, settings, [&settings] { setupLogoTexture(LogoTexture, settings); });
 

@@ -63,6 +63,11 @@ struct RenderSurface {
 // or time frames without the scene knowing.
 using FrameObserver = std::function<void(uint64_t frame)>;
 
+// Called once with the id of the random preset the loop applied to its own
+// record, before the first frame: the host keeps the user's copy and decides
+// what to store.
+using PresetObserver = std::function<void(int presetId)>;
+
 // The render thread's work once its GL context is current: centre the wave,
 // set the viewport, seed the random source (two draws thrown away), apply a
 // random preset when randPreset is set, prepare the scene state (the logo when
@@ -72,8 +77,10 @@ using FrameObserver = std::function<void(uint64_t frame)>;
 // textures it made before returning, while the context is still current.
 // `stats`, when given, is told the texture's build time and every frame's
 // presentation; it belongs to this thread until the function returns.
+// `settings` is the loop's own record: a random preset is written into it and
+// announced to `presetPicked`.
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
-                   FrameStats* stats = nullptr);
+                   FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
 
 } // namespace kelvara

@@ -8,6 +8,7 @@
 #include "display/display_modes.h"
 #include "host/saver_host.h"
 #include "host/saver_options.h"
+#include "kelvara_version.h"
 #include "settings/printable_text.h"
 #include "settings/settings_store.h"
 #include "settings/store_file.h"

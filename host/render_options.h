@@ -20,7 +20,7 @@ struct RenderOptions {
 // setting, frames out of range, no output file.
 bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error);
 
-// Sets one of the 29 settings from "name=value", by its stored name. Integer
+// Sets one of the settings from "name=value", by its stored name. Integer
 // settings take a whole number, float settings any finite number.
 bool applyRenderSetting(Settings& settings, const std::string& assignment, std::string& error);
 

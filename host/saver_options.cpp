@@ -10,6 +10,7 @@
 
 #include "host/command_line.h"
 #include "settings/printable_text.h"
+#include "settings/setting_text.h"
 
 namespace kelvara {
 
@@ -318,34 +319,55 @@ void revertOverrides(Settings& s, const Settings& stored, const std::vector<Sett
     }
 }
 
+std::vector<OptionHelp> runOptionHelp() {
+    std::vector<OptionHelp> out;
+    for (const RunOption& o : kRunOptions)
+        out.push_back({std::string("--") + o.name, o.argName ? o.argName : "", o.help});
+    return out;
+}
+
+namespace {
+
+constexpr std::size_t kHelpWidth = 80;
+constexpr std::size_t kHelpTextColumn = 24;
+
+// One entry of --help: the option in the left column, its text wrapped in the
+// right one (below the option when the option fills the column).
+std::string helpEntry(const std::string& option, const std::string& text) {
+    std::string left = "  " + option;
+    if (left.size() + 2 <= kHelpTextColumn)
+        left.resize(kHelpTextColumn, ' ');
+    else
+        left += "\n" + std::string(kHelpTextColumn, ' ');
+    return left + wrapText(text, kHelpWidth, kHelpTextColumn, kHelpTextColumn);
+}
+
+} // namespace
+
 std::string helpText() {
     std::string text = "Usage: kelvara [OPTION]... [/s | /p ID | /c]\n"
                        "Animates a picture of the desktop in 3D with OpenGL.\n"
                        "Options take one dash or two.\n\n";
-    for (const RunOption& o : kRunOptions) {
-        std::string left = std::string("  --") + o.name;
-        if (o.argName)
-            left += std::string(" ") + o.argName;
-        if (left.size() < 22)
-            left.resize(22, ' ');
-        else
-            left += "  ";
-        text += left + o.help + "\n";
-    }
-    text += "\nWindows switches:\n"
-            "  /s                    as --fullscreen\n"
-            "  /p ID                 a preview in window ID (small capture, no input rules)\n"
-            "  /c                    as --config\n"
-            "\nSettings for this run only (the stored values are kept):\n";
-    for (const SettingField& f : kSettingFields) {
-        std::string left = std::string("  --") + f.name + (f.type == FieldType::Int ? " N" : " X");
-        left.resize(26, ' ');
-        text += left + "default " + std::to_string(f.defaultValue) + "\n";
-    }
-    text += "\nThe settings file is $XDG_CONFIG_HOME/kelvara/settings (or ~/.config/kelvara/settings).\n"
-            "Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, no\n"
-            "OpenGL, no such window, a display mode that cannot be set, statistics not written; the\n"
-            "reason is on stderr), 2 for a bad command line.\n";
+    for (const OptionHelp& o : runOptionHelp())
+        text += helpEntry(o.argument.empty() ? o.option : o.option + " " + o.argument, o.help);
+    text += "\nWindows switches:\n";
+    text += helpEntry("/s", "as --fullscreen");
+    text += helpEntry("/p ID", "a preview in window ID (small capture, no input rules)");
+    text += helpEntry("/c", "as --config");
+    text += "\n" + wrapText("Settings, for this run only (the stored values are kept). Each takes a number N; "
+                            "the range given is what makes sense, other values are taken as they are.",
+                            kHelpWidth, 0, 0);
+    for (const SettingField& f : kSettingFields)
+        text += helpEntry(std::string("--") + f.name + " N", std::string(f.meaning) + " Values " +
+                                                                 settingRangeText(f) + "; default " +
+                                                                 settingDefaultText(f) + ".");
+    text += "\n" + wrapText("The settings file is $XDG_CONFIG_HOME/kelvara/settings (or "
+                            "~/.config/kelvara/settings).",
+                            kHelpWidth, 0, 0);
+    text += wrapText("Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, "
+                     "no OpenGL, no such window, a display mode that cannot be set, statistics not written; "
+                     "the reason is on stderr), 2 for a bad command line.",
+                     kHelpWidth, 0, 0);
     return text;
 }
 

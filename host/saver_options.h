@@ -76,7 +76,17 @@ void applyOverrides(Settings& s, const std::vector<SettingOverride>& overrides);
 // of the run keeps the user's values rather than this run's.
 void revertOverrides(Settings& s, const Settings& stored, const std::vector<SettingOverride>& overrides);
 
-// The text of --help.
+// A run option as --help and the manual page describe it.
+struct OptionHelp {
+    std::string option;   // "--window-id"
+    std::string argument; // "ID", or empty
+    std::string help;
+};
+
+// The run options (not the settings), in --help's order.
+std::vector<OptionHelp> runOptionHelp();
+
+// The text of --help: every line within 80 columns.
 std::string helpText();
 
 } // namespace kelvara

@@ -1,8 +1,10 @@
-// The saver window on Win32: the class, the full-screen and preview windows,
-// the message loop, the two host procedures (HostWindowProc, DefaultSaverProc)
-// around the application's AppSaverProc, the password hook of the platforms
-// where the saver checks the password itself, and the input-method detach.
-// The per-message rules live in saver_rules.cpp; this file carries them out.
+// The saver window on Win32, the platform under a SaverSession: the class,
+// the full-screen and preview windows, the message loop, the two host
+// procedures (HostWindowProc, DefaultSaverProc) around the application's
+// AppSaverProc, the password hook of the platforms where the saver checks the
+// password itself, and the input-method detach. The session starts from
+// WM_CREATE and ends from WM_DESTROY. The per-message rules live in
+// saver_rules.cpp; this file carries them out.
 // Limits: one saver window per process; the display switch and restore work on
 // the primary display only.
 #include <windows.h>
@@ -11,15 +13,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "display/display_modes.h"
 #include "gfx/capture.h"
-#include "gfx/frame_stats.h"
 #include "gfx/render_host.h"
 #include "host/display_state_win32.h"
 #include "host/run_control.h"
 #include "host/saver_rules.h"
+#include "host/saver_session.h"
 #include "host/saver_window.h"
 #include "settings/settings_store.h"
 
@@ -55,58 +58,6 @@ constexpr unsigned kRenderJoinMs = 2000;
 using VerifyPasswordFn = BOOL(WINAPI*)(HWND);
 using AssociateContextFn = HANDLE(WINAPI*)(HWND, HANDLE);
 
-// Host state: written on the main thread only.
-uint32_t autoPlayMessage = 0;
-CloseGate closeGate;
-HMODULE passwordLibrary = nullptr;
-VerifyPasswordFn verifyScreenSavePwd = nullptr;
-AssociateContextFn immAssociateContext = nullptr;
-HANDLE previousInputContext = nullptr;
-
-// Application state. The settings and the capture are handed to the render
-// thread at start-up and only read here afterwards.
-Settings settings;
-CaptureBuffer capture;
-RenderThread* renderThread = nullptr;
-MouseMoveCounter mouseMoves;
-// Outlives the render thread, which reads its notice.
-DisplayStateWatch displayState;
-
-// Measuring runs (KELVARA_* variables): the limits, and the statistics the
-// render thread fills. The limiter outlives the render thread, whose observer
-// calls it.
-RunControl runControl;
-std::unique_ptr<FrameStats> frameStats;
-std::unique_ptr<RunLimiter> runLimiter;
-
-// A GUI program has no console of its own, but one started from a terminal
-// (or under Wine) still has the standard error it inherited; a debugger sees
-// the debug string.
-void report(const std::string& line) {
-    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
-    std::fflush(stderr);
-    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
-}
-
-void readRunControl() {
-    std::vector<std::string> complaints;
-    runControl = runControlFromEnvironment([](const char* name) { return std::getenv(name); }, complaints);
-    for (const std::string& line : complaints)
-        report(line);
-    if (!runControl.statsFile.empty())
-        frameStats = std::make_unique<FrameStats>();
-}
-
-// After the render thread has ended: the statistics are this thread's again.
-void writeStatistics() {
-    if (!frameStats)
-        return;
-    std::string error;
-    if (!writeFrameSummary(runControl.statsFile, frameStats->summary(), error))
-        report("KELVARA_STATS: " + error);
-    frameStats.reset();
-}
-
 // An entry of a loaded library as the function type it has. The detour
 // through a plain function pointer keeps the cast's intent visible to the
 // compiler's function-type check.
@@ -114,63 +65,184 @@ template <typename Fn> Fn procAddress(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-SaverFlags currentFlags() {
-    SaverFlags f;
-    f.preview = isPreview;
-    f.closeAllowed = closeGate.closeAllowed;
-    f.verifyInProgress = closeGate.verifyInProgress;
-    f.win9xPlatform = win9xPlatform;
-    f.passwordHook = verifyScreenSavePwd != nullptr;
-    f.autoPlayMessage = autoPlayMessage;
-    return f;
-}
-
 void hideCursor() {
     SetCursor(nullptr);
 }
 
-// ---- Password hook ---------------------------------------------------------
+// Tells the render thread when the display is off. Lives as long as the
+// process: a render thread that does not stop in time still reads it.
+DisplayStateWatch displayState;
 
-void unloadPasswordHook() {
-    if (!win9xPlatform || passwordLibrary == nullptr)
+// The password prompt of the platforms where the saver checks the password
+// itself, and the system's "a saver runs" state that goes with it.
+class PasswordHook {
+  public:
+    ~PasswordHook() { unload(); }
+    void load();
+    void unload();
+    bool loaded() const { return verify_ != nullptr; }
+    BOOL verify(HWND window) const { return verify_ != nullptr ? verify_(window) : TRUE; }
+
+  private:
+    HMODULE library_ = nullptr;
+    VerifyPasswordFn verify_ = nullptr;
+};
+
+void PasswordHook::unload() {
+    if (!win9xPlatform || library_ == nullptr)
         return;
-    FreeLibrary(passwordLibrary);
-    passwordLibrary = nullptr;
-    if (verifyScreenSavePwd != nullptr) {
-        verifyScreenSavePwd = nullptr;
+    FreeLibrary(library_);
+    library_ = nullptr;
+    if (verify_ != nullptr) {
+        verify_ = nullptr;
         SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     }
 }
 
-void loadPasswordHook() {
+void PasswordHook::load() {
     if (!win9xPlatform)
         return;
-    if (passwordLibrary != nullptr)
-        unloadPasswordHook();
+    if (library_ != nullptr)
+        unload();
     HKEY key = nullptr;
     if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) != ERROR_SUCCESS)
         return;
     DWORD usePassword = 0;
     DWORD size = sizeof usePassword;
-    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&usePassword), &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&usePassword),
+                         &size) == ERROR_SUCCESS &&
         usePassword != 0) {
-        passwordLibrary = LoadLibraryA("PASSWORD.CPL");
-        if (passwordLibrary != nullptr) {
-            verifyScreenSavePwd = procAddress<VerifyPasswordFn>(passwordLibrary, "VerifyScreenSavePwd");
-            if (verifyScreenSavePwd != nullptr) {
+        library_ = LoadLibraryA("PASSWORD.CPL");
+        if (library_ != nullptr) {
+            verify_ = procAddress<VerifyPasswordFn>(library_, "VerifyScreenSavePwd");
+            if (verify_ != nullptr) {
                 UINT wasRunning = 0;
                 SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 1, &wasRunning, 0);
             } else {
-                FreeLibrary(passwordLibrary);
-                passwordLibrary = nullptr;
+                FreeLibrary(library_);
+                library_ = nullptr;
             }
         }
     }
     RegCloseKey(key);
 }
 
-bool verifyBeforeClose(HWND window) {
+// The input context taken from the window while it runs, given back at its end.
+class InputMethodDetach {
+  public:
+    void detach(HWND window);
+    void restore(HWND window);
+
+  private:
+    AssociateContextFn associate_ = nullptr;
+    HANDLE previous_ = nullptr;
+};
+
+void InputMethodDetach::detach(HWND window) {
+    // Only when the process already uses input methods: loading the module
+    // just to detach it would be wasted work.
+    HMODULE imm = GetModuleHandleA("IMM32.DLL");
+    if (imm == nullptr)
+        return;
+    associate_ = procAddress<AssociateContextFn>(imm, "ImmAssociateContext");
+    if (associate_ != nullptr)
+        previous_ = associate_(window, nullptr);
+}
+
+void InputMethodDetach::restore(HWND window) {
+    if (associate_ != nullptr && previous_ != nullptr)
+        associate_(window, previous_);
+}
+
+// The Win32 platform of one run: the window, its procedures and the render
+// thread drawing into it. Written on the window's thread only, but for the
+// window handle, which is set before any other thread starts.
+class Win32Saver final : public SaverPlatform {
+  public:
+    explicit Win32Saver(HWND parent) : parent_(parent), store_(makePlatformStore()) {}
+
+    // Makes the window and runs the message loop; the quit message's value.
+    int run();
+
+    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override {
+        return kelvara::captureDesktop(out, settings, preview);
+    }
+    DisplayBackend& display() override { return systemDisplay(); }
+    void showWindow(int32_t width, int32_t height) override;
+    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                      const RenderThreadOptions& options) override;
+    bool stopDrawing(unsigned timeoutMs) override;
+    // A limit or a thread that cannot draw ends the run as a key would: through WM_CLOSE.
+    void requestEnd() override { PostMessageA(window_, WM_CLOSE, 0, 0); }
+    void report(const std::string& line) override;
+    void showError(const std::string& text) override { MessageBoxA(window_, text.c_str(), "KVSS", MB_OK); }
+
+    static LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    HWND createWindow();
+    void startUp(HWND window);
+    SaverFlags currentFlags() const;
+    bool verifyBeforeClose(HWND window);
+    LRESULT hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT appProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND parent_;
+    HWND window_ = nullptr;
+    std::unique_ptr<SettingsStore> store_;
+    std::optional<SaverSession> session_;
+    RenderThread* thread_ = nullptr;
+    uint32_t autoPlayMessage_ = 0;
+    CloseGate closeGate_;
+    PasswordHook password_;
+    InputMethodDetach inputMethod_;
+    MouseMoveCounter mouseMoves_;
+};
+
+// A GUI program has no console of its own, but one started from a terminal
+// (or under Wine) still has the standard error it inherited; a debugger sees
+// the debug string.
+void Win32Saver::report(const std::string& line) {
+    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
+    std::fflush(stderr);
+    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
+}
+
+void Win32Saver::showWindow(int32_t width, int32_t height) {
+    if (width > 0 && height > 0)
+        SetWindowPos(window_, HWND_TOP, 0, 0, width, height, SWP_SHOWWINDOW);
+}
+
+bool Win32Saver::startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                              const RenderThreadOptions& options) {
+    RenderThreadOptions withDisplayState = options;
+    displayState.start(window_);
+    withDisplayState.displayPower = &displayState.notice();
+    thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, capture, threadPriority,
+                                withDisplayState);
+    return thread_ != nullptr;
+}
+
+bool Win32Saver::stopDrawing(unsigned timeoutMs) {
+    const bool stopped = joinRenderThread(thread_, timeoutMs);
+    thread_ = nullptr;
+    displayState.stop();
+    return stopped;
+}
+
+SaverFlags Win32Saver::currentFlags() const {
+    SaverFlags f;
+    f.preview = isPreview;
+    f.closeAllowed = closeGate_.closeAllowed;
+    f.verifyInProgress = closeGate_.verifyInProgress;
+    f.win9xPlatform = win9xPlatform;
+    f.passwordHook = password_.loaded();
+    f.autoPlayMessage = autoPlayMessage_;
+    return f;
+}
+
+bool Win32Saver::verifyBeforeClose(HWND window) {
     PasswordPrompt prompt;
     prompt.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
     prompt.ask = [window] {
@@ -181,67 +253,40 @@ bool verifyBeforeClose(HWND window) {
         return SendMessageA(window, WM_APP, 0, 0) != 0;
     };
     prompt.hideCursor = hideCursor;
-    return kelvara::verifyBeforeClose(closeGate, verifyScreenSavePwd != nullptr, prompt);
+    return kelvara::verifyBeforeClose(closeGate_, password_.loaded(), prompt);
 }
 
 // ---- Application procedure -------------------------------------------------
 
-LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-void startUp(HWND window) {
-    loadSettings(settings, *makePlatformStore());
-    readRunControl();
-    const StartUpPlan plan = planStartUp(settings, isPreview);
-    if (plan.capture) {
-        const auto captureStart = FrameStats::Clock::now();
-        captureDesktop(capture, settings, isPreview);
-        if (frameStats)
-            frameStats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
-    }
-    if (plan.switchDisplay) {
-        if (switchDisplayMode(systemDisplay(), settings.resW, settings.resH, settings.resC)) {
-            SetWindowPos(window, HWND_TOP, 0, 0, settings.resW, settings.resH, SWP_SHOWWINDOW);
-        } else {
-            MessageBoxA(window, "Error setting resolution", "KVSS", MB_OK);
-            PostQuitMessage(0);
-        }
-    }
-    // A limit ends the run as a key would: through WM_CLOSE.
-    runLimiter = std::make_unique<RunLimiter>(runControl.limits,
-                                              [window] { PostMessageA(window, WM_CLOSE, 0, 0); });
-    RenderThreadOptions threadOptions;
-    threadOptions.waitForRetrace = runControl.waitForRetrace;
-    threadOptions.maxFps = runControl.maxFps;
-    displayState.start(window);
-    threadOptions.displayPower = &displayState.notice();
-    threadOptions.stats = frameStats.get();
-    if (runControl.limits.frames > 0)
-        threadOptions.observer = [limiter = runLimiter.get()](uint64_t frame) { limiter->framePresented(frame); };
-    renderRunning = 1;
-    renderThread = startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture,
-                                     threadPriorityFor(settings.Priority), threadOptions);
+void Win32Saver::startUp(HWND window) {
+    window_ = window;
+    SessionConfig config;
+    config.fullScreen = !isPreview;
+    config.preview = isPreview;
+    std::vector<std::string> complaints;
+    config.control = runControlFromEnvironment([](const char* name) { return std::getenv(name); }, complaints);
+    for (const std::string& line : complaints)
+        report(line);
+    config.statsName = "KELVARA_STATS";
+    config.joinTimeoutMs = kRenderJoinMs;
+    session_.emplace(*this, *store_, std::move(config));
+    if (!session_->start())
+        PostQuitMessage(0);
 }
 
-// Saves, gives the display its mode back and stops the drawing: the end of
-// every run that got going.
-void endRun() {
-    saveSettings(settings, *makePlatformStore());
-    if (restoresDisplay(settings, isPreview))
-        restoreDisplayMode(systemDisplay());
-    renderRunning = 0;
-}
-
-LRESULT AppSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Saver::appProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (appSaverRule(message, isPreview)) {
     case AppStep::StartUp:
         startUp(window);
         break;
     case AppStep::ShutDown:
-        endRun();
+        if (session_)
+            session_->end();
         break;
     case AppStep::MouseMove:
-        if (countMouseMove(mouseMoves, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
-            endRun();
+        if (countMouseMove(mouseMoves_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
+            if (session_)
+                session_->end();
             PostQuitMessage(0);
         }
         return 0;
@@ -250,12 +295,12 @@ LRESULT AppSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case AppStep::PassOn:
         break;
     }
-    return DefaultSaverProc(window, message, wParam, lParam);
+    return defaultProc(window, message, wParam, lParam);
 }
 
 // ---- Host procedures -------------------------------------------------------
 
-LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Saver::defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const DefaultDecision d = defaultSaverRule(message, wParam, currentFlags());
     if (d.hideCursor)
         hideCursor();
@@ -271,35 +316,19 @@ LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         break;
     case DefaultStep::RunPrompt:
-        return verifyScreenSavePwd != nullptr ? verifyScreenSavePwd(window) : 1;
+        return password_.verify(window);
     case DefaultStep::DefaultHandling:
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void detachInputMethod(HWND window) {
-    // Only when the process already uses input methods: loading the module
-    // just to detach it would be wasted work.
-    HMODULE imm = GetModuleHandleA("IMM32.DLL");
-    if (imm == nullptr)
-        return;
-    immAssociateContext = procAddress<AssociateContextFn>(imm, "ImmAssociateContext");
-    if (immAssociateContext != nullptr)
-        previousInputContext = immAssociateContext(window, nullptr);
-}
-
-void restoreInputMethod(HWND window) {
-    if (immAssociateContext != nullptr && previousInputContext != nullptr)
-        immAssociateContext(window, previousInputContext);
-}
-
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Saver::hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const HostDecision d = hostWindowRule(message, wParam, currentFlags());
     if (d.detachInputMethod)
-        detachInputMethod(window);
+        inputMethod_.detach(window);
     if (d.restoreInputMethod)
-        restoreInputMethod(window);
+        inputMethod_.restore(window);
     if (d.hideCursor)
         hideCursor();
     if (d.postQuit)
@@ -320,54 +349,68 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case HostStep::ToApplication:
         break;
     }
-    return AppSaverProc(window, message, wParam, lParam);
+    return appProc(window, message, wParam, lParam);
 }
 
-} // namespace
+// The window carries its saver from WM_NCCREATE on; the few messages before
+// it (the size query) get the system's default handling, as the rules would.
+LRESULT CALLBACK Win32Saver::hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* saver = reinterpret_cast<Win32Saver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (saver == nullptr && message == WM_NCCREATE) {
+        saver = static_cast<Win32Saver*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(saver));
+    }
+    if (saver == nullptr)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return saver->hostProc(window, message, wParam, lParam);
+}
 
-int runSaverWindow(NativeWindow parentNumber) {
+HWND Win32Saver::createWindow() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    HWND parent = reinterpret_cast<HWND>(parentNumber);
-
     WNDCLASSA wc{};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-    wc.lpfnWndProc = HostWindowProc;
+    wc.lpfnWndProc = hostWindowProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
     wc.hCursor = nullptr;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = kClassName;
+    if (RegisterClassA(&wc) == 0)
+        return nullptr;
 
     DWORD exStyle = 0;
-    DWORD style = 0;
-    const char* title = nullptr;
+    DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    const char* title = kFullScreenTitle;
     RECT area{};
-    if (parent != nullptr) {
-        GetClientRect(parent, &area);
-        isPreview = true;
+    if (isPreview) {
+        GetClientRect(parent_, &area);
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = kPreviewTitle;
     } else {
+        // The clip box of a screen DC spans every monitor.
         HDC screen = GetDC(nullptr);
         GetClipBox(screen, &area);
         ReleaseDC(nullptr, screen);
         exStyle = WS_EX_TOPMOST;
-        style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-        title = kFullScreenTitle;
+    }
+    return CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
+                           area.bottom - area.top, parent_, nullptr, instance, this);
+}
+
+int Win32Saver::run() {
+    if (parent_ != nullptr) {
+        isPreview = true;
+    } else {
         HWND running = FindWindowA(kClassName, kFullScreenTitle);
         if (running != nullptr && IsWindow(running)) {
             SetForegroundWindow(running);
             return 0;
         }
-        loadPasswordHook();
+        password_.load();
     }
-    autoPlayMessage = win9xPlatform ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+    autoPlayMessage_ = win9xPlatform ? RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
 
-    HWND window = nullptr;
-    if (RegisterClassA(&wc) != 0)
-        window =
-            CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
-                            area.bottom - area.top, parent, nullptr, instance, nullptr);
+    HWND window = createWindow();
     int result = kExitNoWindow;
     if (window != nullptr) {
         if (!isPreview)
@@ -379,25 +422,21 @@ int runSaverWindow(NativeWindow parentNumber) {
         }
         result = static_cast<int>(msg.wParam);
     }
-    // Every way out of the loop ends the drawing, also a start-up that could
-    // not set the display mode and quit without a shutdown.
-    renderRunning = 0;
-    if (renderThread != nullptr) {
-        if (joinRenderThread(renderThread, kRenderJoinMs)) {
-            writeStatistics();
-        } else {
-            // The thread may still call both: let them live on with the process.
-            if (frameStats)
-                report("the render thread did not stop in time; no statistics written");
-            [[maybe_unused]] FrameStats* keptStats = frameStats.release();
-            [[maybe_unused]] RunLimiter* keptLimiter = runLimiter.release();
-        }
-        renderThread = nullptr;
-    }
-    runLimiter.reset();
-    displayState.stop();
-    unloadPasswordHook();
+    // Every way out of the loop ends the drawing, also one that never reached
+    // WM_DESTROY: without the run's end nothing is saved.
+    session_.reset();
+    password_.unload();
+    // The window may outlive this object until the process ends.
+    if (window != nullptr && IsWindow(window))
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     return result;
+}
+
+} // namespace
+
+int runSaverWindow(NativeWindow parent) {
+    Win32Saver saver(reinterpret_cast<HWND>(parent));
+    return saver.run();
 }
 
 } // namespace kelvara

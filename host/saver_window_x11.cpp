@@ -1,9 +1,10 @@
-// The saver's window and event loop on X11.
+// The saver's window and event loop on X11: the platform under a SaverSession.
 //
 // Provides: runSaver for a full-screen window of its own (override-redirect,
 // keyboard and pointer grabbed, cursor hidden), an ordinary window to try the
 // saver out, or a window someone else made (XScreenSaver's -root or
-// -window-id, a /p preview).
+// -window-id, a /p preview). The session decides the run's order; this file
+// makes the window, pumps its events and turns input into the run's end.
 // Limits: one screen (the default one); the viewport keeps the size the window
 // had at start; no password prompt (the screen locker's business). SIGTERM,
 // SIGINT and SIGHUP end every kind of run the same way as input does.
@@ -23,17 +24,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "display/display_modes.h"
 #include "gfx/capture.h"
-#include "gfx/frame_stats.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
-#include "host/run_control.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
+#include "host/saver_session.h"
 #include "settings/printable_text.h"
 
 namespace kelvara {
@@ -43,6 +42,7 @@ namespace {
 // How long the end of a run waits for the render thread to release GL.
 constexpr unsigned kJoinTimeoutMs = 3000;
 
+// Process-wide by necessity: a signal handler has no object to reach.
 int signalPipe[2] = {-1, -1};
 
 // Wakes the event loop to end the run: from a signal handler or the run
@@ -182,232 +182,224 @@ OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
     return own;
 }
 
-} // namespace
 
-int runSaver(const SaverOptions& options, SettingsStore& store) {
+void reportOpenFailure() {
+    const char* name = XDisplayName(nullptr);
+    if (!name || !*name)
+        std::fprintf(stderr, "kelvara: XOpenDisplay: cannot open the display: DISPLAY is not set\n");
+    else
+        std::fprintf(stderr, "kelvara: XOpenDisplay(\"%s\"): cannot open the display\n",
+                     printableExcerpt(name).c_str());
+}
+
+SessionConfig sessionConfig(const SaverOptions& options) {
+    SessionConfig config;
+    config.fullScreen = options.kind == RunKind::FullScreen;
+    config.preview = options.preview;
+    config.control.limits = options.limits;
+    config.control.statsFile = options.statsFile;
+    config.control.waitForRetrace = options.waitForRetrace;
+    config.control.maxFps = options.maxFps;
+    config.showFrameRate = options.showFrameRate;
+    config.overrides = options.overrides;
+    config.statsName = "--stats";
+    config.joinTimeoutMs = kJoinTimeoutMs;
+    return config;
+}
+
+// The X11 platform of one run: the connection, the window drawn into and the
+// render thread drawing there.
+class X11Saver final : public SaverPlatform {
+  public:
+    explicit X11Saver(const SaverOptions& options)
+        : options_(options), fullScreen_(options.kind == RunKind::FullScreen),
+          ownWindow_(options.kind != RunKind::IntoWindow) {}
+    ~X11Saver() override;
+
+    // The display, GLX, the signals and the window to draw into; false (the
+    // reason on stderr) when the run cannot start.
+    bool open();
+    // Events until input, a signal, a limit or the window's end ends the run.
+    void pumpEvents(const SaverSession& session);
+
+    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override {
+        return kelvara::captureDesktop(out, settings, preview);
+    }
+    DisplayBackend& display() override { return systemDisplay(); }
+    void showWindow(int32_t width, int32_t height) override;
+    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                      const RenderThreadOptions& options) override;
+    bool stopDrawing(unsigned timeoutMs) override;
+    void requestEnd() override { kelvara::requestEnd(); }
+    void report(const std::string& line) override { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+    void showError(const std::string& text) override { report(text); }
+
+  private:
+    bool findTarget();
+    void watchPointer();
+    bool endsRun(const XEvent& event);
+
+    const SaverOptions& options_;
+    const bool fullScreen_;
+    const bool ownWindow_;
+    Display* display_ = nullptr;
+    Window target_ = 0;
+    std::shared_ptr<GlxSetup> glx_;
+    OwnWindow own_;
+    RenderThread* thread_ = nullptr;
+    MouseMoveCounter mouse_;
+};
+
+X11Saver::~X11Saver() {
+    if (!display_)
+        return;
+    if (own_.window) {
+        XUngrabPointer(display_, CurrentTime);
+        XUngrabKeyboard(display_, CurrentTime);
+        XDestroyWindow(display_, own_.window);
+        if (own_.cursor)
+            XFreeCursor(display_, own_.cursor);
+        XFreeColormap(display_, own_.colormap);
+    }
+    XCloseDisplay(display_);
+}
+
+bool X11Saver::open() {
     // The first Xlib call of the process: the render thread and the capture
     // open connections of their own.
     XInitThreads();
     XSetErrorHandler(onXError);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        const char* name = XDisplayName(nullptr);
-        if (!name || !*name)
-            std::fprintf(stderr, "kelvara: XOpenDisplay: cannot open the display: DISPLAY is not set\n");
-        else
-            std::fprintf(stderr, "kelvara: XOpenDisplay(\"%s\"): cannot open the display\n",
-                         printableExcerpt(name).c_str());
-        return 1;
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) {
+        reportOpenFailure();
+        return false;
     }
     // Without GLX nothing can be drawn: say so before anything is captured,
     // switched or shown, rather than leave a black window.
     int glxError = 0, glxEvent = 0;
-    if (!glXQueryExtension(display, &glxError, &glxEvent)) {
+    if (!glXQueryExtension(display_, &glxError, &glxEvent)) {
         std::fprintf(stderr, "kelvara: glXQueryExtension: the X server offers no GLX; nothing to draw with\n");
-        XCloseDisplay(display);
-        return 1;
+        return false;
     }
     if (!installSignals())
         std::fprintf(stderr, "kelvara: pipe: %s; signals end the run abruptly\n", std::strerror(errno));
-
-    const bool fullScreen = options.kind == RunKind::FullScreen;
-    const bool ownWindow = options.kind != RunKind::IntoWindow;
-    Window target = 0;
-    std::shared_ptr<GlxSetup> glx;
-    if (!ownWindow) {
-        target = options.intoRoot ? DefaultRootWindow(display) : static_cast<Window>(options.window);
-        XWindowAttributes a;
-        if (!XGetWindowAttributes(display, target, &a)) {
-            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", target);
-            XCloseDisplay(display);
-            return 1;
-        }
-        // DestroyNotify of the window ends the run.
-        XSelectInput(display, target, a.your_event_mask | StructureNotifyMask);
-        XSync(display, False);
-        glx = prepareGlx(XScreenNumberOfScreen(a.screen), XVisualIDFromVisual(a.visual));
-    } else {
-        glx = prepareGlx(DefaultScreen(display), 0);
+    if (ownWindow_) {
+        glx_ = prepareGlx(DefaultScreen(display_), 0);
+        return true;
     }
+    return findTarget();
+}
 
-    // Start-up: settings, capture before any window of ours is shown, display
-    // mode, render thread.
-    Settings settings;
-    loadSettings(settings, store);
-    const Settings stored = settings;
-    std::vector<SettingOverride> overrides = options.overrides;
-    applyOverrides(settings, overrides);
-
-    // Only a run that reports them pays for the statistics' histogram.
-    std::unique_ptr<FrameStats> stats;
-    if (!options.statsFile.empty())
-        stats = std::make_unique<FrameStats>();
-
-    CaptureBuffer capture;
-    const auto captureStart = FrameStats::Clock::now();
-    const bool captured = settings.useOGL != 0 || captureDesktop(capture, settings, options.preview);
-    if (stats && settings.useOGL == 0)
-        stats->noteCapture(millisecondsBetween(captureStart, FrameStats::Clock::now()));
-    if (!captured) {
-        std::fprintf(stderr, "kelvara: no picture of the desktop; showing the logo instead\n");
-        SettingOverride logo;
-        for (std::size_t i = 0; i < kSettingFields.size(); ++i)
-            if (std::string_view(kSettingFields[i].name) == "useOGL")
-                logo.field = i;
-        logo.intValue = 1;
-        overrides.push_back(logo);
-        applyOverrides(settings, {logo});
+bool X11Saver::findTarget() {
+    target_ = options_.intoRoot ? DefaultRootWindow(display_) : static_cast<Window>(options_.window);
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display_, target_, &a)) {
+        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", target_);
+        return false;
     }
+    // DestroyNotify of the window ends the run.
+    XSelectInput(display_, target_, a.your_event_mask | StructureNotifyMask);
+    XSync(display_, False);
+    glx_ = prepareGlx(XScreenNumberOfScreen(a.screen), XVisualIDFromVisual(a.visual));
+    return true;
+}
 
-    OwnWindow own;
-    if (ownWindow) {
-        own = createOwnWindow(display, fullScreen, *glx);
-        target = own.window;
-    }
-
-    bool switched = false;
-    if (fullScreen && wantsDisplaySwitch(settings)) {
-        if (!switchDisplayMode(systemDisplay(), settings.resW, settings.resH, settings.resC)) {
-            std::fprintf(stderr, "kelvara: Error setting resolution\n");
-            XDestroyWindow(display, own.window);
-            XCloseDisplay(display);
-            return 1;
-        }
-        switched = true;
-        XMoveResizeWindow(display, own.window, 0, 0, static_cast<unsigned>(settings.resW),
-                          static_cast<unsigned>(settings.resH));
-    }
-
-    if (ownWindow) {
-        XMapRaised(display, own.window);
-        waitForMap(display, own.window);
-        if (fullScreen)
-            grabInput(display, own.window);
-    }
-    XSync(display, False);
-
-    // The limiter outlives the render thread: the thread's observer calls it.
-    RunLimiter limiter(options.limits, requestEnd);
-    renderRunning.store(1, std::memory_order_release);
-    RenderThreadOptions threadOptions;
-    threadOptions.waitForRetrace = options.waitForRetrace;
-    threadOptions.maxFps = options.maxFps;
-    threadOptions.showFrameRate = options.showFrameRate;
-    threadOptions.stats = stats.get();
-    if (options.limits.frames > 0)
-        threadOptions.observer = [&limiter](uint64_t frame) { limiter.framePresented(frame); };
-    // A thread without GL ends the run at once: a saver that cannot draw must
-    // not leave a black screen (or a locker's black window) with no reason
-    // given. The thread has said why on stderr.
-    std::atomic<bool> cannotDraw{false};
-    threadOptions.cannotDraw = [&cannotDraw] {
-        cannotDraw.store(true);
-        requestEnd();
-    };
-    RenderThread* thread =
-        startRenderThread(target, glx, settings, capture, threadPriorityFor(settings.Priority), threadOptions);
-    if (!thread)
-        cannotDraw.store(true);
-
-    // Events until something ends the run.
-    // The pointer's resting place is known before any motion, so the first
-    // motion event already counts as a move.
-    MouseMoveCounter mouse;
-    if (fullScreen) {
-        Window rootReturn, child;
-        int rootX, rootY, x, y;
-        unsigned buttons;
-        if (XQueryPointer(display, own.window, &rootReturn, &child, &rootX, &rootY, &x, &y, &buttons)) {
-            mouse.seen = true;
-            mouse.x = x;
-            mouse.y = y;
+void X11Saver::showWindow(int32_t width, int32_t height) {
+    if (ownWindow_) {
+        own_ = createOwnWindow(display_, fullScreen_, *glx_);
+        target_ = own_.window;
+        if (width > 0 && height > 0)
+            XMoveResizeWindow(display_, own_.window, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height));
+        XMapRaised(display_, own_.window);
+        waitForMap(display_, own_.window);
+        if (fullScreen_) {
+            grabInput(display_, own_.window);
+            watchPointer();
         }
     }
-    bool running = !cannotDraw.load();
-    const int xfd = ConnectionNumber(display);
-    while (running) {
-        while (running && XPending(display) > 0) {
+    XSync(display_, False);
+}
+
+// The pointer's resting place is known before any motion, so the first
+// motion event already counts as a move.
+void X11Saver::watchPointer() {
+    Window rootReturn, child;
+    int rootX, rootY, x, y;
+    unsigned buttons;
+    if (XQueryPointer(display_, own_.window, &rootReturn, &child, &rootX, &rootY, &x, &y, &buttons)) {
+        mouse_.seen = true;
+        mouse_.x = x;
+        mouse_.y = y;
+    }
+}
+
+bool X11Saver::startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                            const RenderThreadOptions& options) {
+    thread_ = startRenderThread(target_, glx_, settings, capture, threadPriority, options);
+    return thread_ != nullptr;
+}
+
+bool X11Saver::stopDrawing(unsigned timeoutMs) {
+    const bool stopped = joinRenderThread(thread_, timeoutMs);
+    thread_ = nullptr;
+    return stopped;
+}
+
+bool X11Saver::endsRun(const XEvent& event) {
+    switch (event.type) {
+    case KeyPress:
+        return ownWindow_;
+    case ButtonPress:
+        return fullScreen_;
+    case MotionNotify:
+        return fullScreen_ && countMouseMove(mouse_, event.xmotion.x, event.xmotion.y);
+    case DestroyNotify:
+        return event.xdestroywindow.window == target_;
+    case ClientMessage:
+        return ownWindow_ && static_cast<Atom>(event.xclient.data.l[0]) == own_.deleteWindow;
+    default:
+        return false;
+    }
+}
+
+void X11Saver::pumpEvents(const SaverSession& session) {
+    const int xfd = ConnectionNumber(display_);
+    for (;;) {
+        while (XPending(display_) > 0) {
             XEvent event;
-            XNextEvent(display, &event);
-            switch (event.type) {
-            case KeyPress:
-                if (ownWindow)
-                    running = false;
-                break;
-            case ButtonPress:
-                if (fullScreen)
-                    running = false;
-                break;
-            case MotionNotify:
-                if (fullScreen && countMouseMove(mouse, event.xmotion.x, event.xmotion.y))
-                    running = false;
-                break;
-            case DestroyNotify:
-                if (event.xdestroywindow.window == target)
-                    running = false;
-                break;
-            case ClientMessage:
-                if (static_cast<Atom>(event.xclient.data.l[0]) == own.deleteWindow && ownWindow)
-                    running = false;
-                break;
-            default:
-                break;
-            }
+            XNextEvent(display_, &event);
+            if (endsRun(event))
+                return;
         }
-        if (!running || goneResource.load() == target || limiter.fired() || cannotDraw.load())
-            break;
+        if (goneResource.load() == target_ || session.endRequested())
+            return;
         pollfd fds[2] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
         const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
         if (ready > 0 && (fds[1].revents & POLLIN) != 0)
-            running = false;
+            return;
         if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0)
-            running = false;
+            return;
     }
+}
 
-    // Shutdown: stop drawing, save (the user's values, not this run's
-    // overrides; a random preset stays as the user's), restore the display.
-    // The render thread writes the record when it applies a random preset;
-    // only its end orders that write before the copy saved here. A run that
-    // never drew changed nothing worth saving.
-    renderRunning.store(0, std::memory_order_release);
-    const bool stopped = joinRenderThread(thread, kJoinTimeoutMs);
-    const bool drew = !cannotDraw.load();
-    if (drew) {
-        Settings toSave = settings;
-        revertOverrides(toSave, stored, overrides);
-        saveSettings(toSave, store);
-    }
-    if (switched)
-        restoreDisplayMode(systemDisplay());
-    if (!stopped) {
-        // It still uses this run's settings and capture: end the process
-        // before they go. Everything worth keeping is saved and restored.
-        std::fprintf(stderr, "kelvara: the render thread did not stop within %u ms%s\n", kJoinTimeoutMs,
-                     stats ? "; no statistics written" : "");
-        std::fflush(nullptr);
-        std::_Exit(0);
-    }
+} // namespace
 
-    if (ownWindow) {
-        XUngrabPointer(display, CurrentTime);
-        XUngrabKeyboard(display, CurrentTime);
-        XDestroyWindow(display, own.window);
-        if (own.cursor)
-            XFreeCursor(display, own.cursor);
-        XFreeColormap(display, own.colormap);
-    }
-    XCloseDisplay(display);
-    if (!drew)
+int runSaver(const SaverOptions& options, SettingsStore& store) {
+    X11Saver host(options);
+    if (!host.open())
         return 1;
-
-    if (stats) {
-        std::string error;
-        if (!writeFrameSummary(options.statsFile, stats->summary(), error)) {
-            std::fprintf(stderr, "kelvara: --stats: %s\n", error.c_str());
-            return 1;
-        }
+    SaverSession session(host, store, sessionConfig(options));
+    if (session.start())
+        host.pumpEvents(session);
+    session.end();
+    if (!session.stopped()) {
+        // The thread still draws into this connection's window: end the
+        // process rather than pull the window from under it.
+        std::fflush(nullptr);
+        std::_Exit(session.exitCode());
     }
-    return 0;
+    return session.exitCode();
 }
 
 } // namespace kelvara

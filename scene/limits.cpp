@@ -3,7 +3,14 @@
 #include <cmath>
 #include <limits>
 
+#include "settings/settings.h"
+
 namespace kelvara {
+
+// The settings' documented ranges end where the scene stops building more.
+static_assert(kSettingFields[settingIndex("x_div")].high == kMaxDivisions);
+static_assert(kSettingFields[settingIndex("y_div")].high == kMaxDivisions);
+static_assert(kSettingFields[settingIndex("genChildren")].high == kMaxChildrenPerSplit);
 
 float boundedDivisions(float div) {
     if (!(div > 0.0f)) // NaN and non-positive values

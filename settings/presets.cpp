@@ -96,10 +96,23 @@ int pickRandomPreset(Settings& s, Rng& rng) {
     return id;
 }
 
-std::span<const SettingField, kBankFieldCount> bankFields() {
-    static_assert(kBankFieldCount <= kSettingCount);
-    return std::span<const SettingField, kBankFieldCount>(kSettingFields.data(), kBankFieldCount);
+namespace {
+
+constexpr std::array<SettingField, kBankFieldCount> bankFieldTable() {
+    std::array<SettingField, kBankFieldCount> fields{};
+    for (std::size_t i = 0; i < kBankFieldCount; ++i) {
+        const std::size_t at = settingIndex(kBankFieldNames[i]);
+        // A name that is no setting's makes this a constant expression no more.
+        fields[i] = at < kSettingCount ? kSettingFields[at] : throw "bank field is no setting";
+    }
+    return fields;
 }
+
+constexpr std::array<SettingField, kBankFieldCount> kBankFields = bankFieldTable();
+
+} // namespace
+
+std::span<const SettingField, kBankFieldCount> bankFields() { return kBankFields; }
 
 std::string bankValueName(int bank, int field) {
     char name[32];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "resources/resource_ids.h"
 #include "scene/random.h"
@@ -29,11 +30,19 @@ bool applyPreset(Settings& s, int presetId);
 // preset number draw % 8 of kPresetIds and returns its id.
 int pickRandomPreset(Settings& s, Rng& rng);
 
-// User banks A to D are numbers 0 to 3. A bank keeps the first 26 fields of the
-// stored order (everything but resW, resH and resC); the field's position there
-// is its number in the bank's value names.
+// User banks A to D are numbers 0 to 3. A bank keeps these fields, named here
+// rather than counted off the stored order: a field's position in this list is
+// its number in the bank's value names, so it must never move. Everything but
+// the display mode (resW, resH, resC) is kept.
 inline constexpr int kBankCount = 4;
-inline constexpr std::size_t kBankFieldCount = 26;
+inline constexpr std::string_view kBankFieldNames[] = {
+    "Priority",     "x_div",         "y_div",      "xyAmplitude",        "xyFrequency1",        "xyFrequency2",
+    "xySizeX",      "xySizeY",       "Mode",       "genChildren",        "xyGoraud",            "useLinear",
+    "screenTextureWidth", "screenTextureHeight", "useTrails", "enableMovement", "rotX0",   "rotX1",
+    "rotY0",        "rotY1",         "rotZ0",      "rotZ1",              "zoom0",               "zoom1",
+    "useOGL",       "randPreset",
+};
+inline constexpr std::size_t kBankFieldCount = std::size(kBankFieldNames);
 
 std::span<const SettingField, kBankFieldCount> bankFields();
 
@@ -46,11 +55,11 @@ std::string bankValueName(int bank, int field);
 int32_t bankValueFromFloat(float v);
 inline float floatFromBankValue(int32_t v) { return static_cast<float>(v); }
 
-// Writes the bank's 26 values from `s`. A bank number outside 0..3 or a store
+// Writes the bank's values from `s`. A bank number outside 0..3 or a store
 // that cannot be written does nothing.
 void saveBank(int bank, const Settings& s, SettingsStore& store);
 
-// Reads the bank's 26 fields into `s`; a value the store does not have sets its
+// Reads the bank's fields into `s`; a value the store does not have sets its
 // field to 0 (not to the default). When the key cannot be opened, or the bank
 // number is outside 0..3, nothing changes. resW, resH and resC never change.
 void recallBank(int bank, Settings& s, const SettingsStore& store);

@@ -2,42 +2,51 @@
 
 namespace kelvara {
 
-const std::array<SettingField, kSettingCount> kSettingFields = {{
-#define KELVARA_FIELD_ENTRY(name, type, def)                                                                 \
-    {#name, sizeof(type) == 4 && static_cast<type>(0.5) != 0 ? FieldType::Float : FieldType::Int,            \
-     offsetof(Settings, name), def},
-    KELVARA_SETTINGS(KELVARA_FIELD_ENTRY)
-#undef KELVARA_FIELD_ENTRY
-}};
-
 void setDefaults(Settings& s) { s = Settings{}; }
 
 namespace {
 
-struct PriorityStep {
-    const char* label;
-    int threadPriority;
+// Thread priorities of the steps, beside their labels in kPriorityChoices.
+constexpr std::array<int, kPrioritySteps> kPriorityThreads = {
+    kThreadPriorityLowest,       kThreadPriorityBelowNormal, kThreadPriorityNormal,
+    kThreadPriorityAboveNormal, kThreadPriorityHighest,     kThreadPriorityTimeCritical,
 };
 
-constexpr std::array<PriorityStep, kPrioritySteps> kPriorityTable = {{
-    {"Lowest", kThreadPriorityLowest},
-    {"Below Normal", kThreadPriorityBelowNormal},
-    {"Normal", kThreadPriorityNormal},
-    {"Above Normal", kThreadPriorityAboveNormal},
-    {"Highest", kThreadPriorityHighest},
-    {"Time Critical", kThreadPriorityTimeCritical},
-}};
+// A step's label sits at its own index.
+constexpr bool choicesAreSteps() {
+    for (int32_t i = 0; i < kPrioritySteps; ++i)
+        if (kPriorityChoices[i].value != i)
+            return false;
+    return true;
+}
+static_assert(choicesAreSteps());
+
+// Every default lies in its setting's range, and so does every named value.
+constexpr bool rangesHoldTheirValues() {
+    for (const SettingField& f : kSettingFields) {
+        if (f.low > f.high || f.defaultValue < f.low || f.defaultValue > f.high)
+            return false;
+        if (f.values.kind == SettingKind::Flag && (f.low != 0 || f.high != 1))
+            return false;
+        if (f.values.kind == SettingKind::Choice &&
+            (f.values.choices.empty() || f.values.choices.front().value != f.low ||
+             f.values.choices.back().value != f.high))
+            return false;
+    }
+    return true;
+}
+static_assert(rangesHoldTheirValues());
 
 bool inTable(int32_t priority) { return priority >= 0 && priority < kPrioritySteps; }
 
 } // namespace
 
 const char* priorityLabel(int32_t priority) {
-    return inTable(priority) ? kPriorityTable[static_cast<std::size_t>(priority)].label : "Normal";
+    return inTable(priority) ? kPriorityChoices[priority].label : "Normal";
 }
 
 int threadPriorityFor(int32_t priority) {
-    return inTable(priority) ? kPriorityTable[static_cast<std::size_t>(priority)].threadPriority
+    return inTable(priority) ? kPriorityThreads[static_cast<std::size_t>(priority)]
                              : kThreadPriorityNormal;
 }
 

@@ -58,7 +58,7 @@ inline float floatFromStored(uint32_t bits) { return static_cast<float>(bits); }
 // stored order. A missing key or value leaves the default.
 void loadSettings(Settings& s, const SettingsStore& store);
 
-// Writes all 29 values. A float field whose stored value already loads as its
+// Writes every setting. A float field whose stored value already loads as its
 // value keeps that stored value (whole numbers above 2^24 that float cannot
 // hold). A store that cannot be written is ignored.
 void saveSettings(const Settings& s, SettingsStore& store);

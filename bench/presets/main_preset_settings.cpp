@@ -1,4 +1,4 @@
-// kelvara-preset-settings: the 29 stored values of the defaults with one fixed
+// kelvara-preset-settings: the stored values of the defaults with one fixed
 // preset applied, as the settings file holds them, so a script can hand the
 // same settings to the native saver (its settings file) and to the Windows
 // build (its registry key) without a second copy of the preset table.

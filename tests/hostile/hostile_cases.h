@@ -15,7 +15,7 @@
 
 namespace kelvara::hostile {
 
-// The 29 values as a store keeps them (the bits of a REG_DWORD), stored order.
+// The values as a store keeps them (the bits of a REG_DWORD), stored order.
 using StoredRecord = std::array<uint32_t, kSettingCount>;
 
 enum class Expect {

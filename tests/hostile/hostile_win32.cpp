@@ -1,7 +1,7 @@
 // hostile_win32 SAVER WORKDIR
 //
 // The Windows half of the hostile settings matrix, run under Wine (through
-// scripts/wine-run): for each case of windowsSample() it puts the 29 values
+// scripts/wine-run): for each case of windowsSample() it puts every setting's value
 // into the registry as REG_DWORDs (nothing else under the key), starts
 // "SAVER /s" with KELVARA_FRAMES, KELVARA_NO_VSYNC and KELVARA_STATS set,
 // waits for it under a time limit, and checks the exit code, the frame count
@@ -54,7 +54,7 @@ bool writeRecord(const StoredRecord& record) {
     return ok;
 }
 
-// The 29 values as REG_DWORDs, and a complaint for anything else under the key.
+// The settings as REG_DWORDs, and a complaint for anything else under the key.
 std::array<std::optional<uint32_t>, kSettingCount> readRecord(std::vector<std::string>& problems) {
     std::array<std::optional<uint32_t>, kSettingCount> out;
     HKEY key = nullptr;

@@ -153,7 +153,7 @@ TEST(Banks, valueNamesAndFieldOrder) {
     for (std::size_t i = 0; i < std::size(order); ++i)
         EXPECT_STREQ(bankFields()[i].name, order[i]) << i;
 
-    // Saving bank D writes exactly its 26 names, field number by field number.
+    // Saving bank D writes exactly its fields' names, field number by field number.
     MemoryStore store;
     Settings s = sentinelSettings();
     saveBank(3, s, store);

@@ -9,6 +9,7 @@
 #include "gfx/frame_pacer.h"
 #include "gfx/render_thread.h"
 #include "gfx/resource_texture.h"
+#include "settings/presets.h"
 #include "recording_gl.h"
 
 using namespace kelvara;
@@ -157,24 +158,26 @@ TEST(RenderLoop, stoppedBeforeTheFirstFrameDrawsNothing) {
 // The hand-over as the hosts do it: the window thread fills the settings and
 // the capture, sets renderRunning and starts a thread of its own; that thread
 // draws until renderRunning clears; once it has been joined the window thread
-// reads the settings again to save them. Under ThreadSanitizer (the tsan
+// reads what the thread announced. Under ThreadSanitizer (the tsan
 // preset) this must run without a race report; the frame count is read
 // relaxed so it adds no ordering the hosts do not have.
 TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     Settings s;
-    s.randPreset = 1; // the render thread writes the record: the save must see it
+    s.randPreset = 1; // the loop writes its own record and announces the preset
     s.x_div = 3; // every preset sets its own grid
     CaptureBuffer capture = picture(64, 32);
     glrec::reset();
     glrec::setMode(glrec::Mode::Count);
 
     std::atomic<uint64_t> frames{0};
-    int swaps = 0; // the render thread's own until the join
+    int swaps = 0;  // the render thread's own until the join
+    int picked = 0; // likewise
     renderRunning.store(1, std::memory_order_release);
     std::thread render([&] {
         Scene scene;
         runRenderLoop(scene, s, capture, RenderSurface{320, 240, [&swaps] { ++swaps; }}, 99u, renderRunning,
-                      [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); });
+                      [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); }, nullptr,
+                      [&picked](int preset) { picked = preset; });
     });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (frames.load(std::memory_order_relaxed) < 3 && std::chrono::steady_clock::now() < giveUp)
@@ -187,8 +190,12 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     EXPECT_GE(drawn, 3u);
     EXPECT_EQ(static_cast<uint64_t>(swaps), drawn) << "one present per frame, none after the stop";
     EXPECT_TRUE(capture.bgr.empty()) << "the capture is the render thread's to free";
-    // What the host saves now is the preset the render thread picked.
+    // The preset the render thread picked is in its record and was announced.
     EXPECT_NE(s.x_div, 3.0f);
+    Settings announced;
+    announced.x_div = 3;
+    ASSERT_TRUE(applyPreset(announced, picked));
+    EXPECT_EQ(announced.x_div, s.x_div);
 }
 
 TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {

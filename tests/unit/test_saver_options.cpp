@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/manual_page.h"
+#include "host/option_file.h"
 #include "host/saver_options.h"
+#include "settings/setting_text.h"
 
 namespace kelvara {
 namespace {
@@ -20,6 +23,14 @@ ParsedOptions parse(std::vector<std::string> words, const char* env = nullptr) {
         argv.push_back(w.data());
     argv.push_back(nullptr);
     return parseSaverOptions(static_cast<int>(words.size()), argv.data(), env);
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
 }
 
 std::size_t fieldIndex(const char* name) {
@@ -195,54 +206,189 @@ TEST(SaverOptions, windowIdsReadAsXToolsPrintThem) {
     EXPECT_EQ(parseWindowId("+7"), 0u);
 }
 
-// The XScreenSaver option file offers exactly one option per setting and the
-// frame counter, each in a form the program takes, with the settings' own
-// defaults.
-TEST(OptionFile, listsExactlyTheSettingOptionsTheProgramAccepts) {
-    std::ifstream file(std::string(KELVARA_SOURCE_DIR) + "/resources/kelvara.xml");
-    ASSERT_TRUE(file) << "resources/kelvara.xml";
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string xml = text.str();
-
-    std::set<std::string> offered;
-    const std::regex argument(R"re((arg|arg-set|arg-unset)="([^"]*)")re");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), argument); it != std::sregex_iterator();
-         ++it) {
-        std::string value = (*it)[2];
-        if (value == "-root")
-            continue;
-        std::istringstream words(value);
-        std::vector<std::string> parts;
-        for (std::string w; words >> w;)
-            parts.push_back(w == "%" ? "1" : w);
-        const ParsedOptions p = parse(parts);
-        EXPECT_TRUE(p.ok) << value << ": " << p.error;
-        offered.insert(parts.at(0));
+// --help fits a terminal of 80 columns and gives every setting with its
+// meaning, range and default.
+TEST(SaverOptions, helpFitsEightyColumnsAndDescribesEverySetting) {
+    const std::string help = helpText();
+    std::istringstream lines(help);
+    std::string flat; // the text with its line breaks and indents undone
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 80u) << line;
+        for (char c : line)
+            EXPECT_TRUE(c >= 0x20 && c < 0x7f) << line;
+        for (std::string word : words(line))
+            flat += " " + word;
     }
-    std::vector<std::string> expected = settingOptionNames();
-    expected.push_back("--fps");
-    EXPECT_EQ(offered, std::set<std::string>(expected.begin(), expected.end()));
-
     for (const SettingField& f : kSettingFields) {
-        const std::string name = f.name;
-        // Numbers carry the default; a flag offers the switch away from it.
-        const std::regex number("id=\"" + name + "\"[^>]*default=\"(-?[0-9]+)\"");
-        std::smatch m;
-        if (std::regex_search(xml, m, number)) {
-            EXPECT_EQ(std::stoi(m[1]), f.defaultValue) << name;
-        } else if (xml.find("<boolean id=\"" + name + "\"") != std::string::npos) {
-            const std::string flip =
-                f.defaultValue != 0 ? "arg-unset=\"--" + name + " 0\"" : "arg-set=\"--" + name + " 1\"";
-            EXPECT_NE(xml.find(flip), std::string::npos) << name;
-        } else {
-            // A choice: the default is the entry that passes nothing.
-            EXPECT_NE(xml.find("<select id=\"" + name + "\">"), std::string::npos) << name;
-            EXPECT_EQ(xml.find("arg-set=\"--" + name + " " + std::to_string(f.defaultValue) + "\""),
-                      std::string::npos)
-                << name;
+        const std::string entry = std::string("--") + f.name + " N " + f.meaning + " Values " + settingRangeText(f) +
+                                  "; default " + settingDefaultText(f) + ".";
+        EXPECT_NE(flat.find(entry), std::string::npos) << entry;
+    }
+    for (const OptionHelp& o : runOptionHelp())
+        EXPECT_NE(flat.find(" " + o.option + (o.argument.empty() ? "" : " " + o.argument) + " " + o.help),
+                  std::string::npos)
+            << o.option;
+}
+
+TEST(SettingText, rangesDefaultsAndWrapping) {
+    const SettingField& mode = kSettingFields[settingIndex("Mode")];
+    EXPECT_EQ(settingRangeText(mode), "0 Explode, 1 Wave1, 2 Wave2, 3 Wave3, 4 Oval rings");
+    EXPECT_EQ(settingDefaultText(mode), "0 (Explode)");
+    const SettingField& width = kSettingFields[settingIndex("screenTextureWidth")];
+    EXPECT_EQ(settingRangeText(width), "128, 256, 512, 1024, 2048 texels");
+    EXPECT_EQ(settingDefaultText(width), "512");
+    const SettingField& tilt = kSettingFields[settingIndex("rotX0")];
+    EXPECT_EQ(settingRangeText(tilt), "0..360 degrees");
+    EXPECT_EQ(settingRangeText(kSettingFields[settingIndex("xyGoraud")]), "0 off, 1 on");
+    EXPECT_EQ(settingDefaultText(kSettingFields[settingIndex("xyGoraud")]), "1 (on)");
+    EXPECT_EQ(settingIndex("noSuchSetting"), kSettingCount);
+
+    EXPECT_EQ(wrapText("aa bb cc", 5, 1, 0), "aa bb\n cc\n");
+    EXPECT_EQ(wrapText("aa  bb", 80, 0, 76), "aa\nbb\n");
+    // A word longer than the line stands alone rather than being cut.
+    EXPECT_EQ(wrapText("x abcdefgh y", 6, 2, 0), "x\n  abcdefgh\n  y\n");
+}
+
+namespace {
+
+struct XmlControl {
+    std::string element;
+    std::map<std::string, std::string> attributes;
+};
+
+// The start tags of the option file, with their attributes.
+std::vector<XmlControl> startTags(const std::string& xml) {
+    std::vector<XmlControl> tags;
+    const std::regex tag(R"re(<([a-z_-]+)((?:\s+[a-z_-]+="[^"]*")*)\s*/?>)re");
+    const std::regex attribute(R"re(([a-z_-]+)="([^"]*)")re");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), tag); it != std::sregex_iterator(); ++it) {
+        XmlControl c{(*it)[1], {}};
+        const std::string attrs = (*it)[2];
+        for (auto a = std::sregex_iterator(attrs.begin(), attrs.end(), attribute); a != std::sregex_iterator(); ++a)
+            c.attributes[(*a)[1]] = (*a)[2];
+        tags.push_back(std::move(c));
+    }
+    return tags;
+}
+
+// The setting an option sets, and the value, after the parser took it.
+double overriddenValue(const ParsedOptions& p) {
+    const SettingOverride& o = p.options.overrides.at(0);
+    return kSettingFields[o.field].type == FieldType::Int ? o.intValue : o.floatValue;
+}
+
+} // namespace
+
+// Every control of XScreenSaver's option file passes options the program
+// takes, with values within the setting's range, and the controls are those
+// of the settings that act under XScreenSaver.
+TEST(OptionFile, offersOnlyOptionsTheProgramTakesWithinRange) {
+    const OptionFile file = xscreensaverOptionFile();
+    ASSERT_TRUE(file.ok) << file.error;
+    const std::vector<XmlControl> tags = startTags(file.text);
+
+    std::set<std::string> settingsOffered;
+    bool image = false, columns = false;
+    for (const XmlControl& c : tags) {
+        image |= c.element == "xscreensaver-image";
+        columns |= c.element == "vgroup";
+        for (const char* key : {"arg", "arg-set", "arg-unset"}) {
+            const auto found = c.attributes.find(key);
+            if (found == c.attributes.end())
+                continue;
+            std::vector<std::string> argv = words(found->second);
+            ASSERT_FALSE(argv.empty());
+            if (argv == std::vector<std::string>{"--root"}) {
+                EXPECT_EQ(c.element, "command");
+                continue;
+            }
+            const std::size_t setting = settingIndex(argv[0].substr(2));
+            if (setting == kSettingCount) {
+                // Not a setting: a run option the program takes as it is.
+                const ParsedOptions p = parse(argv);
+                EXPECT_TRUE(p.ok) << found->second << ": " << p.error;
+                continue;
+            }
+            const SettingField& f = kSettingFields[setting];
+            settingsOffered.insert(f.name);
+            ASSERT_EQ(argv.size(), 2u) << found->second;
+            std::vector<std::string> values = {argv[1]};
+            if (argv[1] == "%") {
+                // A slider: both ends and the default must be taken and lie
+                // within the setting's range, the default being the table's.
+                EXPECT_EQ(c.attributes.at("default"), std::to_string(f.defaultValue)) << f.name;
+                values = {c.attributes.at("low"), c.attributes.at("high"), c.attributes.at("default")};
+            }
+            for (const std::string& v : values) {
+                const ParsedOptions p = parse({argv[0], v});
+                ASSERT_TRUE(p.ok) << found->second << " " << v << ": " << p.error;
+                ASSERT_EQ(p.options.overrides.size(), 1u);
+                EXPECT_EQ(p.options.overrides[0].field, setting);
+                EXPECT_GE(overriddenValue(p), f.low) << f.name << " " << v;
+                EXPECT_LE(overriddenValue(p), f.high) << f.name << " " << v;
+            }
+            // A box or menu entry passes a value away from the default; the
+            // default is what passing nothing gives.
+            if (argv[1] != "%") {
+                EXPECT_NE(std::stoi(argv[1]), f.defaultValue) << found->second;
+            }
         }
     }
+    EXPECT_TRUE(image) << "no <xscreensaver-image/>";
+    EXPECT_TRUE(columns) << "controls not grouped in columns";
+
+    // No display mode switch in a window XScreenSaver hands over, and
+    // useTrails changes nothing: every other setting has its control.
+    std::set<std::string> expected;
+    for (const SettingField& f : kSettingFields)
+        expected.insert(f.name);
+    for (const char* idle : {"resW", "resH", "resC", "useTrails"})
+        expected.erase(idle);
+    EXPECT_EQ(settingsOffered, expected);
+
+    // Only priority steps that change something natively: the ones below the
+    // default (raising a thread's priority needs privileges a saver has not).
+    const std::string priority = file.text.substr(file.text.find("<select id=\"Priority\">"));
+    EXPECT_NE(priority.find("--Priority 0"), std::string::npos);
+    for (int step = kSettingFields[settingIndex("Priority")].defaultValue + 1; step < kPrioritySteps; ++step)
+        EXPECT_EQ(file.text.find("--Priority " + std::to_string(step)), std::string::npos) << step;
+}
+
+// The manual page describes every option and every setting, in words a
+// roff reader takes literally.
+TEST(ManualPage, listsEveryOptionAndSettingWithItsRange) {
+    const std::string page = manualPage({"/usr/bin/kelvara", "/usr/libexec/xscreensaver/kelvara",
+                                         "/usr/share/xscreensaver/config/kelvara.xml"},
+                                        "9.9");
+    EXPECT_EQ(page.rfind(".\\\"", 0), 0u);
+    EXPECT_NE(page.find(".TH KELVARA 6 \"\" \"Kelvara 9.9\""), std::string::npos);
+    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "SETTINGS", "FILES", "EXIT STATUS",
+                                "XSCREENSAVER"})
+        EXPECT_NE(page.find(std::string(".SH ") + section + "\n"), std::string::npos) << section;
+    auto dashed = [](const std::string& option) {
+        std::string out;
+        for (char c : option)
+            out += c == '-' ? std::string("\\-") : std::string(1, c);
+        return out;
+    };
+    for (const OptionHelp& o : runOptionHelp())
+        EXPECT_NE(page.find("\\fB" + dashed(o.option) + "\\fR"), std::string::npos) << o.option;
+    for (const SettingField& f : kSettingFields) {
+        const std::size_t at = page.find("\\fB" + dashed(std::string("--") + f.name) + "\\fR \\fIN\\fR");
+        ASSERT_NE(at, std::string::npos) << f.name;
+        const std::string entry = page.substr(at, page.find(".TP", at) - at);
+        EXPECT_NE(entry.find("Values " + settingRangeText(f) + "; default " + settingDefaultText(f)),
+                  std::string::npos)
+            << entry;
+    }
+    for (const char* path : {"/usr/libexec/xscreensaver/kelvara", "/usr/share/xscreensaver/config/kelvara.xml"})
+        EXPECT_NE(page.find(path), std::string::npos) << path;
+    EXPECT_NE(page.find("programs: GL: kelvara \\-\\-root"), std::string::npos);
+    // No line a roff reader would take as a request by accident.
+    std::istringstream lines(page);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line[0] == '\'')
+            ADD_FAILURE() << line;
 }
 
 } // namespace

@@ -106,7 +106,7 @@ TEST(Store, everyValueSurvivesSaveAndLoad) {
         loadSettings(loaded, *store);
         expectSameSettings(loaded, saved);
     }
-    // The memory store holds exactly the 29 names, each once.
+    // The memory store holds exactly the settings' names, each once.
     ASSERT_EQ(memory.values().size(), kSettingCount);
     for (const SettingField& f : kSettingFields)
         EXPECT_TRUE(memory.get(f.name).has_value()) << f.name;

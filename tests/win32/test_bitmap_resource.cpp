@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvara_version.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -150,7 +151,8 @@ TEST(ProgramResources, nameIconAndVersion) {
         DestroyIcon(static_cast<HICON>(icon));
     }
 
-    // The fixed part of the version resource: signature, then 1.7.0.0.
+    // The fixed part of the version resource: signature, then the project's
+    // version as major.minor.patch.0.
     const RawResource version = findRaw(1, RT_VERSION);
     ASSERT_NE(version.data, nullptr);
     const DWORD signature = 0xFEEF04BD;
@@ -164,7 +166,25 @@ TEST(ProgramResources, nameIconAndVersion) {
     ASSERT_NE(fixed, nullptr);
     VS_FIXEDFILEINFO info;
     std::memcpy(&info, fixed, sizeof info);
-    EXPECT_EQ(info.dwFileVersionMS, MAKELONG(7, 1));
-    EXPECT_EQ(info.dwFileVersionLS, 0u);
-    EXPECT_EQ(info.dwProductVersionMS, MAKELONG(7, 1));
+    EXPECT_EQ(info.dwFileVersionMS, MAKELONG(KELVARA_VERSION_MINOR, KELVARA_VERSION_MAJOR));
+    EXPECT_EQ(info.dwFileVersionLS, MAKELONG(0, KELVARA_VERSION_PATCH));
+    EXPECT_EQ(info.dwProductVersionMS, MAKELONG(KELVARA_VERSION_MINOR, KELVARA_VERSION_MAJOR));
+    EXPECT_EQ(info.dwProductVersionLS, MAKELONG(0, KELVARA_VERSION_PATCH));
+
+    // The version strings Explorer's properties show: UTF-16 in the
+    // resource, beside their names.
+    for (const char* name : {"FileVersion", "ProductVersion"}) {
+        std::u16string wanted;
+        for (const char* c = name; *c; ++c)
+            wanted += static_cast<char16_t>(*c);
+        const std::u16string value = u"" KELVARA_VERSION;
+        const auto* text = reinterpret_cast<const char16_t*>(version.data);
+        const std::u16string all(text, version.size / 2);
+        const std::size_t at = all.find(wanted);
+        ASSERT_NE(at, std::u16string::npos) << name;
+        // Name, its terminator, padding to four bytes, then the value.
+        const std::size_t valueAt = all.find(value, at + wanted.size());
+        EXPECT_NE(valueAt, std::u16string::npos) << name;
+        EXPECT_LE(valueAt, at + wanted.size() + 2) << name;
+    }
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvara_version.h"
 #include "resources/resource_ids.h"
 #include "settings/presets.h"
 #include "settings/settings_store.h"
@@ -364,7 +365,7 @@ const Expected kResolutionLayout[] = {
 const Expected kAboutLayout[] = {
     {-1, "Static", nullptr, 6, 4, 200, 28, kPicture},
     {-1, "Static", "Written by the Kelvara team", 5, 35, 150, 8, kLabel},
-    {-1, "Static", "Version 1.7", 170, 35, 38, 8, kLabel},
+    {-1, "Static", "Version " KELVARA_VERSION, 170, 35, 38, 8, kLabel},
     {1020, "Static", "https://kelvara.org/", 5, 50, 140, 8, kLink},
     {1019, "Static", "support@kelvara.org", 5, 60, 140, 8, kLink},
     {1, "Button", "OK", 155, 55, 50, 14, kDefault},
@@ -1024,6 +1025,9 @@ TEST(ProgramManifest, commonControlsSixAndPerMonitorDpiAwareness) {
     const RawManifest manifest = programManifest();
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    // The program's own identity carries the project's version.
+    EXPECT_NE(manifest.find("name=\"Quorvant.Kelvara\" version=\"" KELVARA_VERSION_QUAD "\""), std::string::npos)
+        << manifest.substr(0, 400);
 
     // The common controls came from the side-by-side assembly of version 6
     // (Wine's copy there still reports 5.81 from DllGetVersion, so ask where

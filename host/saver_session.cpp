@@ -1,0 +1,173 @@
+#include "host/saver_session.h"
+
+#include <string_view>
+
+#include "host/saver_rules.h"
+#include "settings/presets.h"
+
+namespace kelvara {
+
+namespace {
+
+// "Show the logo" for this run only: the user's useOGL is what gets saved.
+SettingOverride logoOverride() {
+    SettingOverride logo;
+    for (std::size_t i = 0; i < kSettingFields.size(); ++i)
+        if (std::string_view(kSettingFields[i].name) == "useOGL")
+            logo.field = i;
+    logo.intValue = 1;
+    return logo;
+}
+
+} // namespace
+
+SaverSession::SaverSession(SaverPlatform& platform, SettingsStore& store, SessionConfig config)
+    : platform_(platform), store_(store), config_(std::move(config)) {}
+
+SaverSession::~SaverSession() {
+    if (ended_)
+        return;
+    // A run the platform gave up on without its end (the window system went
+    // away, a start that failed): stop drawing and give the display back, but
+    // nothing of it is worth saving.
+    if (!stopDrawing()) [[maybe_unused]]
+        Shared* kept = shared_.release();
+    if (switched_)
+        restoreDisplayMode(platform_.display());
+}
+
+bool SaverSession::start() {
+    loadAndCapture();
+    if (!switchDisplay())
+        return false;
+    platform_.showWindow(switched_ ? settings_.resW : 0, switched_ ? settings_.resH : 0);
+    return startDrawing();
+}
+
+void SaverSession::loadAndCapture() {
+    loadSettings(stored_, store_);
+    settings_ = stored_;
+    applyOverrides(settings_, config_.overrides);
+    // Only a run that reports them pays for the statistics' histogram.
+    if (!config_.control.statsFile.empty())
+        shared_->stats = std::make_unique<FrameStats>();
+    if (!planStartUp(settings_, !config_.fullScreen).capture)
+        return;
+    const auto before = FrameStats::Clock::now();
+    const bool captured = platform_.captureDesktop(shared_->capture, settings_, config_.preview);
+    if (shared_->stats)
+        shared_->stats->noteCapture(millisecondsBetween(before, FrameStats::Clock::now()));
+    if (captured)
+        return;
+    platform_.report("no picture of the desktop; showing the logo instead");
+    const SettingOverride logo = logoOverride();
+    config_.overrides.push_back(logo);
+    applyOverrides(settings_, {logo});
+}
+
+bool SaverSession::switchDisplay() {
+    if (!planStartUp(settings_, !config_.fullScreen).switchDisplay)
+        return true;
+    // The switch has shown its own reason; this says what it means for the run.
+    if (!switchDisplayMode(platform_.display(), settings_.resW, settings_.resH, settings_.resC)) {
+        platform_.showError("Error setting resolution");
+        return false;
+    }
+    switched_ = true;
+    return true;
+}
+
+bool SaverSession::startDrawing() {
+    Shared* shared = shared_.get();
+    SaverPlatform* platform = &platform_;
+    // The limiter outlives the render thread: the thread's observer calls it.
+    shared->limiter =
+        std::make_unique<RunLimiter>(config_.control.limits, [platform] { platform->requestEnd(); });
+    RenderThreadOptions options;
+    options.waitForRetrace = config_.control.waitForRetrace;
+    options.maxFps = config_.control.maxFps;
+    options.showFrameRate = config_.showFrameRate;
+    options.stats = shared->stats.get();
+    if (config_.control.limits.frames > 0)
+        options.observer = [limiter = shared->limiter.get()](uint64_t frame) {
+            limiter->framePresented(frame);
+        };
+    // A thread without GL ends the run at once: a saver that cannot draw must
+    // not leave a black screen with no reason given. The thread has said why.
+    options.cannotDraw = [shared, platform] {
+        shared->cannotDraw.store(true);
+        platform->requestEnd();
+    };
+    options.presetPicked = [shared](int preset) { shared->preset.store(preset); };
+    renderRunning.store(1, std::memory_order_release);
+    drawing_ =
+        platform_.startDrawing(settings_, shared->capture, threadPriorityFor(settings_.Priority), options);
+    if (!drawing_) {
+        renderRunning.store(0, std::memory_order_release);
+        shared->cannotDraw.store(true);
+    }
+    return drawing_;
+}
+
+bool SaverSession::endRequested() const {
+    return shared_->cannotDraw.load() || (shared_->limiter && shared_->limiter->fired());
+}
+
+bool SaverSession::stopDrawing() {
+    renderRunning.store(0, std::memory_order_release);
+    if (!drawing_)
+        return true;
+    drawing_ = false;
+    return platform_.stopDrawing(config_.joinTimeoutMs);
+}
+
+void SaverSession::end() {
+    if (ended_)
+        return;
+    ended_ = true;
+    const bool started = drawing_;
+    stopped_ = stopDrawing();
+    // A preview's copy is never newer than what the dialog has just saved.
+    const bool drew = started && !shared_->cannotDraw.load();
+    if (drew && !config_.preview)
+        save();
+    if (switched_)
+        restoreDisplayMode(platform_.display());
+    if (!stopped_) {
+        // It may still use this run's capture, statistics and limiter: they
+        // go with the process. Everything worth keeping is saved and restored.
+        platform_.report("the render thread did not stop within " + std::to_string(config_.joinTimeoutMs) +
+                         " ms" + (shared_->stats ? "; no statistics written" : ""));
+        [[maybe_unused]] Shared* kept = shared_.release();
+        shared_ = std::make_unique<Shared>();
+        exitCode_ = 0;
+        return;
+    }
+    if (!drew)
+        return;
+    exitCode_ = 0;
+    writeStatistics();
+}
+
+// The user's values, not this run's overrides. The random preset the render
+// thread picked is stored as if the user had chosen it; randPreset stays on.
+void SaverSession::save() {
+    Settings toSave = settings_;
+    if (const int preset = shared_->preset.load())
+        applyPreset(toSave, preset);
+    revertOverrides(toSave, stored_, config_.overrides);
+    saveSettings(toSave, store_);
+}
+
+void SaverSession::writeStatistics() {
+    if (!shared_->stats)
+        return;
+    std::string error;
+    if (!writeFrameSummary(config_.control.statsFile, shared_->stats->summary(), error)) {
+        platform_.report(config_.statsName + ": " + error);
+        exitCode_ = 1;
+    }
+    shared_->stats.reset();
+}
+
+} // namespace kelvara

@@ -1,0 +1,140 @@
+#pragma once
+
+// A saver run from start to end, the same for every platform: load the
+// settings, take the desktop's picture, switch the display mode, draw, and at
+// the end stop the drawing, save, give the display back and write the
+// statistics. The platform (SaverPlatform) makes the window, pumps its events
+// and turns input into "end the run"; the session decides the order and what
+// a failure means.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/display_modes.h"
+#include "gfx/capture_buffer.h"
+#include "gfx/frame_stats.h"
+#include "gfx/render_host.h"
+#include "host/run_control.h"
+#include "host/saver_options.h"
+#include "settings/settings_store.h"
+
+namespace kelvara {
+
+// The calls a session makes on its platform, in the order it makes them. A
+// platform file implements them over its window system; tests use a platform
+// with none.
+class SaverPlatform {
+  public:
+    virtual ~SaverPlatform() = default;
+
+    // Takes the desktop's picture, before any window of the saver shows.
+    // False when there is none to take.
+    virtual bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) = 0;
+
+    // The display whose mode a full-screen run may switch.
+    virtual DisplayBackend& display() = 0;
+
+    // Shows the saver window; after a mode switch it covers `width` x `height`
+    // (0 x 0: no switch, the screen as it is).
+    virtual void showWindow(int32_t width, int32_t height) = 0;
+
+    // Starts the render thread drawing into the window from its own copy of
+    // `settings`; `capture` is the thread's until stopDrawing. False when no
+    // thread could start.
+    virtual bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                              const RenderThreadOptions& options) = 0;
+
+    // Waits up to timeoutMs for the render thread to leave (renderRunning is 0
+    // already). False at the timeout: the thread is left to end with the process.
+    virtual bool stopDrawing(unsigned timeoutMs) = 0;
+
+    // Ends the run as input would. Called from other threads (the run
+    // limiter's, the render thread's): it must only post or write.
+    virtual void requestEnd() = 0;
+
+    // One failure line for the log: standard error, and wherever else the
+    // platform shows a program's complaints.
+    virtual void report(const std::string& line) = 0;
+
+    // A failure the user must see before the run ends (a message box where the
+    // platform has one).
+    virtual void showError(const std::string& text) = 0;
+};
+
+// What a run is asked to be, besides the stored settings.
+struct SessionConfig {
+    bool fullScreen = false; // may switch the display mode
+    bool preview = false;    // a preview: small capture, never saves
+    RunControl control;
+    bool showFrameRate = false;
+    std::vector<SettingOverride> overrides; // this run only; never saved
+    std::string statsName = "--stats";      // how failure lines name the statistics file
+    unsigned joinTimeoutMs = 3000;          // how long the end waits for the render thread
+};
+
+class SaverSession {
+  public:
+    SaverSession(SaverPlatform& platform, SettingsStore& store, SessionConfig config);
+    ~SaverSession(); // stops drawing that end() did not, saving nothing
+    SaverSession(const SaverSession&) = delete;
+    SaverSession& operator=(const SaverSession&) = delete;
+
+    // Start-up: settings, capture (the logo when there is no picture), display
+    // mode, window, render thread. False when the run cannot go on (the mode
+    // could not be set, no thread to draw with); the reason has been given and
+    // end() must still be called.
+    bool start();
+
+    // Whether something besides input has asked to end the run: a limit was
+    // reached, or the render thread has no GL to draw with.
+    bool endRequested() const;
+
+    // The end of the run: stop and join the render thread, save (not a preview,
+    // only a run that drew), give the display its mode back, write the
+    // statistics. Once; later calls do nothing.
+    void end();
+
+    // After end(): whether the render thread left within the timeout.
+    bool stopped() const { return stopped_; }
+
+    // After end(): 0 after a run that drew and said all it had to, else 1.
+    int exitCode() const { return exitCode_; }
+
+    // The settings as this run uses them (overrides applied).
+    const Settings& settings() const { return settings_; }
+
+  private:
+    // Shared with the render thread; given up to the process when the thread
+    // does not stop in time.
+    struct Shared {
+        CaptureBuffer capture;
+        std::unique_ptr<FrameStats> stats;
+        std::unique_ptr<RunLimiter> limiter;
+        std::atomic<int> preset{0};
+        std::atomic<bool> cannotDraw{false};
+    };
+
+    void loadAndCapture();
+    bool switchDisplay();
+    bool startDrawing();
+    bool stopDrawing();
+    void save();
+    void writeStatistics();
+
+    SaverPlatform& platform_;
+    SettingsStore& store_;
+    SessionConfig config_;
+    Settings stored_;   // as loaded
+    Settings settings_; // this run's: overrides applied
+    std::unique_ptr<Shared> shared_ = std::make_unique<Shared>();
+    bool switched_ = false;
+    bool drawing_ = false;
+    bool ended_ = false;
+    bool stopped_ = true;
+    int exitCode_ = 1;
+};
+
+} // namespace kelvara

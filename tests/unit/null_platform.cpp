@@ -1,0 +1,127 @@
+#include "unit/null_platform.h"
+
+#include "gfx/capture.h"
+#include "recording_gl.h"
+#include "scene/frame.h"
+
+namespace kelvara::test {
+
+bool NotedStore::write(std::span<const StoredValue> values) {
+    platform_.note(platform_.drawing() ? "save while drawing" : "save");
+    return MemoryStore::write(values);
+}
+
+NullPlatform::NullPlatform() {
+    fakeDisplay.noted = [this](FakeDisplay::Kind kind) {
+        if (kind == FakeDisplay::Kind::Change)
+            note("display change");
+        else if (kind == FakeDisplay::Kind::Reset)
+            note("display reset");
+    };
+    // Frames are counted, not kept: a run draws many.
+    glrec::reset();
+    glrec::setMode(glrec::Mode::Count);
+}
+
+NullPlatform::~NullPlatform() {
+    renderRunning.store(0);
+    if (thread_.joinable())
+        thread_.join();
+    glrec::setMode(glrec::Mode::Record);
+}
+
+void NullPlatform::note(const std::string& entry) {
+    std::lock_guard lock(mutex_);
+    log_.push_back(entry);
+}
+
+void NullPlatform::forget() {
+    std::lock_guard lock(mutex_);
+    log_.clear();
+}
+
+std::vector<std::string> NullPlatform::log() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+bool NullPlatform::waitForEnd(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return wake_.wait_for(lock, limit, [this] { return ended_; });
+}
+
+void NullPlatform::input() {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    wake_.notify_all();
+}
+
+void NullPlatform::requestEnd() {
+    ++requestedEnds_;
+    input();
+}
+
+bool NullPlatform::waitForFrames(uint64_t frames) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (frames_.load() < frames && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return frames_.load() >= frames;
+}
+
+bool NullPlatform::captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) {
+    note(preview ? "capture preview" : "capture");
+    if (!captureWorks)
+        return false;
+    const CaptureSize size = captureSize(settings, preview);
+    out.width = size.width;
+    out.height = size.height;
+    out.bgr.assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 3, 0x80);
+    return true;
+}
+
+void NullPlatform::showWindow(int32_t width, int32_t height) {
+    note("show " + std::to_string(width) + "x" + std::to_string(height));
+}
+
+bool NullPlatform::startDrawing(const Settings& settings, CaptureBuffer& capture, int,
+                                const RenderThreadOptions& options) {
+    note("start drawing");
+    startedWith = options;
+    if (!threadStarts)
+        return false;
+    threadRunning_.store(true);
+    thread_ = std::thread([this, own = settings, &capture, options]() mutable {
+        if (!glWorks) {
+            options.cannotDraw();
+        } else {
+            Scene scene([] { return 0.0; });
+            RenderSurface surface{320, 240, [] {}};
+            runRenderLoop(
+                scene, own, capture, surface, 7u, renderRunning,
+                [this, &options](uint64_t frame) {
+                    frames_.store(frame);
+                    if (options.observer)
+                        options.observer(frame);
+                },
+                options.stats,
+                [this, &options](int preset) {
+                    preset_.store(preset);
+                    options.presetPicked(preset);
+                });
+        }
+        threadRunning_.store(false);
+    });
+    return true;
+}
+
+bool NullPlatform::stopDrawing(unsigned) {
+    if (joinTimesOut) {
+        note("stop drawing timed out");
+        return false;
+    }
+    thread_.join();
+    note("stop drawing");
+    return true;
+}
+
+} // namespace kelvara::test

@@ -1,0 +1,88 @@
+#pragma once
+
+// A saver platform without a window system, for running whole sessions in
+// tests: the desktop is a grey picture, the display is a FakeDisplay, the
+// render thread is a real thread running the render loop against the
+// recording GL, and "input" is a call. Every call the session makes on it is
+// noted, in order, in `log`.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/saver_session.h"
+#include "settings/store_memory.h"
+#include "unit/fake_display.h"
+
+namespace kelvara::test {
+
+class NullPlatform;
+
+// A store in memory whose writes are noted in the platform's log, with
+// whether the render thread was still running then.
+class NotedStore : public MemoryStore {
+  public:
+    explicit NotedStore(NullPlatform& platform) : platform_(platform) {}
+    bool write(std::span<const StoredValue> values) override;
+
+  private:
+    NullPlatform& platform_;
+};
+
+class NullPlatform final : public SaverPlatform {
+  public:
+    NullPlatform();
+    ~NullPlatform() override;
+
+    // What the test lets go wrong.
+    bool captureWorks = true;
+    bool threadStarts = true;
+    bool glWorks = true;       // false: the thread reports it cannot draw, as without a context
+    bool joinTimesOut = false; // stopDrawing gives up; the thread is joined by the destructor
+
+    FakeDisplay fakeDisplay;
+    NotedStore store{*this};
+    RenderThreadOptions startedWith; // what the session asked the render thread for
+
+    // The host's event loop: true once input() or requestEnd() has ended the
+    // run, false after `limit`.
+    bool waitForEnd(std::chrono::milliseconds limit = std::chrono::seconds(20));
+    // A key press.
+    void input();
+    // Waits until the render thread has drawn `frames` frames; false after 20 s.
+    bool waitForFrames(uint64_t frames);
+
+    std::vector<std::string> log() const;
+    void note(const std::string& entry);
+    void forget(); // clears the log
+    bool drawing() const { return threadRunning_.load(); }
+    int presetPicked() const { return preset_.load(); }
+    int requestedEnds() const { return requestedEnds_.load(); }
+
+    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override;
+    DisplayBackend& display() override { return fakeDisplay; }
+    void showWindow(int32_t width, int32_t height) override;
+    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+                      const RenderThreadOptions& options) override;
+    bool stopDrawing(unsigned timeoutMs) override;
+    void requestEnd() override;
+    void report(const std::string& line) override { note("report: " + line); }
+    void showError(const std::string& text) override { note("error: " + text); }
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::string> log_;
+    bool ended_ = false;
+    std::thread thread_;
+    std::atomic<bool> threadRunning_{false};
+    std::atomic<uint64_t> frames_{0};
+    std::atomic<int> preset_{0};
+    std::atomic<int> requestedEnds_{0};
+};
+
+} // namespace kelvara::test

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host/saver_session.h"
+#include "settings/presets.h"
+#include "unit/null_platform.h"
+
+using namespace kelvara;
+using namespace kelvara::test;
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+SessionConfig fullScreen() {
+    SessionConfig config;
+    config.fullScreen = true;
+    config.control.waitForRetrace = false;
+    return config;
+}
+
+void storeSettings(NullPlatform& platform, const Settings& s) {
+    saveSettings(s, platform.store);
+    platform.store.writeCount = 0;
+    platform.forget();
+}
+
+// Small textures, so the runs stay light.
+Settings lightSettings() {
+    Settings s;
+    s.screenTextureWidth = 64;
+    s.screenTextureHeight = 64;
+    return s;
+}
+
+SettingOverride overrideOf(const char* name, int32_t value) {
+    SettingOverride o;
+    for (std::size_t i = 0; i < kSettingFields.size(); ++i)
+        if (std::string(kSettingFields[i].name) == name)
+            o.field = i;
+    o.intValue = value;
+    return o;
+}
+
+Settings loaded(const MemoryStore& store) {
+    Settings s;
+    loadSettings(s, store);
+    return s;
+}
+
+} // namespace
+
+TEST(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndRestoresTheDisplay) {
+    NullPlatform platform;
+    Settings s = lightSettings();
+    s.resW = 800;
+    s.resH = 600;
+    s.resC = 32;
+    s.Mode = 2;
+    storeSettings(platform, s);
+    platform.fakeDisplay.modes = {mode(800, 600, 32, 60), mode(1280, 1024, 32, 60)};
+    SaverSession session(platform, platform.store, fullScreen());
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForFrames(3));
+    platform.input();
+    ASSERT_TRUE(platform.waitForEnd());
+    session.end();
+    session.end(); // a second end (WM_DESTROY after a mouse move) changes nothing
+
+    EXPECT_EQ(platform.log(), (Log{"capture", "display change", "show 800x600", "start drawing",
+                                   "stop drawing", "save", "display change"}));
+    EXPECT_EQ(platform.store.writeCount, 1);
+    EXPECT_EQ(platform.fakeDisplay.current.width, 1280) << "the earlier mode is back";
+    EXPECT_EQ(session.exitCode(), 0);
+    EXPECT_EQ(loaded(platform.store).Mode, 2);
+}
+
+TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAreNot) {
+    NullPlatform platform;
+    Settings s = lightSettings();
+    s.randPreset = 1;
+    s.x_div = 3;
+    s.y_div = 3;
+    s.Priority = 1;
+    storeSettings(platform, s);
+    SessionConfig config = fullScreen();
+    config.overrides = {overrideOf("Priority", 2)};
+    SaverSession session(platform, platform.store, config);
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForFrames(1));
+    platform.input();
+    session.end();
+
+    ASSERT_NE(platform.presetPicked(), 0);
+    // The thread drew from its own record: the session's is as loaded.
+    EXPECT_EQ(session.settings().x_div, 3.0f);
+    Settings expected = s;
+    applyPreset(expected, platform.presetPicked());
+    const Settings saved = loaded(platform.store);
+    EXPECT_NE(saved.x_div, 3.0f);
+    EXPECT_EQ(saved.x_div, expected.x_div);
+    EXPECT_EQ(saved.Mode, expected.Mode);
+    EXPECT_EQ(saved.zoom1, expected.zoom1);
+    EXPECT_EQ(saved.randPreset, 1);
+    EXPECT_EQ(saved.Priority, 1) << "an override is this run's only";
+}
+
+TEST(SaverSession, aPreviewNeverSaves) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    SessionConfig config;
+    config.preview = true;
+    SaverSession session(platform, platform.store, config);
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForFrames(1));
+    session.end();
+
+    EXPECT_EQ(platform.log(), (Log{"capture preview", "show 0x0", "start drawing", "stop drawing"}));
+    EXPECT_EQ(platform.store.writeCount, 0);
+    EXPECT_EQ(session.exitCode(), 0);
+}
+
+TEST(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing) {
+    NullPlatform platform;
+    Settings s = lightSettings();
+    s.resW = 1234;
+    s.resH = 567;
+    s.resC = 16;
+    storeSettings(platform, s);
+    platform.fakeDisplay.answer = [](const DisplayMode&, uint32_t) { return kDispChangeBadMode; };
+    SaverSession session(platform, platform.store, fullScreen());
+
+    EXPECT_FALSE(session.start());
+    session.end();
+
+    const Log log = platform.log();
+    EXPECT_EQ(log.front(), "capture");
+    EXPECT_EQ(log.back(), "error: Error setting resolution");
+    EXPECT_EQ(std::find(log.begin(), log.end(), "start drawing"), log.end());
+    EXPECT_EQ(platform.store.writeCount, 0);
+    EXPECT_EQ(session.exitCode(), 1);
+}
+
+TEST(SaverSession, aThreadWithoutGlEndsTheRunWithoutASave) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    platform.glWorks = false;
+    SaverSession session(platform, platform.store, fullScreen());
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForEnd()) << "the thread's complaint must end the event loop";
+    EXPECT_TRUE(session.endRequested());
+    session.end();
+
+    EXPECT_EQ(platform.store.writeCount, 0);
+    EXPECT_EQ(session.exitCode(), 1);
+}
+
+TEST(SaverSession, aFrameLimitEndsTheRunLikeInput) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    SessionConfig config = fullScreen();
+    config.control.limits.frames = 5;
+    SaverSession session(platform, platform.store, config);
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForEnd());
+    EXPECT_TRUE(session.endRequested());
+    session.end();
+
+    EXPECT_EQ(platform.requestedEnds(), 1);
+    EXPECT_EQ(platform.store.writeCount, 1);
+    EXPECT_EQ(session.exitCode(), 0);
+}
+
+TEST(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    platform.joinTimesOut = true;
+    SessionConfig config = fullScreen();
+    config.joinTimeoutMs = 50;
+    config.control.statsFile = "unused-stats.txt";
+    SaverSession session(platform, platform.store, config);
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForFrames(1));
+    session.end();
+
+    const Log log = platform.log();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "report: the render thread did not stop within 50 ms; no statistics written"),
+              log.end());
+    EXPECT_EQ(platform.store.writeCount, 1);
+    EXPECT_FALSE(session.stopped());
+    EXPECT_EQ(session.exitCode(), 0);
+}
+
+TEST(SaverSession, noPictureOfTheDesktopShowsTheLogoWithoutStoringIt) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    platform.captureWorks = false;
+    SaverSession session(platform, platform.store, fullScreen());
+
+    ASSERT_TRUE(session.start());
+    EXPECT_EQ(session.settings().useOGL, 1);
+    session.end();
+
+    EXPECT_EQ(platform.log()[1], "report: no picture of the desktop; showing the logo instead");
+    EXPECT_EQ(loaded(platform.store).useOGL, 0);
+    EXPECT_EQ(platform.store.writeCount, 1);
+}
+
+TEST(SaverSession, aSessionLeftWithoutItsEndStopsDrawingAndSavesNothing) {
+    NullPlatform platform;
+    storeSettings(platform, lightSettings());
+    {
+        SaverSession session(platform, platform.store, fullScreen());
+        ASSERT_TRUE(session.start());
+        ASSERT_TRUE(platform.waitForFrames(1));
+    }
+    EXPECT_FALSE(platform.drawing());
+    EXPECT_EQ(platform.log().back(), "stop drawing");
+    EXPECT_EQ(platform.store.writeCount, 0);
+}
+
+TEST(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
+    for (int maxFps : {kMaxFpsDisplayRate, 0, 30}) {
+        NullPlatform platform;
+        storeSettings(platform, lightSettings());
+        SessionConfig config = fullScreen();
+        config.control.maxFps = maxFps;
+        SaverSession session(platform, platform.store, config);
+        ASSERT_TRUE(session.start());
+        session.end();
+        EXPECT_EQ(platform.startedWith.maxFps, maxFps);
+        EXPECT_FALSE(platform.startedWith.waitForRetrace);
+    }
+}
