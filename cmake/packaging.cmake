@@ -43,9 +43,6 @@ if(WIN32)
         VERBATIM)
     find_program(MAKENSIS makensis)
     if(MAKENSIS)
-        string(REPLACE "." ";" version_parts "${PROJECT_VERSION}.0.0.0")
-        list(SUBLIST version_parts 0 4 version_parts)
-        list(JOIN version_parts "." KELVARA_VERSION_QUAD)
         configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/kelvara.nsi.in
                        ${CMAKE_BINARY_DIR}/packaging/kelvara.nsi @ONLY)
         add_custom_command(OUTPUT ${KELVARA_INSTALLER}

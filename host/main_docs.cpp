@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvara-docs: %s\n", options.error.c_str());
         return 1;
     }
-    if (!writeFile(optionOut, options.text) || !writeFile(manOut, kelvara::manualPage(paths, KELVARA_VERSION)))
+    if (!writeFile(optionOut, options.text) ||
+        !writeFile(manOut, kelvara::manualPage(paths, KELVARA_VERSION)))
         return 1;
     return 0;
 }

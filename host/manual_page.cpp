@@ -59,20 +59,25 @@ std::string optionTag(const std::string& option, const std::string& argument, co
 std::string manualPage(const InstallPaths& paths, const std::string& version) {
     std::string page;
     page += ".\\\" The build makes this page from kelvara's option and settings tables.\n";
+    // No hyphenation (the man macros take it from HY at every paragraph):
+    // setting names must stay whole to be typed as read.
+    page += ".nr HY 0\n";
     page += ".TH KELVARA 6 \"\" \"Kelvara " + version + "\" \"Screen savers\"\n";
-    // Left-aligned and unhyphenated: option and setting names must stay whole.
-    page += ".ad l\n.nh\n";
+    page += ".ad l\n"; // ragged right, no stretched spaces
     page += ".SH NAME\nkelvara \\- a 3D screen saver that animates a picture of the desktop\n";
-    page += ".SH SYNOPSIS\n.B kelvara\n[\\fIOPTION\\fR]... [\\fB/s\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/c\\fR]\n";
+    page +=
+        ".SH SYNOPSIS\n.B kelvara\n[\\fIOPTION\\fR]... [\\fB/s\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/c\\fR]\n";
 
     page += ".SH DESCRIPTION\n";
-    page += roff("Kelvara takes a picture of the desktop and animates it in 3D with OpenGL. The picture bursts "
-                 "into small tumbling boxes that split into smaller ones (Explode), or ripples as a lit, textured "
-                 "surface (Wave1 to Wave3), while the camera swings and zooms.") +
-            "\n.PP\n";
+    page +=
+        roff(
+            "Kelvara takes a picture of the desktop and animates it in 3D with OpenGL. The picture bursts "
+            "into small tumbling boxes that split into smaller ones (Explode), or ripples as a lit, textured "
+            "surface (Wave1 to Wave3), while the camera swings and zooms.") +
+        "\n.PP\n";
     page += roff("With no option it covers the screen until a key, a mouse button or a movement of the mouse "
-                 "ends the run. Under XScreenSaver it draws into the window the daemon hands it and shows the "
-                 "screenshot of the desktop the daemon took before blanking. SIGTERM and SIGINT end a run as "
+                 "ends the run. Under XScreenSaver it draws into "
+                 "the window the daemon gives it. SIGTERM and SIGINT end a run as "
                  "input does. At the end of a run the settings are saved and the display is restored.") +
             "\n";
 
@@ -85,31 +90,35 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
     page += item(optionTag("/c", ""), roff("as --config"));
 
     page += ".SH SETTINGS\n";
-    page += roff("The settings live in the settings file (see FILES) as NAME=NUMBER lines; a missing or "
-                 "unreadable value takes its default. Every setting is also an option, --NAME N, that sets it "
-                 "for one run and leaves the stored value as it was. The range given is what makes sense; "
-                 "other values are taken as they are.") +
-            "\n";
+    page +=
+        roff("The settings live in the settings file (see FILES) as NAME=NUMBER lines; a missing or "
+             "unreadable value takes its default. Every setting is also an option, --NAME N, that sets it "
+             "for one run and leaves the stored value as it was. The range given is what makes sense; "
+             "other values are taken as they are.") +
+        "\n";
     for (const SettingField& f : kSettingFields)
         page += item(optionTag(std::string("--") + f.name, "N", f.label),
                      roff(f.meaning) + "\n.br\n" +
                          roff("Values " + settingRangeText(f) + "; default " + settingDefaultText(f) + "."));
 
     page += ".SH FILES\n";
-    page += item(".I $XDG_CONFIG_HOME/kelvara/settings",
-                 roff("The settings (~/.config/kelvara/settings when XDG_CONFIG_HOME is not set); --settings "
-                      "names another file. It is replaced whole when the run saves, so a crash leaves the old "
-                      "or the new settings."));
+    page +=
+        item(".I $XDG_CONFIG_HOME/kelvara/settings",
+             roff("The settings (~/.config/kelvara/settings when XDG_CONFIG_HOME is not set); --settings "
+                  "names another file. It is replaced whole when the run saves, so a crash leaves the old "
+                  "or the new settings."));
     page += item(".I " + roff(paths.program), roff("The program."));
-    page += item(".I " + roff(paths.hack), roff("The same program, where XScreenSaver runs its screen savers."));
+    page +=
+        item(".I " + roff(paths.hack), roff("The same program, where XScreenSaver runs its screen savers."));
     page += item(".I " + roff(paths.optionFile),
                  roff("The controls XScreenSaver's settings dialog shows for Kelvara."));
 
     page += ".SH ENVIRONMENT\n";
     page += item(".B DISPLAY", roff("The X display to draw on."));
-    page += item(".B XSCREENSAVER_WINDOW",
-                 roff("Set by XScreenSaver: with --root, or with no run option at all, kelvara draws into this "
-                      "window."));
+    page +=
+        item(".B XSCREENSAVER_WINDOW",
+             roff("Set by XScreenSaver: with --root, or with no run option at all, kelvara draws into this "
+                  "window."));
     page += item(".B XDG_CONFIG_HOME", roff("Where the settings folder is."));
 
     page += ".SH EXIT STATUS\n";
@@ -128,9 +137,8 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
             "\n.PP\n.RS\n.EX\n  GL: kelvara \\-\\-root \\en\\e\n.EE\n.RE\n.PP\n";
     page += roff("When the file has no programs: list yet, this line makes Kelvara the only screen saver:") +
             "\n.PP\n.RS\n.EX\nprograms: GL: kelvara \\-\\-root\n.EE\n.RE\n.PP\n";
-    page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara, "
-                 "with the controls of the option file; its image settings decide what Kelvara shows: with "
-                 "\"Grab Desktop Images\" off it shows its logo.") +
+    page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara "
+                 "with the controls of the option file, and its Documentation button shows this page.") +
             "\n";
 
     page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1)\n";

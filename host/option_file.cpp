@@ -22,18 +22,27 @@ std::string escaped(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
 class Writer {
-public:
+  public:
     std::string text;
     std::set<std::string> placed;
 
@@ -67,8 +76,8 @@ public:
         line(std::string("<number id=\"") + f.name + "\" type=\"slider\" arg=\"--" + f.name + " %\"");
         line(std::string("        _label=\"") + escaped(f.label) + "\" _low-label=\"" + escaped(lowLabel) +
              "\" _high-label=\"" + escaped(highLabel) + "\"");
-        line("        low=\"" + std::to_string(f.low) + "\" high=\"" + std::to_string(f.high) + "\" default=\"" +
-             std::to_string(f.defaultValue) + "\"/>");
+        line("        low=\"" + std::to_string(f.low) + "\" high=\"" + std::to_string(f.high) +
+             "\" default=\"" + std::to_string(f.defaultValue) + "\"/>");
     }
 
     // A flag: the box passes the value away from the default.
@@ -76,7 +85,8 @@ public:
         const SettingField& f = use(name);
         const std::string argument = f.defaultValue != 0 ? "arg-unset=\"--" + std::string(f.name) + " 0\""
                                                          : "arg-set=\"--" + std::string(f.name) + " 1\"";
-        line(std::string("<boolean id=\"") + f.name + "\" _label=\"" + escaped(f.label) + "\" " + argument + "/>");
+        line(std::string("<boolean id=\"") + f.name + "\" _label=\"" + escaped(f.label) + "\" " + argument +
+             "/>");
     }
 
     // A menu of the setting's named values that `offered` accepts; the
@@ -88,8 +98,8 @@ public:
         for (const SettingChoice& c : f.values.choices) {
             if (!offered(c.value))
                 continue;
-            std::string entry = std::string("<option id=\"") + f.name + std::to_string(c.value) + "\" _label=\"" +
-                                escaped(std::string(prefix) + c.label) + "\"";
+            std::string entry = std::string("<option id=\"") + f.name + std::to_string(c.value) +
+                                "\" _label=\"" + escaped(std::string(prefix) + c.label) + "\"";
             if (c.value != f.defaultValue)
                 entry += " arg-set=\"--" + std::string(f.name) + " " + std::to_string(c.value) + "\"";
             line(entry + "/>");
@@ -98,7 +108,7 @@ public:
         line("</select>");
     }
 
-private:
+  private:
     int depth_ = 0;
 };
 
@@ -168,10 +178,10 @@ OptionFile xscreensaverOptionFile() {
     w.flag("xyGoraud");
     w.flag("useOGL");
     w.flag("randPreset");
-    w.line("<boolean id=\"showfps\" _label=\"Show frame rate\" arg-set=\"--fps\"/>");
-    w.choice("Priority", "Priority: ", priorityActs);
     w.close("vgroup");
     w.open("vgroup");
+    w.choice("Priority", "Priority: ", priorityActs);
+    w.line("<boolean id=\"showfps\" _label=\"Show frame rate\" arg-set=\"--fps\"/>");
     w.line("<xscreensaver-image/>");
     w.close("vgroup");
     w.close("hgroup");
@@ -187,10 +197,12 @@ OptionFile xscreensaverOptionFile() {
 
     OptionFile result;
     for (const SettingField& f : kSettingFields) {
-        const bool leftOut = std::find(std::begin(kLeftOut), std::end(kLeftOut), f.name) != std::end(kLeftOut);
+        const bool leftOut =
+            std::find(std::begin(kLeftOut), std::end(kLeftOut), f.name) != std::end(kLeftOut);
         if (leftOut == (w.placed.count(f.name) != 0)) {
-            result.error = std::string("setting ") + f.name +
-                           (leftOut ? " is both left out and given a control" : " has no control and is not left out");
+            result.error =
+                std::string("setting ") + f.name +
+                (leftOut ? " is both left out and given a control" : " has no control and is not left out");
             return result;
         }
     }

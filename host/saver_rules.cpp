@@ -168,8 +168,4 @@ StartUpPlan planStartUp(const Settings& settings, bool preview) {
     return plan;
 }
 
-bool restoresDisplay(const Settings& settings, bool preview) {
-    return !preview && wantsDisplaySwitch(settings);
-}
-
 } // namespace kelvara

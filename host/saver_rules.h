@@ -168,8 +168,4 @@ struct StartUpPlan {
 
 StartUpPlan planStartUp(const Settings& settings, bool preview);
 
-// Whether the end of a run gives the display its earlier mode back: only a
-// full-screen run that asked for a mode.
-bool restoresDisplay(const Settings& settings, bool preview);
-
 } // namespace kelvara

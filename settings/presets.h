@@ -35,13 +35,14 @@ int pickRandomPreset(Settings& s, Rng& rng);
 // its number in the bank's value names, so it must never move. Everything but
 // the display mode (resW, resH, resC) is kept.
 inline constexpr int kBankCount = 4;
+// clang-format off
 inline constexpr std::string_view kBankFieldNames[] = {
-    "Priority",     "x_div",         "y_div",      "xyAmplitude",        "xyFrequency1",        "xyFrequency2",
-    "xySizeX",      "xySizeY",       "Mode",       "genChildren",        "xyGoraud",            "useLinear",
-    "screenTextureWidth", "screenTextureHeight", "useTrails", "enableMovement", "rotX0",   "rotX1",
-    "rotY0",        "rotY1",         "rotZ0",      "rotZ1",              "zoom0",               "zoom1",
-    "useOGL",       "randPreset",
+    "Priority", "x_div", "y_div", "xyAmplitude", "xyFrequency1", "xyFrequency2", "xySizeX", "xySizeY",
+    "Mode", "genChildren", "xyGoraud", "useLinear", "screenTextureWidth", "screenTextureHeight", "useTrails",
+    "enableMovement", "rotX0", "rotX1", "rotY0", "rotY1", "rotZ0", "rotZ1", "zoom0", "zoom1",
+    "useOGL", "randPreset",
 };
+// clang-format on
 inline constexpr std::size_t kBankFieldCount = std::size(kBankFieldNames);
 
 std::span<const SettingField, kBankFieldCount> bankFields();

@@ -183,7 +183,9 @@ else
     wait_exit "$saver" 1
 fi
 
-echo "== /p HWND: a child of the given window that ignores input"
+echo "== /p HWND: a child of the given window that ignores input and never saves"
+clear_settings
+set_setting Mode 1
 wine "$helper" preview "$(winepath -w "$scr")" 3 >"$out/preview.log" 2>&1 &
 helperpid=$!
 if wait_window "Kelvara preview parent" 20; then
@@ -191,6 +193,8 @@ if wait_window "Kelvara preview parent" 20; then
     until grep -q "preview ready" "$out/preview.log" || [ "$i" -gt 100 ]; do sleep 0.1; i=$((i + 1)); done
     parent=$(xdotool search --name "^Kelvara preview parent\$" | head -1)
     xdotool mousemove --window "$parent" 160 120 click 1 key space key Escape
+    # The dialog saves a change while its preview still runs.
+    set_setting Mode 2
     sleep 0.3
     import -window root "$out/preview.png"
 fi
@@ -198,6 +202,8 @@ wait_exit "$helperpid" 20
 rc=$?
 sed 's/^/   /' "$out/preview.log" | tr -d '\r'
 [ "$rc" -eq 0 ] && pass "preview checks" || fail "preview checks (helper exit code $rc)"
+[ "$(stored_setting Mode)" = 2 ] && [ "$(dword_count)" -eq 1 ] && pass "the preview saved nothing" ||
+    fail "the preview wrote settings (Mode $(stored_setting Mode), $(dword_count) values)"
 
 echo "== /c and no argument: the configuration dialog; Escape cancels it (end code 2)"
 for args in "/c" ""; do

@@ -26,7 +26,9 @@ done
 
 # The system's package database is shared with every other test run on this
 # machine (other build folders too): one package test at a time.
-exec 9>/run/lock/kelvara-package-test.lock
+lockdir=/run/lock
+[ -d "$lockdir" ] || lockdir=/tmp
+exec 9>"$lockdir/kelvara-package-test.lock"
 flock -w 900 9 || fail "another package test held the lock for 15 minutes"
 
 installed_files="/usr/bin/kelvara /usr/libexec/xscreensaver/kelvara /usr/share/xscreensaver/config/kelvara.xml

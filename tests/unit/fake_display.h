@@ -2,7 +2,8 @@
 
 // A display for tests: it offers a fixed list of modes, answers change
 // requests by a rule the test chooses, follows the requests it takes, and
-// records every call.
+// records every call. Given a real display it passes every call on to it
+// instead, still recording them.
 
 #include <functional>
 #include <string>
@@ -34,6 +35,7 @@ struct FakeDisplay : DisplayBackend {
         uint32_t flags = 0;
         std::string text;
         std::string caption;
+        int32_t result = 0; // of a change or reset
     };
 
     std::vector<DisplayMode> modes;
@@ -46,9 +48,13 @@ struct FakeDisplay : DisplayBackend {
     std::vector<Call> calls;
     // Told of every call but enumeration, as it is made.
     std::function<void(Kind)> noted;
+    // When set, the display asked instead of the list and rules above.
+    DisplayBackend* real = nullptr;
 
     bool enumerate(int32_t index, DisplayMode& m) override {
         calls.push_back({Kind::Enumerate, index, {}, 0, {}, {}});
+        if (real)
+            return real->enumerate(index, m);
         if (index < 0 || index >= static_cast<int32_t>(modes.size()))
             return false;
         m = modes[static_cast<std::size_t>(index)];
@@ -57,15 +63,17 @@ struct FakeDisplay : DisplayBackend {
     bool currentMode(DisplayMode& m) override {
         note(Kind::Current);
         calls.push_back({Kind::Current, 0, {}, 0, {}, {}});
+        if (real)
+            return real->currentMode(m);
         if (currentReadable)
             m = current;
         return currentReadable;
     }
     int32_t change(const DisplayMode& m, uint32_t flags) override {
         note(Kind::Change);
-        calls.push_back({Kind::Change, 0, m, flags, {}, {}});
-        const int32_t result = answer(m, flags);
-        if (result == kDispChangeSuccessful) {
+        const int32_t result = real ? real->change(m, flags) : answer(m, flags);
+        calls.push_back({Kind::Change, 0, m, flags, {}, {}, result});
+        if (!real && result == kDispChangeSuccessful) {
             if (m.fields & kDmPelsWidth)
                 current.width = m.width;
             if (m.fields & kDmPelsHeight)
@@ -79,7 +87,12 @@ struct FakeDisplay : DisplayBackend {
     }
     int32_t resetToRegistryMode() override {
         note(Kind::Reset);
-        calls.push_back({Kind::Reset, 0, {}, 0, {}, {}});
+        if (real) {
+            const int32_t result = real->resetToRegistryMode();
+            calls.push_back({Kind::Reset, 0, {}, 0, {}, {}, result});
+            return result;
+        }
+        calls.push_back({Kind::Reset, 0, {}, 0, {}, {}, kDispChangeSuccessful});
         current = stored;
         return kDispChangeSuccessful;
     }

@@ -25,6 +25,7 @@
 #include "settings/store_registry.h"
 #include "ui/config_dialog.h"
 #include "ui/dialogs_win32.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 
@@ -35,36 +36,6 @@ HINSTANCE self() {
 }
 
 // ---- Stand-ins the dialogs are handed -----------------------------------------
-
-// A display with a fixed list of modes that refuses every change.
-struct ListedDisplay : DisplayBackend {
-    std::vector<DisplayMode> modes;
-
-    void add(int32_t w, int32_t h, int32_t bpp, int32_t hz) {
-        DisplayMode m;
-        m.width = w;
-        m.height = h;
-        m.bitsPerPixel = bpp;
-        m.refreshHz = hz;
-        m.fields = kDmPelsWidth | kDmPelsHeight | kDmBitsPerPel | kDmDisplayFrequency;
-        modes.push_back(m);
-    }
-    bool enumerate(int32_t index, DisplayMode& mode) override {
-        if (index < 0 || index >= static_cast<int32_t>(modes.size()))
-            return false;
-        mode = modes[static_cast<std::size_t>(index)];
-        return true;
-    }
-    bool currentMode(DisplayMode&) override { return false; }
-    int32_t change(const DisplayMode&, uint32_t) override {
-        ADD_FAILURE() << "a dialog changed the display mode";
-        return kDispChangeBadMode;
-    }
-    int32_t resetToRegistryMode() override { return kDispChangeSuccessful; }
-    void showError(const std::string& text, const char*) override {
-        ADD_FAILURE() << "message box: " << text;
-    }
-};
 
 // What the configuration dialog's nested dialogs and the About box's links do,
 // for the test at hand: modal dialogs are handed to `nestedDialog`, links noted.
@@ -176,18 +147,18 @@ class DialogTest : public ::testing::Test {
   protected:
     Settings settings;
     MemoryStore store;
-    ListedDisplay display;
+    test::FakeDisplay display; // lists modes; a dialog never changes one
     DialogEnv env;
     DialogDriver d;
 
     void SetUp() override {
         // Listed in this order: 4-bit modes are left out, and 800x600x16 comes
         // twice, at two refresh rates.
-        display.add(640, 480, 16, 60);
-        display.add(800, 600, 4, 60);
-        display.add(800, 600, 16, 60);
-        display.add(800, 600, 16, 75);
-        display.add(1024, 768, 32, 60);
+        display.modes = {test::mode(640, 480, 16, 60), test::mode(800, 600, 4, 60),
+                         test::mode(800, 600, 16, 60), test::mode(800, 600, 16, 75),
+                         test::mode(1024, 768, 32, 60)};
+        display.currentReadable = false;
+        display.answer = [](const DisplayMode&, uint32_t) { return kDispChangeBadMode; };
         env.settings = &settings;
         env.store = &store;
         env.display = &display;
@@ -197,6 +168,9 @@ class DialogTest : public ::testing::Test {
         openedLinks.clear();
     }
     void TearDown() override {
+        EXPECT_TRUE(display.callsOf(test::FakeDisplay::Kind::Change).empty())
+            << "a dialog changed the display mode";
+        EXPECT_TRUE(display.callsOf(test::FakeDisplay::Kind::ShowError).empty()) << "a display message box";
         d.destroy();
         nestedDialog = nullptr;
         pumpMessages();

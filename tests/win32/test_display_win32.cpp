@@ -7,34 +7,20 @@
 #include <vector>
 
 #include "display/display_modes.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 
 namespace {
 
-// The real display, with every change request and its answer noted.
-struct NotingDisplay : DisplayBackend {
-    struct Change {
-        DisplayMode mode;
-        uint32_t flags;
-        int32_t result;
-    };
-    std::vector<Change> changes;
+using Kind = test::FakeDisplay::Kind;
 
-    bool enumerate(int32_t index, DisplayMode& mode) override {
-        return systemDisplay().enumerate(index, mode);
-    }
-    bool currentMode(DisplayMode& mode) override { return systemDisplay().currentMode(mode); }
-    int32_t change(const DisplayMode& mode, uint32_t flags) override {
-        const int32_t result = systemDisplay().change(mode, flags);
-        changes.push_back({mode, flags, result});
-        return result;
-    }
-    int32_t resetToRegistryMode() override { return systemDisplay().resetToRegistryMode(); }
-    void showError(const std::string& text, const char*) override {
-        ADD_FAILURE() << "message box: " << text;
-    }
-};
+// The real display, with every call noted.
+test::FakeDisplay notingDisplay() {
+    test::FakeDisplay display;
+    display.real = &systemDisplay();
+    return display;
+}
 
 } // namespace
 
@@ -70,20 +56,23 @@ TEST(DisplayWin32, switchingToTheCurrentModeAndBackLeavesItInPlace) {
     ASSERT_TRUE(systemDisplay().currentMode(before));
 
     // The listed record, requested as the platform gave it, is taken at once.
-    NotingDisplay display;
+    test::FakeDisplay display = notingDisplay();
     ASSERT_TRUE(switchDisplayMode(display, before.width, before.height, before.bitsPerPixel));
-    ASSERT_EQ(display.changes.size(), 1u);
-    EXPECT_EQ(display.changes[0].flags, static_cast<uint32_t>(CDS_FULLSCREEN));
-    EXPECT_TRUE(display.changes[0].mode.hasPlatformRecord);
-    EXPECT_NE(display.changes[0].mode.fields & DM_PELSWIDTH, 0u);
+    std::vector<test::FakeDisplay::Call> changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].flags, static_cast<uint32_t>(CDS_FULLSCREEN));
+    EXPECT_TRUE(changes[0].mode.hasPlatformRecord);
+    EXPECT_NE(changes[0].mode.fields & DM_PELSWIDTH, 0u);
     ASSERT_TRUE(display.savedMode.has_value());
     EXPECT_TRUE(display.savedMode->known);
 
     EXPECT_TRUE(restoreDisplayMode(display));
     EXPECT_FALSE(display.savedMode.has_value());
-    ASSERT_EQ(display.changes.size(), 2u);
-    EXPECT_EQ(display.changes[1].flags, 0u);
-    EXPECT_EQ(display.changes[1].result, DISP_CHANGE_SUCCESSFUL);
+    changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[1].flags, 0u);
+    EXPECT_EQ(changes[1].result, DISP_CHANGE_SUCCESSFUL);
+    EXPECT_TRUE(display.callsOf(Kind::ShowError).empty()) << "no message box";
 
     DisplayMode after;
     ASSERT_TRUE(systemDisplay().currentMode(after));
