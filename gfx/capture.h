@@ -1,6 +1,11 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "display/monitors.h"
 #include "gfx/capture_buffer.h"
+#include "gfx/capture_scale.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -19,10 +24,35 @@ struct CaptureSize {
 // each brought into 1..kMaxCaptureSide. The settings themselves never change.
 CaptureSize captureSize(const Settings& settings, bool preview);
 
-// Takes the whole desktop as it looks now, scaled to captureSize, into `out`
-// (rows top first, BGR, no padding). Returns false and leaves `out` empty when
-// it cannot (no display, no memory); the scene is then drawn untextured.
+// The whole desktop as one grab, before it is cut: the pixels in the window
+// system's own layout and the rectangle of the desktop they show.
+struct DesktopGrab {
+    PackedImage pixels;
+    ScreenRect area;            // desktop coordinates of the picture (x, y may be negative)
+    std::shared_ptr<void> keep; // owns the pixels
+};
+
+// Takes every monitor's desktop as it looks now, in one picture. Returns false
+// (the reason on stderr where the platform has one) when it cannot. Must run
+// before the saver's window is shown, or the picture is that window.
 // Provided per platform: capture_win32.cpp, capture_x11.cpp.
+bool grabDesktop(DesktopGrab& out);
+
+// One grab of the desktop, then for each rectangle of `cuts` (desktop
+// coordinates) its own picture at captureSize through cutAndScale, in the
+// order given. A cut that shows none of the grab gets an empty buffer (see
+// holdsPicture). Empty when the desktop could not be taken.
+std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, const Settings& settings,
+                                           bool preview);
+
+// Each view's own picture of the desktop at captureSize: captureMonitors over
+// the views' desktop rectangles, in the views' order.
+std::vector<CaptureBuffer> captureViews(const std::vector<MonitorView>& views, const Settings& settings,
+                                        bool preview);
+
+// The whole desktop (every monitor) as one picture at captureSize into `out`.
+// Returns false and leaves `out` empty when it cannot; the scene is then
+// drawn with the logo.
 bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview);
 
 } // namespace kelvara

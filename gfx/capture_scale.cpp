@@ -53,12 +53,22 @@ std::vector<std::vector<Tap>> areaTaps(int32_t inSize, int32_t outSize) {
 
 } // namespace
 
-bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, CaptureBuffer& out) {
+bool cutAndScale(const PackedImage& whole, const ScreenRect& cut, int32_t width, int32_t height, CaptureBuffer& out) {
     release(out);
-    if (!image.data || image.width <= 0 || image.height <= 0 || width <= 0 || height <= 0 ||
-        image.bytesPerPixel < 1 || image.bytesPerPixel > 4 ||
-        image.bytesPerLine < image.width * image.bytesPerPixel)
+    if (!whole.data || whole.width <= 0 || whole.height <= 0 || width <= 0 || height <= 0 ||
+        whole.bytesPerPixel < 1 || whole.bytesPerPixel > 4 ||
+        whole.bytesPerLine < whole.width * whole.bytesPerPixel)
         return false;
+    const ScreenRect part = intersect(cut, ScreenRect{0, 0, whole.width, whole.height});
+    if (part.empty())
+        return false;
+    // The cut is the same picture seen through a window: its first pixel and
+    // size change, its rows stay as far apart.
+    PackedImage image = whole;
+    image.data = whole.data + static_cast<std::ptrdiff_t>(part.y) * whole.bytesPerLine +
+                 static_cast<std::ptrdiff_t>(part.x) * whole.bytesPerPixel;
+    image.width = part.width;
+    image.height = part.height;
     // No channel at all: pixels are palette indices, whose colours are not
     // in the picture. A black texture would look like a hang.
     if ((image.redMask | image.greenMask | image.blueMask) == 0)

@@ -150,9 +150,13 @@ class FrameRateOverlay {
         listBase_ = 0;
     }
 
-    void draw(int width, int height) {
+    // In the lower left corner of the viewport the loop left set: the primary
+    // monitor's.
+    void draw() {
         if (listBase_ == 0)
             return;
+        GLint viewport[4] = {0, 0, 1, 1};
+        glGetIntegerv(GL_VIEWPORT, viewport);
         ++frames_;
         const auto now = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(now - last_).count();
@@ -166,7 +170,7 @@ class FrameRateOverlay {
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glLoadIdentity();
-        glOrtho(0, width, 0, height, -1, 1);
+        glOrtho(0, viewport[2], 0, viewport[3], -1, 1);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         glLoadIdentity();
@@ -261,7 +265,7 @@ class GlxSetup {
 
 namespace {
 
-void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, CaptureBuffer& capture,
+void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::vector<MonitorDraw>& monitors,
                       int threadPriority, RenderThreadOptions options) {
     lowerThreadPriority(threadPriority);
     VisualID visual = 0;
@@ -277,23 +281,21 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, Captur
             std::fprintf(stderr, "kelvara: glXMakeCurrent: refused; nothing to draw with\n");
     }
     if (!current) {
-        release(capture);
+        monitors.clear();
         giveUp(options);
         return;
     }
 
     setSwapInterval(display, XScreenNumberOfScreen(attributes.screen), window,
                     options.waitForRetrace ? 1 : 0);
-    Scene scene;
     RenderSurface surface;
     surface.width = attributes.width;
     surface.height = attributes.height;
     FrameRateOverlay overlay;
     const bool showFrameRate = options.showFrameRate && overlay.load(display);
-    surface.swap = [display, window, &overlay, showFrameRate, width = surface.width,
-                    height = surface.height] {
+    surface.swap = [display, window, &overlay, showFrameRate] {
         if (showFrameRate)
-            overlay.draw(width, height);
+            overlay.draw();
         glXSwapBuffers(display, window);
     };
     // Held to the refresh rate where the retrace wait does not pace, and kept
@@ -306,8 +308,8 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, Captur
     if (power)
         sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
     surface.sleepGate = sleepGate.get();
-    runRenderLoop(scene, settings, capture, surface, millisecondSeed(), renderRunning, options.observer,
-                  options.stats, options.presetPicked);
+    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
+                     options.stats, options.presetPicked);
     overlay.release();
     // The context and connection go with the setup, on whichever thread lets
     // go of it last; here it only stops being current.
@@ -365,14 +367,16 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
 }
 
 RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
-                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options) {
     auto* handle = new RenderThread;
     try {
         // The thread draws from a record of its own: the host's copy stays
         // the host's to read and save.
-        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings), &capture,
-                                      threadPriority, options, state = handle->state]() mutable {
-            renderThreadBody(static_cast<Window>(window), *setup, own, capture, threadPriority, options);
+        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings),
+                                      monitors = std::move(monitors), threadPriority, options,
+                                      state = handle->state]() mutable {
+            renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
             std::lock_guard lock(state->mutex);
             state->done = true;
             state->ended.notify_all();
@@ -385,7 +389,12 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
     return handle;
 }
 
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, std::move(setup), settings, wholeWindow(capture), threadPriority, options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
                                 int threadPriority, const RenderThreadOptions& options) {
     // A window of someone else's: its visual decides the configuration.
     Display* display = XOpenDisplay(nullptr);
@@ -399,7 +408,13 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, C
         }
         XCloseDisplay(display);
     }
-    return startRenderThread(window, prepareGlx(screen, visual), settings, capture, threadPriority, options);
+    return startRenderThread(window, prepareGlx(screen, visual), settings, std::move(monitors), threadPriority,
+                             options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
 }
 
 bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {

@@ -35,6 +35,9 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth);
 // startRenderThread with a prepared connection and context: the thread only
 // makes the context current on `window` (which must have the prepared visual).
 RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options);
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options);
 
 } // namespace kelvara

@@ -74,7 +74,7 @@ double displayRefreshHz() {
 struct ThreadState {
     HWND window = nullptr;
     Settings settings; // the thread's own record
-    CaptureBuffer* capture = nullptr;
+    std::vector<MonitorDraw> monitors;
     RenderThreadOptions options;
 };
 
@@ -88,9 +88,6 @@ void renderThreadBody(ThreadState& state) {
     if (context != nullptr)
         setSwapInterval(state.options.waitForRetrace);
 
-    // The scene's grid and shards live on the heap; the value itself is small,
-    // but the thread has the default stack only.
-    auto scene = std::make_unique<Scene>();
     RenderSurface surface;
     surface.width = client.right - client.left;
     surface.height = client.bottom - client.top;
@@ -106,11 +103,10 @@ void renderThreadBody(ThreadState& state) {
     if (state.options.displayPower != nullptr)
         sleepGate = std::make_unique<DisplaySleepGate>(*state.options.displayPower, 0.0);
     surface.sleepGate = sleepGate.get();
-    runRenderLoop(*scene, state.settings, *state.capture, surface, static_cast<uint32_t>(timeGetTime()),
-                  renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
-    // The scene's memory goes while the context is still current (its
-    // textures were already released by the loop).
-    scene.reset();
+    // The scenes live and go while the context is current (their textures
+    // are released by the loop).
+    runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
+                     renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
 
     ReleaseDC(state.window, dc);
     wglMakeCurrent(nullptr, nullptr);
@@ -175,6 +171,11 @@ int selectPixelFormat(HDC dc) {
 
 RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
+                                int threadPriority, const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
     try {
@@ -182,7 +183,7 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, C
         thread->state = std::make_shared<ThreadState>();
         thread->state->window = reinterpret_cast<HWND>(window);
         thread->state->settings = settings;
-        thread->state->capture = &capture;
+        thread->state->monitors = std::move(monitors);
         thread->state->options = options;
         threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);
     } catch (const std::bad_alloc&) {

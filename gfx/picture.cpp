@@ -2,33 +2,17 @@
 
 #include <algorithm>
 
+#include "gfx/capture_scale.h"
+
 namespace kelvara {
 
 namespace {
 
-struct Span {
-    int32_t first; // first source index covered
-    int32_t end;   // one past the last
-};
-
-// Source indices that target index i of n covers on an axis of m source pixels.
-Span spanFor(int64_t i, int64_t n, int64_t m) {
-    if (m >= n) {
-        const auto first = static_cast<int32_t>(i * m / n);
-        const auto end = static_cast<int32_t>(((i + 1) * m + n - 1) / n);
-        return {first, std::max(end, first + 1)};
-    }
-    // Enlarging: the source pixel under the target pixel's centre.
-    const auto centre = static_cast<int32_t>((2 * i + 1) * m / (2 * n));
-    return {centre, centre + 1};
-}
-
-std::vector<Span> spansFor(int32_t n, int32_t m) {
-    std::vector<Span> spans(static_cast<std::size_t>(n));
-    for (int32_t i = 0; i < n; ++i) {
-        spans[static_cast<std::size_t>(i)] = spanFor(i, n, m);
-    }
-    return spans;
+// An RGB picture as the capture scaler reads it: three bytes a pixel, red in
+// the first (most significant) byte.
+PackedImage packedView(const RgbImage& image) {
+    return PackedImage{image.rgb.data(), image.width, image.height, image.width * 3, 3, true,
+                       0xFF0000u, 0x00FF00u, 0x0000FFu};
 }
 
 } // namespace
@@ -42,53 +26,23 @@ bool holdsPicture(const RgbImage& image) {
 }
 
 RgbImage scaleImage(const RgbImage& source, int32_t width, int32_t height) {
+    // The saver's own scaler, with the channels turned back: one way to scale.
+    CaptureBuffer scaled = captureFromImage(source, width, height);
     RgbImage out;
-    if (!holdsPicture(source) || width <= 0 || height <= 0) {
+    if (!holdsPicture(scaled))
         return out;
-    }
-    out.width = width;
-    out.height = height;
-    out.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3u);
-
-    const std::vector<Span> columns = spansFor(width, source.width);
-    const std::vector<Span> rows = spansFor(height, source.height);
-    const auto srcStride = static_cast<std::size_t>(source.width) * 3u;
-
-    uint8_t* dst = out.rgb.data();
-    for (const Span& row : rows) {
-        for (const Span& col : columns) {
-            uint64_t sum[3] = {0, 0, 0};
-            for (int32_t y = row.first; y < row.end; ++y) {
-                const uint8_t* p = source.rgb.data() + static_cast<std::size_t>(y) * srcStride +
-                                   static_cast<std::size_t>(col.first) * 3u;
-                for (int32_t x = col.first; x < col.end; ++x, p += 3) {
-                    sum[0] += p[0];
-                    sum[1] += p[1];
-                    sum[2] += p[2];
-                }
-            }
-            const uint64_t count =
-                static_cast<uint64_t>(row.end - row.first) * static_cast<uint64_t>(col.end - col.first);
-            for (int c = 0; c < 3; ++c) {
-                *dst++ = static_cast<uint8_t>((sum[c] + count / 2) / count);
-            }
-        }
-    }
+    for (std::size_t k = 0; k + 2 < scaled.bgr.size(); k += 3)
+        std::swap(scaled.bgr[k], scaled.bgr[k + 2]);
+    out.width = scaled.width;
+    out.height = scaled.height;
+    out.rgb = std::move(scaled.bgr);
     return out;
 }
 
 CaptureBuffer captureFromImage(const RgbImage& source, int32_t width, int32_t height) {
-    RgbImage scaled = scaleImage(source, width, height);
     CaptureBuffer buffer;
-    if (scaled.empty()) {
-        return buffer;
-    }
-    for (std::size_t k = 0; k + 2 < scaled.rgb.size(); k += 3) {
-        std::swap(scaled.rgb[k], scaled.rgb[k + 2]);
-    }
-    buffer.width = scaled.width;
-    buffer.height = scaled.height;
-    buffer.bgr = std::move(scaled.rgb);
+    if (holdsPicture(source))
+        scaleToCapture(packedView(source), width, height, buffer);
     return buffer;
 }
 

@@ -20,14 +20,14 @@ struct RgbImage {
 // True when the image holds exactly width * height * 3 bytes with positive sizes.
 bool holdsPicture(const RgbImage& image);
 
-// Scales a three-byte-a-pixel picture to width x height: each target pixel is
-// the rounded mean of the source pixels its area covers when shrinking, the
-// nearest source pixel when enlarging. The channel order is kept, so it serves
-// RGB and BGR alike. An inconsistent source or a size <= 0 gives an empty image.
+// Scales a three-byte-a-pixel picture to width x height with the capture's own
+// area filter (cutAndScale). The channel order is kept, so it serves RGB and
+// BGR alike. An inconsistent source or a size <= 0 gives an empty image.
 RgbImage scaleImage(const RgbImage& source, int32_t width, int32_t height);
 
-// The picture as the screen texture wants it: scaled to width x height and
-// turned into blue, green, red. Empty when scaleImage gives nothing.
+// The picture as the screen texture wants it: scaled to width x height by the
+// saver's capture scaler (cutAndScale) and turned into blue, green, red. Empty
+// for an inconsistent source or a size <= 0.
 CaptureBuffer captureFromImage(const RgbImage& source, int32_t width, int32_t height);
 
 // A built-in stand-in for the desktop whose every flip and turn is visible:

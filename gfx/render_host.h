@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "gfx/capture_buffer.h"
 #include "gfx/display_power.h"
@@ -42,15 +43,25 @@ struct RenderThreadOptions {
 
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA
 // context with depth (the best format by pixelFormatScore), seeds its random
-// source from the millisecond clock and runs runRenderLoop until renderRunning
-// is 0, then releases the context. The thread draws from its own copy of
-// `settings`; `capture` is handed over: the caller must not touch it while the
-// thread runs. renderRunning must be
-// 1 already. `threadPriority` is a step of the Priority table's thread column.
-// Returns null when no thread could be started. Provided per platform:
+// source from the millisecond clock and runs runMonitorScenes over `monitors`
+// (one scene per monitor, each in its viewport; one monitor with an empty
+// viewport fills the window) until renderRunning is 0, then releases the
+// context. The thread draws from its own copy of `settings`; the monitors and
+// their pictures become the thread's. renderRunning must be 1 already.
+// `threadPriority` is a step of the Priority table's thread column. Returns
+// null when no thread could be started. Provided per platform:
 // gl_context_win32.cpp, gl_context_glx.cpp.
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
+                                int threadPriority, const RenderThreadOptions& options = {});
+
+// One picture over the whole window: the capture is moved into the thread
+// (`capture` is left empty).
 RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options = {});
+
+// The monitor list of one picture over the whole window, taken from `capture`
+// (which is left empty).
+std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture);
 
 // Waits up to timeoutMs for the thread to leave its loop and release its
 // context (renderRunning must be 0 by then), and frees the handle. Returns

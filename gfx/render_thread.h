@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "display/monitors.h"
 #include "gfx/capture_buffer.h"
 #include "gfx/frame_stats.h"
 #include "scene/frame.h"
@@ -63,6 +64,17 @@ struct RenderSurface {
 // or time frames without the scene knowing.
 using FrameObserver = std::function<void(uint64_t frame)>;
 
+// What the render thread draws on one monitor: where, and from which picture.
+struct MonitorDraw {
+    ScreenRect viewport;   // in the window, GL window coordinates; empty: the whole surface
+    CaptureBuffer capture; // that monitor's desktop at the texture size; freed by the thread
+};
+
+// The seed of monitor `index`'s random sequence: the thread's own seed for the
+// first monitor (a single monitor draws what it always drew), seeds apart from
+// it and from each other for the rest, so no two monitors move alike.
+uint32_t monitorSeed(uint32_t seed, std::size_t index);
+
 // Called once with the id of the random preset the loop applied to its own
 // record, before the first frame: the host keeps the user's copy and decides
 // what to store.
@@ -82,5 +94,25 @@ using PresetObserver = std::function<void(int presetId)>;
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
                    uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
                    FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
+
+// The same for several monitors in one window: a scene of its own for each
+// monitor (its own grid or shards, camera and random sequence, seeded by
+// monitorSeed; the random preset is drawn from the first and holds for all),
+// its own screen texture, drawn into its own viewport every frame after one
+// clear of the whole window; one present per frame. The projection's aspect
+// stays the fixed one, so each monitor frames the scene as a lone screen of its shape
+// would. `scenes` holds one scene per monitor, in the order of `monitors`
+// (the first is the primary's). With one monitor whose viewport is the whole
+// surface this is exactly the single-monitor loop above.
+void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
+                   const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
+                   const FrameObserver& observer = {}, FrameStats* stats = nullptr,
+                   const PresetObserver& presetPicked = {});
+
+// The render thread's entry into the loop above: a scene of its own for each
+// monitor, on the platform clock, made and freed here.
+void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
+                      uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
+                      FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
 
 } // namespace kelvara

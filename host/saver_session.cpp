@@ -1,7 +1,9 @@
 #include "host/saver_session.h"
 
+#include <algorithm>
 #include <string_view>
 
+#include "gfx/monitor_pictures.h"
 #include "host/saver_rules.h"
 #include "settings/presets.h"
 
@@ -40,7 +42,7 @@ bool SaverSession::start() {
     loadAndCapture();
     if (!switchDisplay())
         return false;
-    platform_.showWindow(switched_ ? settings_.resW : 0, switched_ ? settings_.resH : 0);
+    platform_.showWindow(switched_);
     return startDrawing();
 }
 
@@ -51,14 +53,18 @@ void SaverSession::loadAndCapture() {
     // Only a run that reports them pays for the statistics' histogram.
     if (!config_.control.statsFile.empty())
         shared_->stats = std::make_unique<FrameStats>();
+    monitors_ = platform_.monitors();
     if (!planStartUp(settings_, !config_.fullScreen).capture)
         return;
     const auto before = FrameStats::Clock::now();
-    const bool captured = platform_.captureDesktop(shared_->capture, settings_, config_.preview);
+    pictures_ = platform_.captureMonitors(monitors_, settings_, config_.preview);
     if (shared_->stats)
         shared_->stats->noteCapture(millisecondsBetween(before, FrameStats::Clock::now()));
-    if (captured)
+    // A monitor without a picture shows the primary's (monitorDraws); with
+    // none at all the logo is shown instead.
+    if (std::any_of(pictures_.begin(), pictures_.end(), [](const CaptureBuffer& p) { return holdsPicture(p); }))
         return;
+    pictures_.clear();
     platform_.report("no picture of the desktop; showing the logo instead");
     const SettingOverride logo = logoOverride();
     config_.overrides.push_back(logo);
@@ -99,9 +105,14 @@ bool SaverSession::startDrawing() {
         platform->requestEnd();
     };
     options.presetPicked = [shared](int preset) { shared->preset.store(preset); };
+    // After a mode switch the monitors have moved: each keeps the picture it
+    // had at the capture.
+    std::vector<MonitorDraw> monitors =
+        monitorDraws(monitors_, std::move(pictures_), switched_ ? platform_.monitors() : monitors_);
+    pictures_.clear();
     renderRunning.store(1, std::memory_order_release);
-    drawing_ =
-        platform_.startDrawing(settings_, shared->capture, threadPriorityFor(settings_.Priority), options);
+    drawing_ = platform_.startDrawing(settings_, std::move(monitors), threadPriorityFor(settings_.Priority),
+                                      options);
     if (!drawing_) {
         renderRunning.store(0, std::memory_order_release);
         shared->cannotDraw.store(true);
@@ -134,7 +145,7 @@ void SaverSession::end() {
     if (switched_)
         restoreDisplayMode(platform_.display());
     if (!stopped_) {
-        // It may still use this run's capture, statistics and limiter: they
+        // It may still use this run's statistics and limiter: they
         // go with the process. Everything worth keeping is saved and restored.
         platform_.report("the render thread did not stop within " + std::to_string(config_.joinTimeoutMs) +
                          " ms" + (shared_->stats ? "; no statistics written" : ""));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "display/display_modes.h"
+#include "display/monitors.h"
 #include "gfx/capture_buffer.h"
 #include "gfx/frame_stats.h"
 #include "gfx/render_host.h"
@@ -30,21 +31,30 @@ class SaverPlatform {
   public:
     virtual ~SaverPlatform() = default;
 
-    // Takes the desktop's picture, before any window of the saver shows.
-    // False when there is none to take.
-    virtual bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) = 0;
+    // The monitors the saver window covers as things stand now, each as a
+    // viewport of the window and the part of the desktop under it, the
+    // primary first (layoutMonitors): every monitor for a full-screen window;
+    // any other window is one monitor (a preview shows the primary's part of
+    // the desktop). Asked before the capture and again after a mode switch.
+    virtual std::vector<MonitorView> monitors() = 0;
+
+    // Each monitor's picture from one grab of the desktop, in the order of
+    // `monitors`, before any window of the saver shows (captureViews). Empty,
+    // or pictures that hold nothing, when there is none to take.
+    virtual std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors,
+                                                       const Settings& settings, bool preview) = 0;
 
     // The display whose mode a full-screen run may switch.
     virtual DisplayBackend& display() = 0;
 
-    // Shows the saver window; after a mode switch it covers `width` x `height`
-    // (0 x 0: no switch, the screen as it is).
-    virtual void showWindow(int32_t width, int32_t height) = 0;
+    // Shows the saver window; after a mode switch (`switched`) it covers every
+    // monitor as they are now.
+    virtual void showWindow(bool switched) = 0;
 
-    // Starts the render thread drawing into the window from its own copy of
-    // `settings`; `capture` is the thread's until stopDrawing. False when no
-    // thread could start.
-    virtual bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+    // Starts the render thread drawing each monitor's scene into its viewport
+    // of the window, from its own copy of `settings`; the monitors and their
+    // pictures become the thread's. False when no thread could start.
+    virtual bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                               const RenderThreadOptions& options) = 0;
 
     // Waits up to timeoutMs for the render thread to leave (renderRunning is 0
@@ -110,7 +120,6 @@ class SaverSession {
     // Shared with the render thread; given up to the process when the thread
     // does not stop in time.
     struct Shared {
-        CaptureBuffer capture;
         std::unique_ptr<FrameStats> stats;
         std::unique_ptr<RunLimiter> limiter;
         std::atomic<int> preset{0};
@@ -129,6 +138,8 @@ class SaverSession {
     SessionConfig config_;
     Settings stored_;   // as loaded
     Settings settings_; // this run's: overrides applied
+    std::vector<MonitorView> monitors_;   // as they were at the capture
+    std::vector<CaptureBuffer> pictures_; // theirs, until the render thread takes them
     std::unique_ptr<Shared> shared_ = std::make_unique<Shared>();
     bool switched_ = false;
     bool drawing_ = false;

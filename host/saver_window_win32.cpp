@@ -17,6 +17,7 @@
 #include <string>
 
 #include "display/display_modes.h"
+#include "display/monitors.h"
 #include "gfx/capture.h"
 #include "gfx/render_host.h"
 #include "host/display_state_win32.h"
@@ -164,12 +165,14 @@ class Win32Saver final : public SaverPlatform {
     // Makes the window and runs the message loop; the quit message's value.
     int run();
 
-    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override {
-        return kelvara::captureDesktop(out, settings, preview);
+    std::vector<MonitorView> monitors() override;
+    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                               bool preview) override {
+        return captureViews(monitors, settings, preview);
     }
     DisplayBackend& display() override { return systemDisplay(); }
-    void showWindow(int32_t width, int32_t height) override;
-    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+    void showWindow(bool switched) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     // A limit or a thread that cannot draw ends the run as a key would: through WM_CLOSE.
@@ -209,18 +212,45 @@ void Win32Saver::report(const std::string& line) {
     OutputDebugStringA(("kelvara: " + line + "\n").c_str());
 }
 
-void Win32Saver::showWindow(int32_t width, int32_t height) {
-    if (width > 0 && height > 0)
-        SetWindowPos(window_, HWND_TOP, 0, 0, width, height, SWP_SHOWWINDOW);
+// The virtual screen: the clip box of a device context for the whole screen,
+// which spans every monitor (those left of or above the primary at negative
+// coordinates). The full-screen window covers it.
+namespace {
+ScreenRect wholeScreen() {
+    RECT box{};
+    HDC screen = GetDC(nullptr);
+    GetClipBox(screen, &box);
+    ReleaseDC(nullptr, screen);
+    return ScreenRect{box.left, box.top, box.right - box.left, box.bottom - box.top};
+}
+} // namespace
+
+// Every monitor of the virtual screen; a preview is one viewport showing the
+// primary monitor's desktop.
+std::vector<MonitorView> Win32Saver::monitors() {
+    std::vector<MonitorView> views = layoutMonitors(listMonitors(), wholeScreen());
+    if (isPreview) {
+        views.resize(1);
+        views[0].viewport = ScreenRect{}; // the whole preview window
+    }
+    return views;
 }
 
-bool Win32Saver::startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+// The primary's new mode changes the virtual screen: cover it again.
+void Win32Saver::showWindow(bool switched) {
+    if (!switched)
+        return;
+    const ScreenRect screen = wholeScreen();
+    SetWindowPos(window_, HWND_TOP, screen.x, screen.y, screen.width, screen.height, SWP_SHOWWINDOW);
+}
+
+bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                               const RenderThreadOptions& options) {
     RenderThreadOptions withDisplayState = options;
     displayState.start(window_);
     withDisplayState.displayPower = &displayState.notice();
-    thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, capture, threadPriority,
-                                withDisplayState);
+    thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, std::move(monitors),
+                                threadPriority, withDisplayState);
     return thread_ != nullptr;
 }
 

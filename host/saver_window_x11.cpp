@@ -5,8 +5,9 @@
 // saver out, or a window someone else made (XScreenSaver's -root or
 // -window-id, a /p preview). The session decides the run's order; this file
 // makes the window, pumps its events and turns input into the run's end.
-// Limits: one screen (the default one); the viewport keeps the size the window
-// had at start; no password prompt (the screen locker's business). SIGTERM,
+// Limits: one screen (the default one), whose monitors a full-screen window
+// covers, each with a scene of its own; the viewports keep the layout the
+// window had at start; no password prompt (the screen locker's business). SIGTERM,
 // SIGINT and SIGHUP end every kind of run the same way as input does.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -27,6 +28,7 @@
 #include <thread>
 
 #include "display/display_modes.h"
+#include "display/monitors.h"
 #include "gfx/capture.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
@@ -120,6 +122,16 @@ void waitForMap(Display* display, Window window) {
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+// The root's rectangle as it is now (Xlib's own copy of its size follows
+// only events this connection does not ask for).
+ScreenRect rootArea(Display* display) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, DefaultRootWindow(display), &a))
+        return ScreenRect{0, 0, DisplayWidth(display, DefaultScreen(display)),
+                          DisplayHeight(display, DefaultScreen(display))};
+    return ScreenRect{0, 0, a.width, a.height};
 }
 
 struct OwnWindow {
@@ -222,12 +234,14 @@ class X11Saver final : public SaverPlatform {
     // Events until input, a signal, a limit or the window's end ends the run.
     void pumpEvents(const SaverSession& session);
 
-    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override {
-        return kelvara::captureDesktop(out, settings, preview);
+    std::vector<MonitorView> monitors() override;
+    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                               bool preview) override {
+        return captureViews(monitors, settings, preview);
     }
     DisplayBackend& display() override { return systemDisplay(); }
-    void showWindow(int32_t width, int32_t height) override;
-    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+    void showWindow(bool switched) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override { kelvara::requestEnd(); }
@@ -304,13 +318,30 @@ bool X11Saver::findTarget() {
     return true;
 }
 
-void X11Saver::showWindow(int32_t width, int32_t height) {
+// A full-screen window covers the root, every monitor of the screen, each
+// showing its own part of the desktop. Any other window (one to try the saver
+// in, one handed over) is one monitor showing the whole root, as XScreenSaver
+// gives each monitor a window of its own.
+std::vector<MonitorView> X11Saver::monitors() {
+    const ScreenRect root = rootArea(display_);
+    if (fullScreen_)
+        return layoutMonitors(listMonitors(), root);
+    MonitorView whole;
+    whole.desktop = root;
+    whole.primary = true;
+    return {whole};
+}
+
+void X11Saver::showWindow(bool) {
     if (ownWindow_) {
         own_ = createOwnWindow(display_, fullScreen_, *glx_);
         target_ = own_.window;
-        if (width > 0 && height > 0)
-            XMoveResizeWindow(display_, own_.window, 0, 0, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height));
+        // The root as it is now: a mode switch may have resized it.
+        if (fullScreen_) {
+            const ScreenRect root = rootArea(display_);
+            XMoveResizeWindow(display_, own_.window, 0, 0, static_cast<unsigned>(root.width),
+                              static_cast<unsigned>(root.height));
+        }
         XMapRaised(display_, own_.window);
         waitForMap(display_, own_.window);
         if (fullScreen_) {
@@ -334,9 +365,9 @@ void X11Saver::watchPointer() {
     }
 }
 
-bool X11Saver::startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+bool X11Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                             const RenderThreadOptions& options) {
-    thread_ = startRenderThread(target_, glx_, settings, capture, threadPriority, options);
+    thread_ = startRenderThread(target_, glx_, settings, std::move(monitors), threadPriority, options);
     return thread_ != nullptr;
 }
 

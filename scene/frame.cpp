@@ -41,6 +41,13 @@ void waveFrame(Scene& scene, const Settings& settings) {
 
 void renderFrame(Scene& scene, const Settings& settings, const PresentFrame& swap) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawFrame(scene, settings);
+    glFlush();
+    if (swap)
+        swap();
+}
+
+void drawFrame(Scene& scene, const Settings& settings) {
     glLoadIdentity();
     const float dt = scene.timer.frameSeconds();
     placeCamera(scene.camera);
@@ -52,10 +59,6 @@ void renderFrame(Scene& scene, const Settings& settings, const PresentFrame& swa
 
     if (settings.enableMovement != 0)
         updateCamera(scene.camera, dt);
-
-    glFlush();
-    if (swap)
-        swap();
 }
 
 } // namespace kelvara

@@ -34,4 +34,8 @@ using PresentFrame = std::function<void()>;
 // no texture and never changes the view mode.
 void renderFrame(Scene& scene, const Settings& settings, const PresentFrame& swap);
 
+// renderFrame's middle: everything after the clear and before the flush, for
+// a caller that clears and presents once for several scenes.
+void drawFrame(Scene& scene, const Settings& settings);
+
 } // namespace kelvara

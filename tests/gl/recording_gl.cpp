@@ -130,6 +130,7 @@ void APIENTRY glPolygonMode(GLenum face, GLenum mode) { rec("glPolygonMode", {do
 void APIENTRY glCullFace(GLenum mode) { rec("glCullFace", {double(mode)}); }
 void APIENTRY glFrontFace(GLenum mode) { rec("glFrontFace", {double(mode)}); }
 void APIENTRY glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { rec("glViewport", {double(x), double(y), double(w), double(h)}); }
+void APIENTRY glScissor(GLint x, GLint y, GLsizei w, GLsizei h) { rec("glScissor", {double(x), double(y), double(w), double(h)}); }
 void APIENTRY glHint(GLenum target, GLenum mode) { rec("glHint", {double(target), double(mode)}); }
 void APIENTRY glGenTextures(GLsizei n, GLuint* names) {
     rec("glGenTextures", {double(n)});
@@ -213,6 +214,7 @@ KELVARA_IMP(glPolygonMode)
 KELVARA_IMP(glCullFace)
 KELVARA_IMP(glFrontFace)
 KELVARA_IMP(glViewport)
+KELVARA_IMP(glScissor)
 KELVARA_IMP(glHint)
 KELVARA_IMP(glGenTextures)
 KELVARA_IMP(glDeleteTextures)

@@ -68,36 +68,49 @@ bool NullPlatform::waitForFrames(uint64_t frames) {
     return frames_.load() >= frames;
 }
 
-bool NullPlatform::captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) {
+std::vector<CaptureBuffer> NullPlatform::captureMonitors(const std::vector<MonitorView>& monitors,
+                                                        const Settings& settings, bool preview) {
     note(preview ? "capture preview" : "capture");
+    std::vector<CaptureBuffer> pictures;
     if (!captureWorks)
-        return false;
+        return pictures;
     const CaptureSize size = captureSize(settings, preview);
-    out.width = size.width;
-    out.height = size.height;
-    out.bgr.assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 3, 0x80);
-    return true;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        CaptureBuffer out;
+        out.width = size.width;
+        out.height = size.height;
+        // Each monitor's picture a grey of its own.
+        out.bgr.assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 3,
+                       static_cast<uint8_t>(0x80 + i));
+        pictures.push_back(std::move(out));
+    }
+    return pictures;
 }
 
-void NullPlatform::showWindow(int32_t width, int32_t height) {
-    note("show " + std::to_string(width) + "x" + std::to_string(height));
+void NullPlatform::showWindow(bool switched) {
+    note(switched ? "show switched" : "show");
 }
 
-bool NullPlatform::startDrawing(const Settings& settings, CaptureBuffer& capture, int,
+bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int,
                                 const RenderThreadOptions& options) {
     note("start drawing");
     startedWith = options;
     if (!threadStarts)
         return false;
+    drawn = monitors;
+    threadMonitors_ = std::move(monitors);
     threadRunning_.store(true);
-    thread_ = std::thread([this, own = settings, &capture, options]() mutable {
+    thread_ = std::thread([this, own = settings, options]() mutable {
         if (!glWorks) {
             options.cannotDraw();
         } else {
-            Scene scene([] { return 0.0; });
+            std::vector<Scene> scenes(threadMonitors_.size(), Scene([] { return 0.0; }));
+            std::vector<Scene*> pointers;
+            for (Scene& scene : scenes)
+                pointers.push_back(&scene);
             RenderSurface surface{320, 240, [] {}};
             runRenderLoop(
-                scene, own, capture, surface, 7u, renderRunning,
+                pointers, own, threadMonitors_, surface, 7u, renderRunning,
                 [this, &options](uint64_t frame) {
                     frames_.store(frame);
                     if (options.observer)

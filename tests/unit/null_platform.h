@@ -63,10 +63,17 @@ class NullPlatform final : public SaverPlatform {
     int presetPicked() const { return preset_.load(); }
     int requestedEnds() const { return requestedEnds_.load(); }
 
-    bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) override;
+    // The monitors the window covers: one 320 x 240 unless a test lays out more.
+    std::vector<MonitorView> layout = {MonitorView{ScreenRect{0, 0, 320, 240}, ScreenRect{0, 0, 320, 240}, true, ""}};
+    // What the render thread was handed: each monitor's viewport and picture size.
+    std::vector<MonitorDraw> drawn;
+
+    std::vector<MonitorView> monitors() override { return layout; }
+    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                               bool preview) override;
     DisplayBackend& display() override { return fakeDisplay; }
-    void showWindow(int32_t width, int32_t height) override;
-    bool startDrawing(const Settings& settings, CaptureBuffer& capture, int threadPriority,
+    void showWindow(bool switched) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override;
@@ -79,6 +86,7 @@ class NullPlatform final : public SaverPlatform {
     std::vector<std::string> log_;
     bool ended_ = false;
     std::thread thread_;
+    std::vector<MonitorDraw> threadMonitors_;
     std::atomic<bool> threadRunning_{false};
     std::atomic<uint64_t> frames_{0};
     std::atomic<int> preset_{0};

@@ -91,6 +91,37 @@ TEST(CaptureScale, enlargingRepeatsPixels) {
     }
 }
 
+TEST(CaptureScale, eachMonitorsCutShowsOnlyItsOwnPart) {
+    // Two monitors side by side, 6 x 4 and 4 x 2 (tops aligned): green over
+    // yellow on the left, red over blue on the right; below the small one the
+    // picture is off every monitor (grey).
+    Image32 image(10, 4);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 10; ++x) {
+            if (x < 6)
+                y < 2 ? image.set(x, y, 0, 255, 0) : image.set(x, y, 255, 255, 0);
+            else if (y < 2)
+                x < 8 ? image.set(x, y, 255, 0, 0) : image.set(x, y, 0, 0, 255);
+            else
+                image.set(x, y, 128, 128, 128);
+        }
+    CaptureBuffer left, right;
+    ASSERT_TRUE(cutAndScale(image.packed(), ScreenRect{0, 0, 6, 4}, 3, 2, left));
+    ASSERT_TRUE(cutAndScale(image.packed(), ScreenRect{6, 0, 4, 2}, 2, 2, right));
+    EXPECT_EQ(pixel(left, 0, 0), (std::vector<uint8_t>{0, 255, 0}));
+    EXPECT_EQ(pixel(left, 2, 1), (std::vector<uint8_t>{0, 255, 255}));
+    EXPECT_EQ(pixel(right, 0, 0), (std::vector<uint8_t>{0, 0, 255}));
+    EXPECT_EQ(pixel(right, 1, 1), (std::vector<uint8_t>{255, 0, 0}));
+
+    // A cut reaching past the picture keeps only what lies inside it.
+    CaptureBuffer clipped;
+    ASSERT_TRUE(cutAndScale(image.packed(), ScreenRect{8, -5, 10, 7}, 1, 1, clipped));
+    EXPECT_EQ(pixel(clipped, 0, 0), (std::vector<uint8_t>{255, 0, 0}));
+    CaptureBuffer outside;
+    EXPECT_FALSE(cutAndScale(image.packed(), ScreenRect{10, 0, 4, 2}, 2, 2, outside));
+    EXPECT_FALSE(holdsPicture(outside));
+}
+
 TEST(CaptureScale, sixteenBitMostSignificantByteFirstScalesChannelsToFullRange) {
     // 5-6-5: full red, no green, full blue, in big-endian byte order.
     const uint16_t value = 0xF81F;

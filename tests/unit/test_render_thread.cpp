@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "gfx/display_power.h"
@@ -244,4 +246,115 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     EXPECT_EQ(scene.camera.rotZ, reference.camera.rotZ);
     EXPECT_EQ(scene.camera.zoom, reference.camera.zoom);
     EXPECT_EQ(deadlines.size(), 2u) << "the pacer hears of every frame";
+}
+
+namespace {
+
+// Two 640 x 480 monitors side by side in one 1280 x 480 window.
+std::vector<MonitorDraw> twoMonitors() {
+    std::vector<MonitorDraw> monitors(2);
+    monitors[0].viewport = ScreenRect{0, 0, 640, 480};
+    monitors[1].viewport = ScreenRect{640, 0, 640, 480};
+    monitors[0].capture = picture(64, 32);
+    monitors[1].capture = picture(64, 32);
+    return monitors;
+}
+
+int runMonitorFrames(Settings& settings, std::vector<MonitorDraw>& monitors, std::vector<Scene*> scenes,
+                     const RenderSurface& surfaceSize, int frames) {
+    std::atomic<int> running{1};
+    int swaps = 0;
+    RenderSurface surface{surfaceSize.width, surfaceSize.height, [&swaps] { ++swaps; }};
+    runRenderLoop(scenes, settings, monitors, surface, 1234u, running, [&](uint64_t n) {
+        if (n >= static_cast<uint64_t>(frames))
+            running = 0;
+    });
+    return swaps;
+}
+
+} // namespace
+
+TEST(RenderLoop, oneMonitorOverTheWholeWindowDrawsExactlyTheSingleScreenFrames) {
+    Settings s;
+    s.randPreset = 1;
+    CaptureBuffer capture = picture(64, 32);
+    Scene single([] { return 0.0; });
+    glrec::reset();
+    runFrames(s, capture, 3, single);
+    const std::vector<glrec::Call> alone = glrec::calls();
+
+    Settings t;
+    t.randPreset = 1;
+    std::vector<MonitorDraw> one(1);
+    one[0].capture = picture(64, 32); // empty viewport: the whole surface
+    Scene scene([] { return 0.0; });
+    glrec::reset();
+    EXPECT_EQ(runMonitorFrames(t, one, {&scene}, RenderSurface{640, 480, {}}, 3), 3);
+    EXPECT_EQ(glrec::calls(), alone);
+    EXPECT_EQ(std::memcmp(&s, &t, sizeof s), 0) << "the same random preset";
+}
+
+TEST(RenderLoop, eachMonitorGetsItsViewportAndTextureEveryFrameWithOneClearAndOnePresent) {
+    Settings s;
+    std::vector<MonitorDraw> monitors = twoMonitors();
+    monitors[1].viewport = ScreenRect{640, 80, 400, 400}; // smaller, off the bottom edge
+    Scene left([] { return 0.0; }), right([] { return 0.0; });
+    glrec::reset();
+    EXPECT_EQ(runMonitorFrames(s, monitors, {&left, &right}, RenderSurface{1040, 480, {}}, 2), 2);
+
+    EXPECT_TRUE(monitors[0].capture.bgr.empty() && monitors[1].capture.bgr.empty());
+    EXPECT_EQ(glrec::callsNamed("glTexImage2D").size(), 2u) << "a texture of its own per monitor";
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 2u) << "the whole window once a frame";
+
+    // Each scene starts with its model-view reset (glLoadIdentity) after its
+    // viewport and texture are set; the textures differ.
+    std::vector<glrec::Call> viewportPerScene;
+    std::vector<double> texturePerScene;
+    glrec::Call viewport;
+    double bound = -1;
+    bool drawing = false;
+    for (const glrec::Call& c : glrec::calls()) {
+        if (c.name == "glClear")
+            drawing = true;
+        if (c.name == "glViewport")
+            viewport = c;
+        if (c.name == "glBindTexture")
+            bound = c.args[1];
+        if (drawing && c.name == "glLoadIdentity") {
+            viewportPerScene.push_back(viewport);
+            texturePerScene.push_back(bound);
+        }
+    }
+    ASSERT_EQ(viewportPerScene.size(), 4u);
+    EXPECT_EQ(viewportPerScene[0].args, (std::vector<double>{0, 0, 640, 480}));
+    EXPECT_EQ(viewportPerScene[1].args, (std::vector<double>{640, 80, 400, 400}));
+    EXPECT_EQ(viewportPerScene[3].args, (std::vector<double>{640, 80, 400, 400}));
+    EXPECT_NE(texturePerScene[0], texturePerScene[1]);
+    EXPECT_EQ(texturePerScene[0], texturePerScene[2]);
+    EXPECT_EQ(glrec::callsNamed("glDeleteTextures").size(), 2u);
+}
+
+TEST(RenderLoop, everyMonitorHasARandomSequenceOfItsOwn) {
+    EXPECT_EQ(monitorSeed(77u, 0), 77u);
+    std::vector<int> firstDraws;
+    for (std::size_t i = 0; i < 4; ++i) {
+        Rng rng;
+        seedRenderRandom(rng, monitorSeed(77u, i));
+        firstDraws.push_back(rng.next() * 32768 + rng.next());
+    }
+    for (std::size_t i = 0; i < firstDraws.size(); ++i)
+        for (std::size_t j = i + 1; j < firstDraws.size(); ++j)
+            EXPECT_NE(firstDraws[i], firstDraws[j]) << i << " and " << j;
+
+    // The loop seeds each monitor's scene so (a wave draws no numbers).
+    Settings s;
+    s.Mode = 1;
+    std::vector<MonitorDraw> monitors = twoMonitors();
+    Scene left([] { return 0.0; }), right([] { return 0.0; });
+    runMonitorFrames(s, monitors, {&left, &right}, RenderSurface{1280, 480, {}}, 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        Rng expected;
+        seedRenderRandom(expected, monitorSeed(1234u, i));
+        EXPECT_EQ((i == 0 ? left : right).rng.state(), expected.state()) << i;
+    }
 }

@@ -71,12 +71,43 @@ TEST(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndRestore
     session.end();
     session.end(); // a second end (WM_DESTROY after a mouse move) changes nothing
 
-    EXPECT_EQ(platform.log(), (Log{"capture", "display change", "show 800x600", "start drawing",
+    EXPECT_EQ(platform.log(), (Log{"capture", "display change", "show switched", "start drawing",
                                    "stop drawing", "save", "display change"}));
     EXPECT_EQ(platform.store.writeCount, 1);
     EXPECT_EQ(platform.fakeDisplay.current.width, 1280) << "the earlier mode is back";
     EXPECT_EQ(session.exitCode(), 0);
     EXPECT_EQ(loaded(platform.store).Mode, 2);
+}
+
+TEST(SaverSession, everyMonitorKeepsItsOwnPictureThroughAModeSwitch) {
+    NullPlatform platform;
+    Settings s = lightSettings();
+    s.resW = 800;
+    s.resH = 600;
+    s.resC = 32;
+    storeSettings(platform, s);
+    platform.fakeDisplay.modes = {mode(800, 600, 32, 60)};
+    // Two monitors at the capture; once the primary runs 800 x 600 the
+    // layout lists them the other way round, the second moved.
+    platform.layout = {MonitorView{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}, true, "one"},
+                       MonitorView{{1280, 0, 1024, 768}, {1280, 0, 1024, 768}, false, "two"}};
+    SaverSession session(platform, platform.store, fullScreen());
+    platform.fakeDisplay.noted = [&platform](FakeDisplay::Kind kind) {
+        if (kind == FakeDisplay::Kind::Change)
+            platform.layout = {MonitorView{{800, 0, 1024, 768}, {800, 0, 1024, 768}, false, "two"},
+                               MonitorView{{0, 168, 800, 600}, {0, 0, 800, 600}, true, "one"}};
+    };
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(platform.waitForFrames(2));
+    session.end();
+
+    ASSERT_EQ(platform.drawn.size(), 2u);
+    EXPECT_EQ(platform.drawn[0].viewport, (ScreenRect{800, 0, 1024, 768}));
+    EXPECT_EQ(platform.drawn[0].capture.bgr[0], 0x81) << "the second monitor's picture";
+    EXPECT_EQ(platform.drawn[1].viewport, (ScreenRect{0, 168, 800, 600}));
+    EXPECT_EQ(platform.drawn[1].capture.bgr[0], 0x80);
+    EXPECT_EQ(platform.drawn[1].capture.width, 64);
 }
 
 TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAreNot) {
@@ -121,7 +152,7 @@ TEST(SaverSession, aPreviewNeverSaves) {
     ASSERT_TRUE(platform.waitForFrames(1));
     session.end();
 
-    EXPECT_EQ(platform.log(), (Log{"capture preview", "show 0x0", "start drawing", "stop drawing"}));
+    EXPECT_EQ(platform.log(), (Log{"capture preview", "show", "start drawing", "stop drawing"}));
     EXPECT_EQ(platform.store.writeCount, 0);
     EXPECT_EQ(session.exitCode(), 0);
 }
