@@ -14,45 +14,23 @@
 //   e2e_helper modes
 //       Prints the display's modes, one "WxHxD" per line, and the current one
 //       after "current ".
+//   e2e_helper monitors
+//       Prints the virtual screen ("virtual X Y W H") and each monitor
+//       ("monitor NAME LEFT TOP RIGHT BOTTOM", "primary" after the primary's).
+//   e2e_helper desktop SECONDS RRGGBB,RRGGBB,RRGGBB,RRGGBB...
+//       Covers the whole virtual screen for SECONDS, each monitor with four
+//       quarters of its own (top left, top right, bottom left, bottom right):
+//       the n-th list of colours goes to the n-th monitor counted from the
+//       left, then from the top.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
-
-LRESULT CALLBACK patternProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT r;
-        GetClientRect(window, &r);
-        const int midX = r.right / 2;
-        const int midY = r.bottom / 2;
-        const struct {
-            RECT area;
-            COLORREF colour;
-        } quarters[] = {
-            {{0, 0, midX, midY}, RGB(255, 0, 0)},
-            {{midX, 0, r.right, midY}, RGB(0, 255, 0)},
-            {{0, midY, midX, r.bottom}, RGB(0, 0, 255)},
-            {{midX, midY, r.right, r.bottom}, RGB(255, 255, 0)},
-        };
-        for (const auto& q : quarters) {
-            HBRUSH brush = CreateSolidBrush(q.colour);
-            FillRect(dc, &q.area, brush);
-            DeleteObject(brush);
-        }
-        EndPaint(window, &ps);
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 void pumpFor(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -64,6 +42,138 @@ void pumpFor(DWORD ms) {
         }
         Sleep(10);
     }
+}
+
+struct MonitorQuarters {
+    RECT area;
+    COLORREF colours[4];
+};
+
+std::vector<MonitorQuarters> desktopMonitors;
+
+void fillQuarters(HDC dc, const RECT& r, const COLORREF colours[4]) {
+    const int midX = (r.left + r.right) / 2;
+    const int midY = (r.top + r.bottom) / 2;
+    const RECT quarters[] = {{r.left, r.top, midX, midY},
+                             {midX, r.top, r.right, midY},
+                             {r.left, midY, midX, r.bottom},
+                             {midX, midY, r.right, r.bottom}};
+    for (int i = 0; i < 4; ++i) {
+        HBRUSH brush = CreateSolidBrush(colours[i]);
+        FillRect(dc, &quarters[i], brush);
+        DeleteObject(brush);
+    }
+}
+
+LRESULT CALLBACK patternProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        RECT r;
+        GetClientRect(window, &r);
+        const COLORREF colours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
+        fillQuarters(dc, r, colours);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK desktopProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        // Client coordinates start at the virtual screen's corner, which may
+        // be left of or above the primary monitor's.
+        const int originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        const int originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        for (const auto& m : desktopMonitors) {
+            RECT r = m.area;
+            OffsetRect(&r, -originX, -originY);
+            fillQuarters(dc, r, m.colours);
+        }
+        EndPaint(window, &ps);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    MONITORINFOEXA info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info))
+        reinterpret_cast<std::vector<MONITORINFOEXA>*>(list)->push_back(info);
+    return TRUE;
+}
+
+std::vector<MONITORINFOEXA> monitorsLeftToRight() {
+    std::vector<MONITORINFOEXA> list;
+    EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&list));
+    std::sort(list.begin(), list.end(), [](const MONITORINFOEXA& a, const MONITORINFOEXA& b) {
+        return a.rcMonitor.left != b.rcMonitor.left ? a.rcMonitor.left < b.rcMonitor.left
+                                                    : a.rcMonitor.top < b.rcMonitor.top;
+    });
+    return list;
+}
+
+int listMonitors() {
+    std::printf("virtual %d %d %d %d\n", GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    for (const auto& m : monitorsLeftToRight())
+        std::printf("monitor %s %ld %ld %ld %ld%s\n", m.szDevice, m.rcMonitor.left, m.rcMonitor.top,
+                    m.rcMonitor.right, m.rcMonitor.bottom, (m.dwFlags & MONITORINFOF_PRIMARY) ? " primary" : "");
+    return 0;
+}
+
+bool parseColours(const char* text, COLORREF colours[4]) {
+    unsigned rgb[4];
+    if (std::sscanf(text, "%6x,%6x,%6x,%6x", &rgb[0], &rgb[1], &rgb[2], &rgb[3]) != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        colours[i] = RGB((rgb[i] >> 16) & 0xff, (rgb[i] >> 8) & 0xff, rgb[i] & 0xff);
+    return true;
+}
+
+int runDesktop(int seconds, int count, char** colourLists) {
+    const auto monitors = monitorsLeftToRight();
+    if (static_cast<int>(monitors.size()) != count) {
+        std::fprintf(stderr, "desktop: %d colour lists for %d monitors\n", count,
+                     static_cast<int>(monitors.size()));
+        return 2;
+    }
+    for (int i = 0; i < count; ++i) {
+        MonitorQuarters m{monitors[i].rcMonitor, {}};
+        if (!parseColours(colourLists[i], m.colours)) {
+            std::fprintf(stderr, "desktop: '%s' is not four RRGGBB colours\n", colourLists[i]);
+            return 2;
+        }
+        desktopMonitors.push_back(m);
+    }
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = desktopProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KelvaraE2EDesktop";
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "Kelvara test desktop", WS_POPUP | WS_VISIBLE,
+                                  GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                  GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    if (window == nullptr)
+        return 2;
+    UpdateWindow(window);
+    std::printf("desktop up\n");
+    std::fflush(stdout);
+    pumpFor(static_cast<DWORD>(seconds) * 1000);
+    return 0;
 }
 
 int runPattern(int seconds) {
@@ -185,6 +295,11 @@ int main(int argc, char** argv) {
         return runPreview(argv[2], std::atoi(argv[3]));
     if (mode == "modes")
         return listModes();
-    std::fprintf(stderr, "usage: e2e_helper pattern SECONDS | preview SAVER SECONDS | modes\n");
+    if (mode == "monitors")
+        return listMonitors();
+    if (mode == "desktop" && argc > 3)
+        return runDesktop(std::atoi(argv[2]), argc - 3, argv + 3);
+    std::fprintf(stderr, "usage: e2e_helper pattern SECONDS | preview SAVER SECONDS | modes | monitors | "
+                         "desktop SECONDS RRGGBB,RRGGBB,RRGGBB,RRGGBB...\n");
     return 2;
 }

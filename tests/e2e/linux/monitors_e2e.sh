@@ -1,0 +1,97 @@
+#!/bin/sh
+# monitors_e2e.sh CASE KELVARA WITH_XORG_DUMMY WORKDIR
+# One several-monitor case of the native saver, full screen, on an Xorg with
+# the dummy driver whose monitors are placed as the case says. Each monitor's
+# desktop is its own pattern (monitor_checks.sh); Mode 1 with the camera
+# still, every monitor must show its own desktop, upright, whole and centred.
+# Exit 77 when the server cannot be had here (not root).
+set -u
+case_name=$1 kelvara=$2 withxorg=$3 work=$4
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
+    case "$case_name" in
+    side_by_side | mode_switch) layout="1024x768+0+0,1024x768+1024+0" ;;
+    mixed_sizes) layout="1024x768+0+0,800x600+1024+0" ;;
+    left_of_primary) layout="--primary 2 800x600+0+0,1024x768+800+0" ;;
+    three) layout="1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
+    # Any other layout, by hand: KELVARA_E2E_LAYOUT="[--primary N] WxH+X+Y,...".
+    layout) layout=${KELVARA_E2E_LAYOUT:?set KELVARA_E2E_LAYOUT} ;;
+    *) echo "FAIL: no such case $case_name" >&2; exit 1 ;;
+    esac
+    # shellcheck disable=SC2086
+    KELVARA_E2E_INSIDE=1 exec "$withxorg" $layout sh "$0" "$@"
+fi
+
+. "$here/../monitor_checks.sh"
+
+dir="$work/$case_name"
+rm -rf "$dir"
+mkdir -p "$dir"
+export XDG_CONFIG_HOME="$dir/config"
+unset XSCREENSAVER_WINDOW
+settings="$XDG_CONFIG_HOME/kelvara/settings"
+pid=""
+
+fail() {
+    echo "FAIL ($case_name): $*" >&2
+    [ -f "$dir/stderr" ] && sed 's/^/  kelvara: /' "$dir/stderr" >&2
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    exit 1
+}
+
+# Waits up to $2 tenths of a second for process $1 to end; sets $status.
+ends_within() {
+    i=0
+    while kill -0 "$1" 2>/dev/null; do
+        i=$((i + 1))
+        [ "$i" -gt "$2" ] && return 1
+        sleep 0.1
+    done
+    wait "$1"
+    status=$?
+    return 0
+}
+
+monitors "$dir/monitors"
+echo "monitors (x y w h primary):"
+sed 's/^/   /' "$dir/monitors"
+# shellcheck disable=SC2046
+set -- $(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*\)x\([0-9]*\) .*/\1 \2/p')
+draw_desktop "$dir/monitors" "$1" "$2" "$dir/desktop.png" || fail "cannot draw the desktop picture"
+# display answers 1 here even when the root shows the picture: look instead.
+display -window root "$dir/desktop.png" 2>/dev/null
+import -window root "$dir/root.png"
+read -r x y _ <"$dir/monitors"
+[ "$(convert "$dir/root.png" -format "%[pixel:p{$((x + 2)),$((y + 2))}]" info:)" = "srgb(255,0,0)" ] ||
+    fail "cannot paint the root window"
+
+mkdir -p "$(dirname "$settings")"
+printf 'Mode=1\nenableMovement=0\n' >"$settings"
+if [ "$case_name" = mode_switch ]; then
+    printf 'resW=800\nresH=600\nresC=24\n' >>"$settings"
+    xrandr --current >"$dir/xrandr-before"
+fi
+
+# The saves are counted by their renames onto the settings file.
+strace -f -qq -e trace=rename,renameat,renameat2 -o "$dir/renames" "$kelvara" 2>"$dir/stderr" &
+pid=$!
+
+watch_saver "$pid" "$dir"
+
+xdotool key a
+ends_within "$pid" 100 || fail "a key did not end the run"
+[ "$status" -eq 0 ] || fail "exit code $status after a key"
+n=$(grep -c "\"$settings\") = 0" "$dir/renames")
+[ "$n" -eq 1 ] || fail "the settings were saved $n times, not once"
+n=$(grep -c '^[A-Za-z_0-9]*=-\{0,1\}[0-9][0-9]*$' "$settings")
+[ "$n" -eq 29 ] || fail "the settings file holds $n values, not 29"
+grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
+
+if [ "$case_name" = mode_switch ]; then
+    xrandr --current >"$dir/xrandr-after"
+    diff "$dir/xrandr-before" "$dir/xrandr-after" >&2 || fail "the monitors did not come back as they were"
+    grep -qx 'resW=800' "$settings" || fail "the display mode was not kept in the settings"
+fi
+echo "ok ($case_name)"
+exit 0

@@ -1,0 +1,135 @@
+#!/bin/sh
+# run_saver_monitors_e2e.sh CASE SAVER.scr HELPER.exe WITH_XORG_DUMMY OUTDIR
+# One several-monitor case of the Windows saver (/s under Wine) on an Xorg with
+# the dummy driver whose monitors are placed as the case says. The helper
+# paints each monitor's own pattern (monitor_checks.sh) over the whole virtual
+# screen; Mode 1 with the camera still, every monitor must show its own
+# desktop, upright, whole and centred. Exit 77 when the server cannot be had
+# here (not root).
+set -u
+case_name=$1 scr=$2 helper=$3 withxorg=$4 out=$5
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
+    case "$case_name" in
+    side_by_side | mode_switch) layout="1024x768+0+0,1024x768+1024+0" ;;
+    mixed_sizes) layout="1024x768+0+0,800x600+1024+0" ;;
+    # Windows puts the left monitor at negative coordinates.
+    left_of_primary) layout="--primary 2 800x600+0+0,1024x768+800+0" ;;
+    three) layout="1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
+    # Any other layout, by hand: KELVARA_E2E_LAYOUT="[--primary N] WxH+X+Y,...".
+    layout) layout=${KELVARA_E2E_LAYOUT:?set KELVARA_E2E_LAYOUT} ;;
+    *) echo "FAIL: no such case $case_name" >&2; exit 1 ;;
+    esac
+    # shellcheck disable=SC2086
+    KELVARA_E2E_INSIDE=1 exec "$withxorg" $layout sh "$0" "$@"
+fi
+
+. "$here/monitor_checks.sh"
+
+dir="$out/$case_name"
+rm -rf "$dir"
+mkdir -p "$dir"
+# The prefix the other Wine end-to-end runs use: made once, kept.
+export WINEPREFIX="${KELVARA_E2E_WINEPREFIX:-$out/../wineprefix}"
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+key='HKCU\Software\Quorvant\ss\kv\16'
+saver="" desktop=""
+
+fail() {
+    echo "FAIL ($case_name): $*" >&2
+    [ -n "$saver" ] && kill "$saver" 2>/dev/null
+    [ -n "$desktop" ] && kill "$desktop" 2>/dev/null
+    wineserver -k >/dev/null 2>&1
+    exit 1
+}
+
+# wait_exit PID SECONDS: the process's exit code, or 124 when it still runs.
+wait_exit() {
+    i=0
+    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -0 "$1" 2>/dev/null && return 124
+    wait "$1"
+}
+
+(
+    flock 9
+    if [ ! -f "$WINEPREFIX/.kelvara-ready" ]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.kelvara-ready"
+    fi
+) 9>"$WINEPREFIX.lock"
+
+monitors "$dir/monitors"
+echo "monitors under X (x y w h primary):"
+sed 's/^/   /' "$dir/monitors"
+wine "$helper" monitors 2>/dev/null | tr -d '\r' >"$dir/wine-monitors"
+echo "monitors under Wine:"
+sed 's/^/   /' "$dir/wine-monitors"
+[ "$(grep -c '^monitor ' "$dir/wine-monitors")" -eq "$(wc -l <"$dir/monitors")" ] ||
+    fail "Wine does not see every monitor"
+
+# One regedit run sets the run's settings afresh (each Wine start is slow).
+{
+    printf 'REGEDIT4\n\n[-HKEY_CURRENT_USER\\%s]\n\n[HKEY_CURRENT_USER\\%s]\n' "${key#HKCU\\}" "${key#HKCU\\}"
+    printf '"Mode"=dword:00000001\n"enableMovement"=dword:00000000\n'
+    if [ "$case_name" = mode_switch ]; then
+        depth=$(wine "$helper" modes 2>/dev/null | tr -d '\r' | awk '$1 == "current" { split($2, m, "x"); print m[3] }')
+        printf '"resW"=dword:%08x\n"resH"=dword:%08x\n"resC"=dword:%08x\n' 800 600 "$depth"
+    fi
+} >"$dir/settings.reg"
+wine regedit /S "Z:$(echo "$dir/settings.reg" | tr / '\\')" >/dev/null 2>&1
+[ "$(wine reg query "$key" 2>/dev/null | grep -c REG_DWORD)" -ge 2 ] || fail "cannot set the run's settings"
+[ "$case_name" = mode_switch ] && xrandr --current >"$dir/xrandr-before"
+
+# shellcheck disable=SC2046
+wine "$helper" desktop 120 $(desktop_args "$dir/monitors") >"$dir/desktop.log" 2>&1 &
+desktop=$!
+i=0
+until xdotool search --name '^Kelvara test desktop$' >/dev/null 2>&1; do
+    i=$((i + 1))
+    [ "$i" -gt 200 ] && fail "the test desktop did not appear"
+    sleep 0.1
+done
+sleep 0.5
+import -window root "$dir/desktop.png"
+
+# Each value the saver stores is one registry write: the run's are counted.
+WINEDEBUG=-all,+reg wine "$scr" /s 2>"$dir/reg-trace.log" &
+saver=$!
+i=0
+until xdotool search --name '^Screen Saver$' >/dev/null 2>&1; do
+    i=$((i + 1))
+    [ "$i" -gt 200 ] && fail "no window titled Screen Saver"
+    sleep 0.1
+done
+watch_saver "$saver" "$dir"
+
+xdotool key space
+wait_exit "$saver" 15
+rc=$?
+saver=""
+[ "$rc" -eq 0 ] || fail "exit code $rc after a key"
+kill "$desktop" 2>/dev/null
+wait "$desktop" 2>/dev/null
+desktop=""
+wineserver -w
+n=$(grep -c 'NtSetValueKey (.*L"resC"' "$dir/reg-trace.log")
+[ "$n" -eq 1 ] || fail "the settings were saved $n times, not once"
+n=$(wine reg query "$key" 2>/dev/null | grep -c REG_DWORD)
+[ "$n" -eq 29 ] || fail "$n values saved, not 29"
+
+if [ "$case_name" = mode_switch ]; then
+    xrandr --current >"$dir/xrandr-after"
+    diff "$dir/xrandr-before" "$dir/xrandr-after" >&2 || fail "the monitors did not come back as they were"
+fi
+wineserver -k >/dev/null 2>&1
+echo "ok ($case_name)"
+exit 0
