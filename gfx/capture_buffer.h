@@ -25,6 +25,14 @@ inline bool holdsPicture(const CaptureBuffer& buffer) {
     return buffer.bgr.size() == bytes;
 }
 
+// How a capture for the saver came out.
+enum class CaptureOutcome {
+    Taken,  // the buffer holds the picture
+    Failed, // no picture; the reason is on stderr, the caller says what it does instead
+    Logo,   // no picture, by the user's choice or for want of one: one stderr line
+            // has said the logo is shown instead, and the caller adds nothing
+};
+
 // Gives the memory back and marks the buffer empty.
 inline void release(CaptureBuffer& buffer) {
     buffer.bgr.clear();

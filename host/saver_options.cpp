@@ -294,6 +294,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         opts.kind = RunKind::IntoWindow;
         opts.intoRoot = false;
         opts.window = envWindow;
+        opts.screensaverWindow = true;
     }
     result.ok = true;
     return result;

@@ -33,7 +33,8 @@ struct SaverOptions {
     // IntoWindow: the window drawn into; 0 with intoRoot set means the root.
     uint64_t window = 0;
     bool intoRoot = false;
-    bool preview = false; // /p: the small capture of a preview
+    bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
+    bool preview = false;           // /p: the small capture of a preview
     bool waitForRetrace = true;
     int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
     bool showFrameRate = false;
@@ -53,8 +54,8 @@ struct ParsedOptions {
 };
 
 // Reads argv (argv[0] is the program's name). Options take one or two dashes
-// (XScreenSaver passes -root and -window-id); the Windows switches /s, /p ID
-// and /c are taken as the words they are. `screensaverWindow` is the
+// (XScreenSaver passes --root or -root, and -window-id); the Windows switches
+// /s, /p ID and /c are taken as the words they are. `screensaverWindow` is the
 // XSCREENSAVER_WINDOW variable (or null): with -root, or with no run option at
 // all, that window is drawn into instead of the root.
 ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow);

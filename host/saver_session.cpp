@@ -57,15 +57,17 @@ void SaverSession::loadAndCapture() {
     if (!planStartUp(settings_, !config_.fullScreen).capture)
         return;
     const auto before = FrameStats::Clock::now();
-    pictures_ = platform_.captureMonitors(monitors_, settings_, config_.preview);
+    const CaptureOutcome outcome = platform_.captureMonitors(monitors_, settings_, config_.preview, pictures_);
     if (shared_->stats)
         shared_->stats->noteCapture(millisecondsBetween(before, FrameStats::Clock::now()));
     // A monitor without a picture shows the primary's (monitorDraws); with
     // none at all the logo is shown instead.
-    if (std::any_of(pictures_.begin(), pictures_.end(), [](const CaptureBuffer& p) { return holdsPicture(p); }))
+    if (outcome != CaptureOutcome::Logo &&
+        std::any_of(pictures_.begin(), pictures_.end(), [](const CaptureBuffer& p) { return holdsPicture(p); }))
         return;
     pictures_.clear();
-    platform_.report("no picture of the desktop; showing the logo instead");
+    if (outcome != CaptureOutcome::Logo)
+        platform_.report("no picture of the desktop; showing the logo instead");
     const SettingOverride logo = logoOverride();
     config_.overrides.push_back(logo);
     applyOverrides(settings_, {logo});

@@ -39,10 +39,12 @@ class SaverPlatform {
     virtual std::vector<MonitorView> monitors() = 0;
 
     // Each monitor's picture from one grab of the desktop, in the order of
-    // `monitors`, before any window of the saver shows (captureViews). Empty,
-    // or pictures that hold nothing, when there is none to take.
-    virtual std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors,
-                                                       const Settings& settings, bool preview) = 0;
+    // `monitors`, before any window of the saver shows (captureViews), into
+    // `pictures`: empty, or pictures that hold nothing, when there is none to
+    // take. Logo when there is none and the platform has already said, in one
+    // line, that the logo is shown instead.
+    virtual CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                           bool preview, std::vector<CaptureBuffer>& pictures) = 0;
 
     // The display whose mode a full-screen run may switch.
     virtual DisplayBackend& display() = 0;

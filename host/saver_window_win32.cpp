@@ -166,9 +166,10 @@ class Win32Saver final : public SaverPlatform {
     int run();
 
     std::vector<MonitorView> monitors() override;
-    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
-                                               bool preview) override {
-        return captureViews(monitors, settings, preview);
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
+                                   std::vector<CaptureBuffer>& pictures) override {
+        pictures = captureViews(monitors, settings, preview);
+        return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
     DisplayBackend& display() override { return systemDisplay(); }
     void showWindow(bool switched) override;

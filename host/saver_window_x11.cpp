@@ -32,6 +32,7 @@
 #include "gfx/capture.h"
 #include "gfx/gl_context_glx.h"
 #include "gfx/render_host.h"
+#include "gfx/screenshot.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
@@ -235,10 +236,8 @@ class X11Saver final : public SaverPlatform {
     void pumpEvents(const SaverSession& session);
 
     std::vector<MonitorView> monitors() override;
-    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
-                                               bool preview) override {
-        return captureViews(monitors, settings, preview);
-    }
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
+                                   std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend& display() override { return systemDisplay(); }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
@@ -322,6 +321,18 @@ bool X11Saver::findTarget() {
 // showing its own part of the desktop. Any other window (one to try the saver
 // in, one handed over) is one monitor showing the whole root, as XScreenSaver
 // gives each monitor a window of its own.
+// A window we were handed is one monitor, and may carry XScreenSaver's
+// picture of the desktop under it, or the user's word that there be none.
+CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                         bool preview, std::vector<CaptureBuffer>& pictures) {
+    if (ownWindow_) {
+        pictures = captureViews(monitors, settings, preview);
+        return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
+    }
+    pictures.assign(1, CaptureBuffer{});
+    return captureHandedWindow(pictures.front(), settings, preview, target_, options_.screensaverWindow);
+}
+
 std::vector<MonitorView> X11Saver::monitors() {
     const ScreenRect root = rootArea(display_);
     if (fullScreen_)

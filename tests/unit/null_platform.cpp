@@ -68,12 +68,12 @@ bool NullPlatform::waitForFrames(uint64_t frames) {
     return frames_.load() >= frames;
 }
 
-std::vector<CaptureBuffer> NullPlatform::captureMonitors(const std::vector<MonitorView>& monitors,
-                                                        const Settings& settings, bool preview) {
+CaptureOutcome NullPlatform::captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                             bool preview, std::vector<CaptureBuffer>& pictures) {
     note(preview ? "capture preview" : "capture");
-    std::vector<CaptureBuffer> pictures;
-    if (!captureWorks)
-        return pictures;
+    pictures.clear();
+    if (capture != CaptureOutcome::Taken)
+        return capture;
     const CaptureSize size = captureSize(settings, preview);
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         CaptureBuffer out;
@@ -84,7 +84,7 @@ std::vector<CaptureBuffer> NullPlatform::captureMonitors(const std::vector<Monit
                        static_cast<uint8_t>(0x80 + i));
         pictures.push_back(std::move(out));
     }
-    return pictures;
+    return CaptureOutcome::Taken;
 }
 
 void NullPlatform::showWindow(bool switched) {

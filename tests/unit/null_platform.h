@@ -39,7 +39,7 @@ class NullPlatform final : public SaverPlatform {
     ~NullPlatform() override;
 
     // What the test lets go wrong.
-    bool captureWorks = true;
+    CaptureOutcome capture = CaptureOutcome::Taken;
     bool threadStarts = true;
     bool glWorks = true;       // false: the thread reports it cannot draw, as without a context
     bool joinTimesOut = false; // stopDrawing gives up; the thread is joined by the destructor
@@ -69,8 +69,8 @@ class NullPlatform final : public SaverPlatform {
     std::vector<MonitorDraw> drawn;
 
     std::vector<MonitorView> monitors() override { return layout; }
-    std::vector<CaptureBuffer> captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
-                                               bool preview) override;
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
+                                   std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend& display() override { return fakeDisplay; }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,

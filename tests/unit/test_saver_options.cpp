@@ -65,11 +65,26 @@ TEST(SaverOptions, xscreensaverConventionsPickTheWindowDrawnInto) {
     ASSERT_TRUE(p.ok);
     EXPECT_FALSE(p.options.intoRoot);
     EXPECT_EQ(p.options.window, 0x200003u);
+    EXPECT_TRUE(p.options.screensaverWindow);
+    // The daemon of Debian's XScreenSaver 6 passes two dashes.
+    p = parse({"--root"}, "0x200003");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
+    EXPECT_EQ(p.options.window, 0x200003u);
+    EXPECT_TRUE(p.options.screensaverWindow);
+    p = parse({"--root"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.options.intoRoot);
+    EXPECT_FALSE(p.options.screensaverWindow);
     p = parse({}, "77");
     EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
     EXPECT_EQ(p.options.window, 77u);
     p = parse({"--window"}, "77");
     EXPECT_EQ(p.options.kind, RunKind::Windowed);
+    EXPECT_FALSE(p.options.screensaverWindow);
+    p = parse({"-window-id", "0x1a00007"}, "77");
+    EXPECT_EQ(p.options.window, 0x1a00007u);
+    EXPECT_FALSE(p.options.screensaverWindow);
     p = parse({"-root"}, "not a window");
     EXPECT_TRUE(p.options.intoRoot);
 }

@@ -54,6 +54,7 @@ share() { # file colour
 hue_share() { # file r|g|b
     case $2 in
     r) expr='r>2*g && r>2*b && r>0.02' ;;
+    g) expr='g>2*r && g>2*b && g>0.02' ;;
     b) expr='b>2*r && b>2*g && b>0.02' ;;
     esac
     convert "$1" -alpha off -scale 160x120! -fx "$expr" -colorspace gray -format '%[fx:int(mean*1000)]' info:
@@ -102,6 +103,37 @@ keep_settings() { # printf-format
     cp "$settings" "$dir/before"
 }
 kept() { cmp -s "$settings" "$dir/before" || fail "the settings file was changed"; }
+
+# XScreenSaver's "Grab Desktop Images" for the runs that follow, in a home
+# folder of the test's own (Debian's system default is off).
+allow_desktop_grabs() { # True|False
+    export HOME="$dir/home"
+    mkdir -p "$HOME"
+    printf 'grabDesktopImages:\t%s\n' "$1" >"$HOME/.xscreensaver"
+}
+
+# Starts the test window with the given arguments; sets $window.
+open_window() { # x_window arguments...
+    "$xwindow" "$@" >"$dir/window" &
+    pids="$pids $!"
+    helper=$!
+    i=0
+    while [ ! -s "$dir/window" ]; do
+        i=$((i + 1))
+        [ "$i" -gt 50 ] && fail "the test window did not appear"
+        sleep 0.1
+    done
+    window=$(cat "$dir/window")
+    rm -f "$dir/window"
+}
+
+# Ends the run in the test window by closing the window.
+close_window() {
+    kill -TERM "$helper"
+    ends_within "$pid" 50 || fail "the run did not end with its window"
+    [ "$status" -eq 0 ] || fail "exit code $status after the window went away"
+    wait "$helper"
+}
 
 settings_written() {
     [ -f "$settings" ] || fail "no settings file at $settings"
@@ -205,7 +237,9 @@ window_id)
     [ "$status" -eq 0 ] || fail "exit code $status after the window went away"
     wait "$helper"
     settings_written
-    # The window XScreenSaver names in the environment, with -root.
+    # The window XScreenSaver names in the environment, with -root, where the
+    # user lets XScreenSaver's programs grab the desktop.
+    allow_desktop_grabs True
     "$xwindow" >"$dir/window2" &
     helper=$!
     pids="$pids $helper"
@@ -332,6 +366,54 @@ palette)
             fail "no reason given for the failed capture"
     done
     kept
+    ;;
+screenshot)
+    # A window carrying XScreenSaver's screenshot: that picture, not the
+    # screen's; a bad one is said in one line and the run goes on.
+    paint_root
+    allow_desktop_grabs True
+    open_window --daemon-class --screenshot good
+    start -window-id "$window" --Mode 0 --enableMovement 0
+    sleep 3
+    import -window "$window" "$dir/good.png"
+    [ "$(hue_share "$dir/good.png" g)" -ge 5 ] || fail "the screenshot's green does not show"
+    [ "$(hue_share "$dir/good.png" r)" -lt 5 ] && [ "$(hue_share "$dir/good.png" b)" -lt 5 ] ||
+        fail "the screen was taken, not the screenshot"
+    close_window
+    [ ! -s "$dir/stderr" ] || fail "a good screenshot was complained about"
+    # On the daemon's window the screen under it is the daemon's: the logo.
+    open_window --daemon-class --screenshot gone
+    start -window-id "$window" --Mode 1 --enableMovement 0
+    sleep 3
+    import -window "$window" "$dir/gone.png"
+    [ "$(share "$dir/gone.png" '#ffffff')" -ge 10 ] || fail "a freed screenshot does not give the logo"
+    close_window
+    says 1 "^kelvara: XScreenSaver's screenshot 0x[0-9a-f]+ \\(_SCREENSAVER_SCREENSHOT of window 0x[0-9a-f]+\\): it is gone; showing the logo instead$"
+    open_window --daemon-class
+    start -window-id "$window" --Mode 1 --enableMovement 0
+    sleep 2
+    close_window
+    says 1 "^kelvara: XScreenSaver's window 0x[0-9a-f]+ holds no screenshot of the desktop .*; showing the logo instead$"
+    # On a window of someone else's, the screen instead.
+    open_window --screenshot small
+    start -window-id "$window" --Mode 0 --enableMovement 0
+    sleep 3
+    import -window "$window" "$dir/small.png"
+    shows_desktop "$dir/small.png"
+    close_window
+    says 1 ": 320x240, not the window's 640x480; taking the screen instead$"
+    # The user's "Grab Desktop Images" off: the logo, said once.
+    allow_desktop_grabs False
+    open_window --daemon-class --screenshot good
+    start -window-id "$window" --Mode 1 --enableMovement 0
+    sleep 3
+    import -window "$window" "$dir/off.png"
+    [ "$(hue_share "$dir/off.png" g)" -lt 5 ] || fail "the screenshot shows although desktop grabs are off"
+    [ "$(share "$dir/off.png" '#ffffff')" -ge 10 ] || fail "the logo's white does not show"
+    close_window
+    says 1 '^kelvara: XScreenSaver.s "Grab Desktop Images" is off \(grabDesktopImages: False in ~/.xscreensaver\); showing the logo instead$'
+    settings_written
+    grep -qx 'useOGL=0' "$settings" || fail "the logo was saved as the user's setting"
     ;;
 capture_fails)
     # A desktop that cannot be read: the logo instead, said once, and the
