@@ -25,6 +25,7 @@ bool sameOptions(const ParsedOptions& a, const ParsedOptions& b) {
     const SaverOptions& y = b.options;
     if (a.ok != b.ok || a.error != b.error || x.kind != y.kind || x.window != y.window ||
         x.intoRoot != y.intoRoot || x.preview != y.preview || x.waitForRetrace != y.waitForRetrace ||
+        x.maxFps != y.maxFps ||
         x.showFrameRate != y.showFrameRate || x.settingsFile != y.settingsFile ||
         x.overrides.size() != y.overrides.size())
         return false;
@@ -77,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (parsed.ok) {
         KELVARA_FUZZ_CHECK(parsed.error.empty());
         const SaverOptions& o = parsed.options;
+        KELVARA_FUZZ_CHECK(o.maxFps == kMaxFpsDisplayRate || (o.maxFps >= 0 && o.maxFps <= kMaxFpsHighest));
         if (o.kind == RunKind::IntoWindow)
             KELVARA_FUZZ_CHECK(o.intoRoot != (o.window != 0));
         else

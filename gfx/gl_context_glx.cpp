@@ -8,6 +8,9 @@
 // and the process's X error handler must not exit (a window drawn into may be
 // destroyed under the thread). The viewport is fixed at the window's size when
 // the thread starts. Thread priority can only be lowered (nice), never raised.
+// Frames are held to the refresh rate of the monitor under the window (RandR)
+// where the retrace wait does not pace them, and not drawn while DPMS has the
+// monitors asleep.
 #include "gfx/gl_context_glx.h"
 
 #include <sys/resource.h>
@@ -24,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "gfx/display_x11.h"
 #include "gfx/glx_format.h"
 #include "gfx/render_host.h"
 
@@ -294,6 +298,16 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
             overlay.draw();
         glXSwapBuffers(display, window);
     };
+    // Held to the refresh rate where the retrace wait does not pace, and kept
+    // from drawing while the monitors sleep.
+    FramePacer pacer(planPacing(options.maxFps, refreshRateHz(display, window), options.waitForRetrace));
+    surface.pacer = &pacer;
+    std::unique_ptr<DisplayPowerSource> dpms = options.displayPower ? nullptr : makeDpmsSource(display);
+    DisplayPowerSource* power = options.displayPower ? options.displayPower : dpms.get();
+    std::unique_ptr<DisplaySleepGate> sleepGate;
+    if (power)
+        sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
+    surface.sleepGate = sleepGate.get();
     runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
                      options.stats, options.presetPicked);
     overlay.release();

@@ -12,7 +12,8 @@
 // context stays valid for the thread's life. Failures of the set-up calls are
 // not reported: the loop then runs without a context and draws nothing until
 // renderRunning is cleared. Vertical retrace waiting uses
-// WGL_EXT_swap_control where the driver offers it.
+// WGL_EXT_swap_control where the driver offers it; where it does not pace,
+// frames are held to the primary display's refresh rate.
 
 #include "gfx/gl_context_win32.h"
 
@@ -57,6 +58,16 @@ void setSwapInterval(bool waitForRetrace) {
     swapInterval(waitForRetrace ? 1 : 0);
 }
 
+// The primary display's refresh rate in hertz; 0 or 1 where the driver
+// keeps the hardware's default and does not say.
+double displayRefreshHz() {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+        return 0.0;
+    return static_cast<double>(mode.dmDisplayFrequency);
+}
+
 // What both threads hold: the thread's arguments. Kept alive by whichever of
 // the two lets go last, so a thread left running at a join timeout never
 // reads freed memory.
@@ -84,6 +95,14 @@ void renderThreadBody(ThreadState& state) {
         if (!wglSwapLayerBuffers(dc, WGL_SWAP_MAIN_PLANE))
             SwapBuffers(dc);
     };
+    // Held to the display's refresh where the retrace wait does not pace, and
+    // kept from drawing while the window is told the display is off.
+    FramePacer pacer(planPacing(state.options.maxFps, displayRefreshHz(), state.options.waitForRetrace));
+    surface.pacer = &pacer;
+    std::unique_ptr<DisplaySleepGate> sleepGate;
+    if (state.options.displayPower != nullptr)
+        sleepGate = std::make_unique<DisplaySleepGate>(*state.options.displayPower, 0.0);
+    surface.sleepGate = sleepGate.get();
     // The scenes live and go while the context is current (their textures
     // are released by the loop).
     runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),

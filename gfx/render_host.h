@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "gfx/capture_buffer.h"
+#include "gfx/display_power.h"
+#include "gfx/frame_pacer.h"
 #include "gfx/render_thread.h"
 #include "settings/settings.h"
 
@@ -19,6 +21,13 @@ class RenderThread;
 
 struct RenderThreadOptions {
     bool waitForRetrace = true;  // present on the vertical retrace where the platform offers it
+    // Frames a second at most: kMaxFpsDisplayRate holds them to the display's
+    // refresh where the retrace wait does not, 0 lets them run free.
+    int maxFps = kMaxFpsDisplayRate;
+    // Tells the thread when the display is off, so it stops drawing; it must
+    // outlive the thread. Null: the platform's own watch (the X server's DPMS
+    // state), or none (Windows, where the window is told instead).
+    DisplayPowerSource* displayPower = nullptr;
     FrameObserver observer;       // called on the render thread after every frame
     bool showFrameRate = false;   // frames per second and frame time in a corner, where the platform can
     FrameStats* stats = nullptr;  // filled on the render thread; read it after joinRenderThread

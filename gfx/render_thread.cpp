@@ -3,6 +3,8 @@
 #include <memory>
 #include <thread>
 
+#include "gfx/display_power.h"
+#include "gfx/frame_pacer.h"
 #include "gfx/render_host.h"
 #include "gfx/resource_texture.h"
 #include "gfx/scene_state.h"
@@ -118,6 +120,15 @@ void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderS
         surface.swap();
 }
 
+// Nobody saw the dark time: the scenes move on from where they stopped, rather
+// than leap by the whole pause, and the pacer starts its deadlines afresh.
+void resumeAfterDark(std::vector<Pane>& panes, const RenderSurface& surface) {
+    for (Pane& pane : panes)
+        pane.scene->timer.resume();
+    if (surface.pacer)
+        surface.pacer->resume();
+}
+
 void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface& surface, uint32_t seed,
               const std::atomic<int>& running, const FrameObserver& observer, FrameStats* stats,
               const PresetObserver& presetPicked) {
@@ -129,6 +140,10 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     const bool several = panes.size() > 1;
     uint64_t frame = 0;
     while (running.load(std::memory_order_acquire) != 0) {
+        if (surface.sleepGate && surface.sleepGate->waitWhileDark(running)) {
+            resumeAfterDark(panes, surface);
+            continue;
+        }
         if (several)
             drawPanes(panes, settings, surface);
         else
@@ -138,7 +153,9 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
             stats->framePresented(FrameStats::Clock::now());
         if (observer)
             observer(frame);
-        // Give up the rest of the time slice, as a saver should; no frame cap.
+        if (surface.pacer)
+            surface.pacer->framePresented();
+        // Give up the rest of the time slice, as a saver should.
         std::this_thread::yield();
     }
 

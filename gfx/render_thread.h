@@ -45,11 +45,19 @@ int pixelFormatScore(const PixelFormatInfo& format);
 // the lowest index among equal scores; 0 when none qualifies.
 int bestPixelFormat(const std::vector<PixelFormatInfo>& formats);
 
-// The surface the scene draws on: its size in pixels and how to present.
+class FramePacer;
+class DisplaySleepGate;
+
+// The surface the scene draws on: its size in pixels, how to present, and
+// when: `pacer` (if any) is told of every presented frame and may sleep to
+// hold the frame rate; `sleepGate` (if any) is asked before every frame and
+// waits while the display is off.
 struct RenderSurface {
     int width = 0;
     int height = 0;
     PresentFrame swap;
+    FramePacer* pacer = nullptr;
+    DisplaySleepGate* sleepGate = nullptr;
 };
 
 // Called after every frame with the frame's number (1-based); lets a host count
@@ -76,7 +84,8 @@ using PresetObserver = std::function<void(int presetId)>;
 // set the viewport, seed the random source (two draws thrown away), apply a
 // random preset when randPreset is set, prepare the scene state (the logo when
 // useOGL is set), bind the logo or build the screen texture from `capture`
-// (freeing it), then draw frames while `running` is non-zero. Releases the
+// (freeing it), then draw frames while `running` is non-zero, paced and held
+// in the dark as the surface says. Releases the
 // textures it made before returning, while the context is still current.
 // `stats`, when given, is told the texture's build time and every frame's
 // presentation; it belongs to this thread until the function returns.

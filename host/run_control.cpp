@@ -42,6 +42,18 @@ bool parseFrameCount(const char* text, uint64_t& frames) {
     return true;
 }
 
+bool parseMaxFps(const char* text, int& maxFps) {
+    if (!startsLikeANumber(text))
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v > static_cast<unsigned long>(kMaxFpsHighest))
+        return false;
+    maxFps = static_cast<int>(v);
+    return true;
+}
+
 RunControl runControlFromEnvironment(const std::function<const char*(const char*)>& lookup,
                                      std::vector<std::string>& complaints) {
     RunControl control;
@@ -59,6 +71,12 @@ RunControl runControlFromEnvironment(const std::function<const char*(const char*
         control.statsFile = text;
     if (const char* text = lookup("KELVARA_NO_VSYNC"); text && *text && std::strcmp(text, "0") != 0)
         control.waitForRetrace = false;
+    if (const char* text = lookup("KELVARA_MAX_FPS"); text && *text) {
+        if (!parseMaxFps(text, control.maxFps))
+            complaints.push_back(std::string("KELVARA_MAX_FPS needs a whole number of frames a second from 0 "
+                                             "(no cap) to 1000, not '") +
+                                 text + "'; ignored");
+    }
     return control;
 }
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "gfx/frame_pacer.h"
+
 namespace kelvara {
 
 // Limits that end a run by itself, for measurements and unattended tests.
@@ -24,6 +26,7 @@ struct RunControl {
     RunLimits limits;
     std::string statsFile; // empty: no statistics
     bool waitForRetrace = true;
+    int maxFps = kMaxFpsDisplayRate; // frames a second at most; 0: no cap
 };
 
 // The longest run a limit may ask for: a day. Longer is a typing error.
@@ -34,10 +37,13 @@ inline constexpr double kMaxRunSeconds = 86400;
 // text, NaN, infinity, overflow.
 bool parseRunSeconds(const char* text, double& seconds);
 bool parseFrameCount(const char* text, uint64_t& frames);
+// A frame-rate cap: a whole number from 0 (no cap) to 1000.
+bool parseMaxFps(const char* text, int& maxFps);
 
 // The Windows build's measuring wishes, from the environment, since the system
-// fixes its command line: KELVARA_SECONDS, KELVARA_FRAMES, KELVARA_STATS and
-// KELVARA_NO_VSYNC (any value but empty or "0" turns the wait off). A bad value
+// fixes its command line: KELVARA_SECONDS, KELVARA_FRAMES, KELVARA_STATS,
+// KELVARA_NO_VSYNC (any value but empty or "0" turns the wait off) and
+// KELVARA_MAX_FPS (0 for no cap). A bad value
 // is left out and described in `complaints`, one line each.
 RunControl runControlFromEnvironment(const std::function<const char*(const char*)>& lookup,
                                      std::vector<std::string>& complaints);

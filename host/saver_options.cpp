@@ -27,6 +27,7 @@ enum OptionId : int {
     kOptFullScreen,
     kOptSettings,
     kOptNoVsync,
+    kOptMaxFps,
     kOptConfig,
     kOptFps,
     kOptListModes,
@@ -60,7 +61,11 @@ constexpr RunOption kRunOptions[] = {
     {"settings", required_argument, kOptSettings, "FILE",
      "keep the settings in FILE instead of the user's file"},
     {"no-vsync", no_argument, kOptNoVsync, nullptr,
-     "present frames without waiting for the vertical retrace"},
+     "present frames without waiting for the vertical retrace (frames are still held to the display's "
+     "refresh rate; add --max-fps 0 to measure the renderer)"},
+    {"max-fps", required_argument, kOptMaxFps, "N",
+     "draw at most N frames a second (0: no cap); by default the display's refresh rate wherever the "
+     "retrace wait does not hold frames to it"},
     {"fps", no_argument, kOptFps, nullptr, "show frames per second and frame time in a corner"},
     {"seconds", required_argument, kOptSeconds, "S",
      "end the run by itself after S seconds of drawing, as a key would (settings saved)"},
@@ -205,6 +210,11 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             break;
         case kOptNoVsync:
             opts.waitForRetrace = false;
+            break;
+        case kOptMaxFps:
+            if (!parseMaxFps(optarg, opts.maxFps))
+                return fail("--max-fps needs a whole number of frames a second from 0 (no cap) to 1000, not " +
+                            quoted(optarg));
             break;
         case kOptListModes:
             ++runOptions;

@@ -36,6 +36,7 @@ struct SaverOptions {
     bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
     bool preview = false;           // /p: the small capture of a preview
     bool waitForRetrace = true;
+    int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
     bool showFrameRate = false;
     std::string settingsFile; // empty: the user's settings file
     RunLimits limits;         // --seconds, --frames: the run ends by itself

@@ -97,7 +97,7 @@ DefaultDecision defaultSaverRule(uint32_t message, uintptr_t wParam, const Saver
                 d.postClose = wParam == kPwrSuspendRequest;
                 break;
             case kWmPowerBroadcast:
-                d.postClose = true;
+                d.postClose = wParam == kPbtApmQuerySuspend || wParam == kPbtApmSuspend;
                 break;
             default:
                 d.postClose = endsOnInput(message);
@@ -105,6 +105,8 @@ DefaultDecision defaultSaverRule(uint32_t message, uintptr_t wParam, const Saver
             }
         }
     }
+    if (message == kWmPowerBroadcast && wParam == kPbtPowerSettingChange)
+        d.notePowerSetting = true;
     if (flags.autoPlayMessage != 0 && message == flags.autoPlayMessage) {
         // With a password in force the disc's AutoPlay must not run past the saver.
         d.postClose = true;

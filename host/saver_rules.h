@@ -42,6 +42,16 @@ inline constexpr uintptr_t kScPrevWindow = 0xF050;
 inline constexpr uintptr_t kScScreenSave = 0xF140;
 inline constexpr uintptr_t kPwrSuspendRequest = 1;
 
+// WM_POWERBROADCAST events (wParam). Only the first two end a saver: the
+// machine is about to sleep. The others come with nobody at the machine (the
+// charger plugged in, the battery running down, the display dimmed or off).
+inline constexpr uintptr_t kPbtApmQuerySuspend = 0x0000;
+inline constexpr uintptr_t kPbtApmSuspend = 0x0004;
+inline constexpr uintptr_t kPbtApmResumeSuspend = 0x0007;
+inline constexpr uintptr_t kPbtApmPowerStatusChange = 0x000A;
+inline constexpr uintptr_t kPbtApmResumeAutomatic = 0x0012;
+inline constexpr uintptr_t kPbtPowerSettingChange = 0x8013;
+
 // Requests closer together than this after a refused password prompt get no
 // new prompt (milliseconds of the system's tick count).
 inline constexpr uint32_t kPromptQuietMs = 200;
@@ -94,6 +104,9 @@ struct DefaultDecision {
     intptr_t result = 0;
     bool postClose = false; // post a close request to the window first
     bool hideCursor = false;
+    // lParam carries a power setting the window registered for (the display's
+    // state): the host notes it for the render thread, in every mode.
+    bool notePowerSetting = false;
 };
 
 DefaultDecision defaultSaverRule(uint32_t message, uintptr_t wParam, const SaverFlags& flags);

@@ -93,6 +93,7 @@ bool SaverSession::startDrawing() {
         std::make_unique<RunLimiter>(config_.control.limits, [platform] { platform->requestEnd(); });
     RenderThreadOptions options;
     options.waitForRetrace = config_.control.waitForRetrace;
+    options.maxFps = config_.control.maxFps;
     options.showFrameRate = config_.showFrameRate;
     options.stats = shared->stats.get();
     if (config_.control.limits.frames > 0)

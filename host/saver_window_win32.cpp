@@ -20,6 +20,7 @@
 #include "display/monitors.h"
 #include "gfx/capture.h"
 #include "gfx/render_host.h"
+#include "host/display_state_win32.h"
 #include "host/run_control.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
@@ -68,6 +69,10 @@ template <typename Fn> Fn procAddress(HMODULE module, const char* name) {
 void hideCursor() {
     SetCursor(nullptr);
 }
+
+// Tells the render thread when the display is off. Lives as long as the
+// process: a render thread that does not stop in time still reads it.
+DisplayStateWatch displayState;
 
 // The password prompt of the platforms where the saver checks the password
 // itself, and the system's "a saver runs" state that goes with it.
@@ -242,14 +247,18 @@ void Win32Saver::showWindow(bool switched) {
 
 bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                               const RenderThreadOptions& options) {
+    RenderThreadOptions withDisplayState = options;
+    displayState.start(window_);
+    withDisplayState.displayPower = &displayState.notice();
     thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, std::move(monitors),
-                                threadPriority, options);
+                                threadPriority, withDisplayState);
     return thread_ != nullptr;
 }
 
 bool Win32Saver::stopDrawing(unsigned timeoutMs) {
     const bool stopped = joinRenderThread(thread_, timeoutMs);
     thread_ = nullptr;
+    displayState.stop();
     return stopped;
 }
 
@@ -328,6 +337,8 @@ LRESULT Win32Saver::defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM
         hideCursor();
     if (d.postClose)
         PostMessageA(window, WM_CLOSE, 0, 0);
+    if (d.notePowerSetting)
+        displayState.noteSetting(lParam);
     switch (d.step) {
     case DefaultStep::Return:
         return d.result;

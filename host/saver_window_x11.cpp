@@ -212,6 +212,7 @@ SessionConfig sessionConfig(const SaverOptions& options) {
     config.control.limits = options.limits;
     config.control.statsFile = options.statsFile;
     config.control.waitForRetrace = options.waitForRetrace;
+    config.control.maxFps = options.maxFps;
     config.showFrameRate = options.showFrameRate;
     config.overrides = options.overrides;
     config.statsName = "--stats";

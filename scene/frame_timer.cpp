@@ -5,8 +5,8 @@
 namespace kelvara {
 
 FrameTimer::FrameTimer(ClockMs clock) : clock_(std::move(clock)) {
-    startMs = static_cast<float>(nowMs());
-    lastMs = static_cast<float>(nowMs());
+    startMs = nowMs();
+    lastMs = nowMs();
 }
 
 float FrameTimer::frameSeconds() {
@@ -14,7 +14,7 @@ float FrameTimer::frameSeconds() {
     const float dt = static_cast<float>((now - lastMs) * 0.001);
     // A fresh reading, not `now`: the time spent between the two calls belongs
     // to the next interval, as it always has.
-    lastMs = static_cast<float>(nowMs());
+    lastMs = nowMs();
     return dt;
 }
 

@@ -12,10 +12,10 @@ using ClockMs = std::function<double()>;
 double platformNowMs();
 
 // Seconds since the previous frame (which scale every movement) and since the
-// timer was made (which drive the waves). Stamps are 32-bit floats, so they
-// lose whole milliseconds once the clock passes 2^24 ms (about 4.7 hours of
-// uptime); intervals are then off by up to half a step. That is kept: the
-// motion is tuned to it and tests fix the arithmetic.
+// timer was made (which drive the waves). The clock counts from boot, so its
+// readings grow with the machine's uptime: the stamps are kept in double
+// precision, which holds a reading to well under a microsecond for centuries,
+// and an interval comes out the same after a week of uptime as after a minute.
 class FrameTimer {
   public:
     explicit FrameTimer(ClockMs clock = platformNowMs);
@@ -24,9 +24,12 @@ class FrameTimer {
     // Seconds since the previous call, unclamped; renews lastMs with a fresh reading.
     float frameSeconds();
     float elapsedSeconds() const;
+    // The time since the previous frame was not spent drawing (the display
+    // slept): the next interval starts now, so nothing leaps when drawing resumes.
+    void resume() { lastMs = nowMs(); }
 
-    float startMs = 0.0f;
-    float lastMs = 0.0f;
+    double startMs = 0.0; // milliseconds of the clock
+    double lastMs = 0.0;
 
   private:
     ClockMs clock_;

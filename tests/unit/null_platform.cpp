@@ -94,6 +94,7 @@ void NullPlatform::showWindow(bool switched) {
 bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int,
                                 const RenderThreadOptions& options) {
     note("start drawing");
+    startedWith = options;
     if (!threadStarts)
         return false;
     drawn = monitors;

@@ -46,6 +46,7 @@ class NullPlatform final : public SaverPlatform {
 
     FakeDisplay fakeDisplay;
     NotedStore store{*this};
+    RenderThreadOptions startedWith; // what the session asked the render thread for
 
     // The host's event loop: true once input() or requestEnd() has ended the
     // run, false after `limit`.

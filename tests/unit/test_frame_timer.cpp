@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "scene/clock_win32.h"
@@ -19,6 +21,24 @@ struct ScriptedClock {
         return v;
     }
 };
+
+// A steady frame at an uptime of `days`: every interval must come out as the
+// frame, within 0.01 ms, and the elapsed time must grow by exactly the frames.
+void expectSteadyIntervalsAtUptime(double days) {
+    constexpr double kFrameMs = 16.667;
+    constexpr int kFrames = 600;
+    double now = days * 86400000.0 + 0.123; // not on a whole millisecond
+    FrameTimer timer([&now] { return now; });
+    const double start = now;
+    double worstMs = 0.0;
+    for (int i = 0; i < kFrames; ++i) {
+        now += kFrameMs;
+        const double intervalMs = timer.frameSeconds() * 1000.0;
+        worstMs = std::max(worstMs, std::abs(intervalMs - kFrameMs));
+    }
+    EXPECT_LE(worstMs, 0.01) << "at " << days << " days of uptime";
+    EXPECT_NEAR(timer.elapsedSeconds() * 1000.0, now - start, 0.5) << "at " << days << " days of uptime";
+}
 
 } // namespace
 
@@ -48,13 +68,23 @@ TEST(FrameTimer, elapsedCountsFromCreationAndIsNotClamped) {
     EXPECT_EQ(timer.frameSeconds(), 0.0f);
 }
 
-TEST(FrameTimer, stampsLoseWholeMillisecondsAfterFourHoursOfUptime) {
-    // Above 2^24 ms a float stamp falls on a 2 ms grid: a 1 ms frame reads as 0 or 2 ms.
-    double now = 16777216.0 + 1.0; // stored as 2^24 (ties to even)
+TEST(FrameTimer, intervalsStaySteadyAfterAWeekOfUptime) {
+    expectSteadyIntervalsAtUptime(7.0);
+}
+
+TEST(FrameTimer, intervalsStaySteadyAfter25DaysOfUptime) {
+    // Past 2^31 ms, where a 32-bit millisecond count would also have wrapped.
+    expectSteadyIntervalsAtUptime(25.0);
+}
+
+TEST(FrameTimer, resumeStartsTheNextIntervalNow) {
+    double now = 1000.0;
     FrameTimer timer([&now] { return now; });
-    EXPECT_EQ(timer.lastMs, 16777216.0f);
-    now += 1.0;
-    EXPECT_FLOAT_EQ(timer.frameSeconds(), 0.002f);
+    now = 1000.0 + 3600000.0; // an hour with the display asleep
+    timer.resume();
+    now += 20.0;
+    EXPECT_FLOAT_EQ(timer.frameSeconds(), 0.020f);
+    EXPECT_FLOAT_EQ(timer.elapsedSeconds(), 3600.020f); // the waves' time still counts it
 }
 
 TEST(FrameTimer, platformClockIsMonotonicWithSubMillisecondSteps) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "gfx/display_power.h"
+#include "gfx/frame_pacer.h"
 #include "gfx/render_thread.h"
 #include "gfx/resource_texture.h"
 #include "settings/presets.h"
@@ -42,6 +44,13 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     });
     return swaps;
 }
+
+// A display that is off for its first `darkAnswers` answers, then lit.
+struct DarkAtFirst final : DisplayPowerSource {
+    int darkAnswers = 0;
+    int asked = 0;
+    DisplayPower displayPower() override { return asked++ < darkAnswers ? DisplayPower::Off : DisplayPower::On; }
+};
 
 } // namespace
 
@@ -189,6 +198,54 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     announced.x_div = 3;
     ASSERT_TRUE(applyPreset(announced, picked));
     EXPECT_EQ(announced.x_div, s.x_div);
+}
+
+TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
+    Settings s;
+    s.enableMovement = 1;
+    double now = 0.0; // the scene's clock: moves only while the display is dark
+    DarkAtFirst display;
+    display.darkAnswers = 5;
+    int swaps = 0;
+    int askedBeforeFirstSwap = -1;
+    DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
+    double pacerNow = 0.0; // the pacer's own, so its sleeps do not move the scene
+    std::vector<double> deadlines;
+    FramePacer pacer(PacingPlan{60.0, false}, [&pacerNow] { return pacerNow; },
+                     [&](double deadline) { deadlines.push_back(deadline); pacerNow = deadline; });
+    RenderSurface surface{64, 48, [&] {
+                              if (swaps++ == 0)
+                                  askedBeforeFirstSwap = display.asked;
+                          }};
+    surface.pacer = &pacer;
+    surface.sleepGate = &gate;
+    CaptureBuffer capture = picture(64, 32);
+    Scene scene([&now] { return now; });
+    std::atomic<int> running{1};
+    glrec::reset();
+    glrec::setMode(glrec::Mode::Count);
+    runRenderLoop(scene, s, capture, surface, 7u, running, [&running](uint64_t n) {
+        if (n >= 2)
+            running = 0;
+    });
+
+    // The same two frames with the display lit throughout and no time passing.
+    Settings same;
+    same.enableMovement = 1;
+    CaptureBuffer capture2 = picture(64, 32);
+    Scene reference([] { return 0.0; });
+    runFrames(same, capture2, 2, reference);
+    glrec::setMode(glrec::Mode::Record);
+
+    EXPECT_EQ(swaps, 2);
+    EXPECT_GT(askedBeforeFirstSwap, display.darkAnswers) << "a frame was drawn in the dark";
+    EXPECT_GT(now, 0.0);
+    // The dark second moved nothing: the camera is where the lit run has it.
+    EXPECT_EQ(scene.camera.rotX, reference.camera.rotX);
+    EXPECT_EQ(scene.camera.rotY, reference.camera.rotY);
+    EXPECT_EQ(scene.camera.rotZ, reference.camera.rotZ);
+    EXPECT_EQ(scene.camera.zoom, reference.camera.zoom);
+    EXPECT_EQ(deadlines.size(), 2u) << "the pacer hears of every frame";
 }
 
 namespace {

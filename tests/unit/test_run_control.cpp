@@ -40,6 +40,20 @@ TEST(RunControl, limitsAcceptOnlyPlainPositiveNumbers) {
         EXPECT_FALSE(parseFrameCount(bad, frames)) << bad;
         EXPECT_EQ(frames, 3u) << bad;
     }
+
+    int maxFps = kMaxFpsDisplayRate;
+    EXPECT_TRUE(parseMaxFps("0", maxFps));
+    EXPECT_EQ(maxFps, 0);
+    EXPECT_TRUE(parseMaxFps("30", maxFps));
+    EXPECT_EQ(maxFps, 30);
+    EXPECT_TRUE(parseMaxFps("1000", maxFps));
+    EXPECT_EQ(maxFps, 1000);
+    for (const char* bad : {"", "-1", "+30", " 30", "30.5", "30fps", "1001", "99999999999999999999"}) {
+        maxFps = 12;
+        EXPECT_FALSE(parseMaxFps(bad, maxFps)) << bad;
+        EXPECT_EQ(maxFps, 12) << bad;
+    }
+    EXPECT_FALSE(parseMaxFps(nullptr, maxFps));
 }
 
 TEST(RunControl, environmentGivesTheWindowsBuildItsMeasuringRun) {
@@ -53,30 +67,37 @@ TEST(RunControl, environmentGivesTheWindowsBuildItsMeasuringRun) {
     EXPECT_FALSE(c.limits.any());
     EXPECT_TRUE(c.statsFile.empty());
     EXPECT_TRUE(c.waitForRetrace);
+    EXPECT_EQ(c.maxFps, kMaxFpsDisplayRate);
     EXPECT_TRUE(complaints.empty());
 
     env = {{"KELVARA_SECONDS", "2.5"}, {"KELVARA_FRAMES", "300"}, {"KELVARA_STATS", "Z:\\tmp\\s.txt"},
-           {"KELVARA_NO_VSYNC", "1"}};
+           {"KELVARA_NO_VSYNC", "1"}, {"KELVARA_MAX_FPS", "0"}};
     c = runControlFromEnvironment(lookup, complaints);
     EXPECT_EQ(c.limits.seconds, 2.5);
     EXPECT_EQ(c.limits.frames, 300u);
     EXPECT_EQ(c.statsFile, "Z:\\tmp\\s.txt");
     EXPECT_FALSE(c.waitForRetrace);
+    EXPECT_EQ(c.maxFps, 0);
     EXPECT_TRUE(complaints.empty());
 
     // Bad values are named and left out; the rest still holds. "0" keeps the wait.
-    env = {{"KELVARA_SECONDS", "-1"}, {"KELVARA_FRAMES", "many"}, {"KELVARA_NO_VSYNC", "0"}};
+    env = {{"KELVARA_SECONDS", "-1"}, {"KELVARA_FRAMES", "many"}, {"KELVARA_NO_VSYNC", "0"},
+           {"KELVARA_MAX_FPS", "fast"}};
     c = runControlFromEnvironment(lookup, complaints);
     EXPECT_FALSE(c.limits.any());
     EXPECT_TRUE(c.waitForRetrace);
-    ASSERT_EQ(complaints.size(), 2u);
+    EXPECT_EQ(c.maxFps, kMaxFpsDisplayRate);
+    ASSERT_EQ(complaints.size(), 3u);
+    EXPECT_NE(complaints[2].find("KELVARA_MAX_FPS"), std::string::npos);
+    EXPECT_NE(complaints[2].find("'fast'"), std::string::npos);
     EXPECT_NE(complaints[0].find("KELVARA_SECONDS"), std::string::npos);
     EXPECT_NE(complaints[0].find("'-1'"), std::string::npos);
     EXPECT_NE(complaints[1].find("KELVARA_FRAMES"), std::string::npos);
 }
 
 TEST(RunControl, commandLineTakesLimitsAndStatsFile) {
-    std::vector<std::string> words = {"kelvara", "--seconds", "3", "-frames", "100", "--stats", "/tmp/x"};
+    std::vector<std::string> words = {"kelvara", "--seconds", "3", "-frames", "100", "--stats", "/tmp/x",
+                                      "--max-fps", "30"};
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(w.data());
@@ -85,10 +106,12 @@ TEST(RunControl, commandLineTakesLimitsAndStatsFile) {
     EXPECT_EQ(p.options.limits.seconds, 3.0);
     EXPECT_EQ(p.options.limits.frames, 100u);
     EXPECT_EQ(p.options.statsFile, "/tmp/x");
+    EXPECT_EQ(p.options.maxFps, 30);
 
     for (std::vector<std::string> bad : {std::vector<std::string>{"kelvara", "--seconds", "0"},
                                          {"kelvara", "--frames", "-1"},
                                          {"kelvara", "--stats", ""},
+                                         {"kelvara", "--max-fps", "-5"},
                                          {"kelvara", "--frames"}}) {
         argv.clear();
         for (std::string& w : bad)

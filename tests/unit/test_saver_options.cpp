@@ -173,6 +173,7 @@ TEST(SaverOptions, settingOptionsOverrideForTheRunAndRevertForTheSave) {
     ParsedOptions p = parse({"--x_div", "30", "--Mode", "-3", "--no-vsync", "--settings", "/tmp/k", "-fps"});
     ASSERT_TRUE(p.ok);
     EXPECT_FALSE(p.options.waitForRetrace);
+    EXPECT_EQ(p.options.maxFps, kMaxFpsDisplayRate) << "--no-vsync alone keeps the cap";
     EXPECT_TRUE(p.options.showFrameRate);
     EXPECT_EQ(p.options.settingsFile, "/tmp/k");
     Settings stored;

@@ -58,12 +58,43 @@ TEST(SaverRules, fullScreenInputAndPowerPostClose) {
         // The request is posted; the message itself still gets the default handling.
         EXPECT_EQ(d.step, DefaultStep::DefaultHandling) << m;
     }
-    EXPECT_TRUE(defaultSaverRule(kWmPowerBroadcast, 7, fullScreen()).postClose);
     EXPECT_TRUE(defaultSaverRule(kWmPower, kPwrSuspendRequest, fullScreen()).postClose);
     EXPECT_FALSE(defaultSaverRule(kWmPower, kPwrSuspendRequest + 1, fullScreen()).postClose);
     // Mouse movement is the application's own rule, never a close request here.
     EXPECT_FALSE(defaultSaverRule(kWmMouseMove, 0, fullScreen()).postClose);
     EXPECT_FALSE(defaultSaverRule(kWmPaint, 0, fullScreen()).postClose);
+}
+
+TEST(SaverRules, onlyASuspendEndsAFullScreenSaver) {
+    for (uintptr_t event : {kPbtApmQuerySuspend, kPbtApmSuspend}) {
+        const DefaultDecision d = defaultSaverRule(kWmPowerBroadcast, event, fullScreen());
+        EXPECT_TRUE(d.postClose) << event;
+        EXPECT_EQ(d.step, DefaultStep::DefaultHandling) << event; // the system's answer grants the suspend
+        EXPECT_FALSE(d.notePowerSetting) << event;
+    }
+    // Charger, battery level, waking up, and the display's own state: nobody
+    // is at the machine, so the saver goes on.
+    for (uintptr_t event : {kPbtApmPowerStatusChange, kPbtApmResumeSuspend, kPbtApmResumeAutomatic,
+                            kPbtPowerSettingChange}) {
+        const DefaultDecision d = defaultSaverRule(kWmPowerBroadcast, event, fullScreen());
+        EXPECT_FALSE(d.postClose) << event;
+        EXPECT_EQ(d.step, DefaultStep::DefaultHandling) << event;
+    }
+}
+
+TEST(SaverRules, theDisplayStateIsNotedInEveryMode) {
+    SaverFlags allowed = fullScreen();
+    allowed.closeAllowed = true;
+    SaverFlags prompting = win9x(true);
+    prompting.verifyInProgress = true;
+    for (const SaverFlags& f : {fullScreen(), preview(), allowed, prompting}) {
+        const DefaultDecision d = defaultSaverRule(kWmPowerBroadcast, kPbtPowerSettingChange, f);
+        EXPECT_TRUE(d.notePowerSetting);
+        EXPECT_FALSE(d.postClose);
+    }
+    EXPECT_FALSE(defaultSaverRule(kWmPowerBroadcast, kPbtApmPowerStatusChange, fullScreen()).notePowerSetting);
+    // Another message with the same wParam value is no power setting.
+    EXPECT_FALSE(defaultSaverRule(kWmPower, kPbtPowerSettingChange, fullScreen()).notePowerSetting);
 }
 
 TEST(SaverRules, previewIgnoresInputAndPower) {
@@ -72,7 +103,7 @@ TEST(SaverRules, previewIgnoresInputAndPower) {
         EXPECT_FALSE(d.postClose) << m;
         EXPECT_EQ(d.step, DefaultStep::DefaultHandling) << m;
     }
-    EXPECT_FALSE(defaultSaverRule(kWmPowerBroadcast, 0, preview()).postClose);
+    EXPECT_FALSE(defaultSaverRule(kWmPowerBroadcast, kPbtApmSuspend, preview()).postClose);
     EXPECT_FALSE(defaultSaverRule(kWmPower, kPwrSuspendRequest, preview()).postClose);
     // A close sent to a preview is carried out without any check, even where
     // the saver checks passwords.
@@ -92,7 +123,7 @@ TEST(SaverRules, nothingEndsOnceCloseIsAllowedOrWhileThePromptIsUp) {
         EXPECT_FALSE(defaultSaverRule(m, 0, allowed).postClose) << m;
         EXPECT_FALSE(defaultSaverRule(m, 0, prompting).postClose) << m;
     }
-    EXPECT_FALSE(defaultSaverRule(kWmPowerBroadcast, 0, prompting).postClose);
+    EXPECT_FALSE(defaultSaverRule(kWmPowerBroadcast, kPbtApmSuspend, prompting).postClose);
     EXPECT_FALSE(defaultSaverRule(kWmSetCursor, 0, prompting).hideCursor);
     // The prompt's own close request is still checked.
     EXPECT_EQ(defaultSaverRule(kWmClose, 0, prompting).step, DefaultStep::VerifyClose);

@@ -266,3 +266,17 @@ TEST(SaverSession, aSessionLeftWithoutItsEndStopsDrawingAndSavesNothing) {
     EXPECT_EQ(platform.log().back(), "stop drawing");
     EXPECT_EQ(platform.store.writeCount, 0);
 }
+
+TEST(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
+    for (int maxFps : {kMaxFpsDisplayRate, 0, 30}) {
+        NullPlatform platform;
+        storeSettings(platform, lightSettings());
+        SessionConfig config = fullScreen();
+        config.control.maxFps = maxFps;
+        SaverSession session(platform, platform.store, config);
+        ASSERT_TRUE(session.start());
+        session.end();
+        EXPECT_EQ(platform.startedWith.maxFps, maxFps);
+        EXPECT_FALSE(platform.startedWith.waitForRetrace);
+    }
+}
