@@ -137,6 +137,13 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
             "\n.PP\n.RS\n.EX\n  GL: kelvara \\-\\-root \\en\\e\n.EE\n.RE\n.PP\n";
     page += roff("When the file has no programs: list yet, this line makes Kelvara the only screen saver:") +
             "\n.PP\n.RS\n.EX\nprograms: GL: kelvara \\-\\-root\n.EE\n.RE\n.PP\n";
+    page += roff("The daemon covers the screen before it starts a screen saver, so Kelvara animates the "
+                 "picture of the desktop the daemon took just before (on several monitors, each monitor's "
+                 "own). It does so only when Grab Desktop Images is on in the settings dialog's Advanced tab "
+                 "(grabDesktopImages: True in ~/.xscreensaver; Debian starts with it off); otherwise, and "
+                 "when the daemon left no picture, Kelvara shows its logo and says why in one line on "
+                 "standard error.") +
+            "\n.PP\n";
     page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara "
                  "with the controls of the option file, and its Documentation button shows this page.") +
             "\n";
