@@ -358,3 +358,33 @@ TEST(RenderLoop, everyMonitorHasARandomSequenceOfItsOwn) {
         EXPECT_EQ((i == 0 ? left : right).rng.state(), expected.state()) << i;
     }
 }
+
+TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
+    Settings s;
+    s.Mode = 1;
+    s.enableMovement = 1;
+    double now = 0.0;
+    DarkAtFirst display;
+    display.darkAnswers = 3;
+    DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
+    std::atomic<int> running{1};
+    RenderSurface surface{1280, 480, {}};
+    surface.sleepGate = &gate;
+    std::vector<MonitorDraw> monitors = twoMonitors();
+    Scene left([&now] { return now; }), right([&now] { return now; });
+    glrec::reset();
+    glrec::setMode(glrec::Mode::Count);
+    runRenderLoop({&left, &right}, s, monitors, surface, 1234u, running, [&running](uint64_t n) {
+        if (n >= 2)
+            running = 0;
+    });
+    std::vector<MonitorDraw> litMonitors = twoMonitors();
+    Scene litLeft([] { return 0.0; }), litRight([] { return 0.0; });
+    runMonitorFrames(s, litMonitors, {&litLeft, &litRight}, RenderSurface{1280, 480, {}}, 2);
+    glrec::setMode(glrec::Mode::Record);
+
+    EXPECT_GT(now, 0.0);
+    EXPECT_EQ(left.camera.rotY, litLeft.camera.rotY);
+    EXPECT_EQ(right.camera.rotY, litRight.camera.rotY) << "the second monitor's scene leapt by the dark time";
+    EXPECT_EQ(right.camera.zoom, litRight.camera.zoom);
+}
