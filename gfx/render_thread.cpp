@@ -103,15 +103,20 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
 }
 
 // One frame over several monitors: one clear of the whole window, each scene
-// in its own viewport (which clips what it draws, so no scissor is needed),
-// one flush and one present.
+// in its own viewport and scissor box, one flush and one present.
 void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderSurface& surface) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The viewport clips the scenes' polygons, but not what a driver widens
+    // past its edge (points, lines, smoothing): the scissor keeps every
+    // monitor's pixels its own.
+    glEnable(GL_SCISSOR_TEST);
     for (Pane& pane : panes) {
         setViewport(pane.viewport);
+        glScissor(pane.viewport.x, pane.viewport.y, pane.viewport.width, pane.viewport.height);
         glBindTexture(GL_TEXTURE_2D, pane.texture);
         drawFrame(*pane.scene, settings);
     }
+    glDisable(GL_SCISSOR_TEST);
     glFlush();
     // What the platform draws at the present (a frame counter) goes on the
     // primary monitor.

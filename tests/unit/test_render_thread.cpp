@@ -310,7 +310,7 @@ TEST(RenderLoop, eachMonitorGetsItsViewportAndTextureEveryFrameWithOneClearAndOn
     // viewport and texture are set; the textures differ.
     std::vector<glrec::Call> viewportPerScene;
     std::vector<double> texturePerScene;
-    glrec::Call viewport;
+    glrec::Call viewport, scissor;
     double bound = -1;
     bool drawing = false;
     for (const glrec::Call& c : glrec::calls()) {
@@ -318,11 +318,14 @@ TEST(RenderLoop, eachMonitorGetsItsViewportAndTextureEveryFrameWithOneClearAndOn
             drawing = true;
         if (c.name == "glViewport")
             viewport = c;
+        if (c.name == "glScissor")
+            scissor = c;
         if (c.name == "glBindTexture")
             bound = c.args[1];
         if (drawing && c.name == "glLoadIdentity") {
             viewportPerScene.push_back(viewport);
             texturePerScene.push_back(bound);
+            EXPECT_EQ(scissor.args, viewport.args) << "each scene scissored to its own monitor";
         }
     }
     ASSERT_EQ(viewportPerScene.size(), 4u);
