@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "display/display_modes.h"
@@ -100,7 +101,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (!p)
             return kDispChangeFailed;
         if ((mode.fields & kDmBitsPerPel) != 0 && mode.bitsPerPixel != depth()) {
-            std::fprintf(stderr, "kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n",
+            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n",
                          mode.width, mode.height, mode.bitsPerPixel, depth());
             return kDispChangeBadMode;
         }
@@ -125,7 +126,7 @@ class XrandrDisplay final : public DisplayBackend {
                 target = &m;
         }
         if (!target) {
-            std::fprintf(stderr, "kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
+            complain("kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
                          width, height, rateAsked ? " at the asked rate" : "");
             return kDispChangeBadMode;
         }
@@ -153,6 +154,17 @@ class XrandrDisplay final : public DisplayBackend {
     }
 
   private:
+    // The mode switch tries a size in several forms; each refusal would say
+    // the same thing again. One line per distinct reason.
+    template <typename... Args> void complain(const char* format, Args... args) {
+        char line[256];
+        std::snprintf(line, sizeof line, format, args...);
+        if (lastComplaint_ == line)
+            return;
+        lastComplaint_ = line;
+        std::fputs(line, stderr);
+    }
+
     bool open() {
         if (display_)
             return true;
@@ -161,10 +173,10 @@ class XrandrDisplay final : public DisplayBackend {
         display_ = XOpenDisplay(nullptr);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!display_) {
-            std::fprintf(stderr, "kelvara: XOpenDisplay for display modes: cannot open the display\n");
+            complain("kelvara: XOpenDisplay for display modes: cannot open the display\n");
         } else if (!XRRQueryExtension(display_, &eventBase, &errorBase) ||
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
-            std::fprintf(stderr, "kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
+            complain("kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
                                  "mode cannot change\n");
             XCloseDisplay(display_);
             display_ = nullptr;
@@ -233,7 +245,7 @@ class XrandrDisplay final : public DisplayBackend {
         }
         XRRFreeScreenResources(res);
         if (p.crtc == None || p.mode == None) {
-            std::fprintf(stderr, "kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
+            complain("kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
             return std::nullopt;
         }
         return p;
@@ -266,7 +278,7 @@ class XrandrDisplay final : public DisplayBackend {
         int nowWidth = 0, nowHeight = 0;
         if (rootSize(nowWidth, nowHeight) && nowWidth == width && nowHeight == height)
             return true;
-        std::fprintf(stderr, "kelvara: XRRSetScreenSize(%dx%d): refused\n", width, height);
+        complain("kelvara: XRRSetScreenSize(%dx%d): refused\n", width, height);
         return false;
     }
 
@@ -285,7 +297,7 @@ class XrandrDisplay final : public DisplayBackend {
         const int wantWidth = restoring ? start_->screenWidth : std::max(right, minW);
         const int wantHeight = restoring ? start_->screenHeight : std::max(bottom, minH);
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
-            std::fprintf(stderr, "kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
+            complain("kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
                          std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
             return kDispChangeBadMode;
         }
@@ -307,7 +319,7 @@ class XrandrDisplay final : public DisplayBackend {
             const char* reason = status == RRSetConfigInvalidTime ? "the configuration changed meanwhile"
                                  : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
                                                                           : "the server refused it";
-            std::fprintf(stderr, "kelvara: XRRSetCrtcConfig(%dx%d@%d): %s\n", m.width, m.height, m.rate, reason);
+            complain("kelvara: XRRSetCrtcConfig(%dx%d@%d): %s\n", m.width, m.height, m.rate, reason);
             return kDispChangeFailed;
         }
         if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
@@ -316,6 +328,7 @@ class XrandrDisplay final : public DisplayBackend {
     }
 
     Display* display_ = nullptr;
+    std::string lastComplaint_;
     bool failed_ = false;
     bool current_ = false; // RandR 1.3: resources without a probe
     std::optional<Primary> start_; // the primary's state before the first change
