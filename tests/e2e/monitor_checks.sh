@@ -13,6 +13,20 @@
 # Needs: xrandr, convert (ImageMagick), import, awk. The caller defines
 # fail() and sets $case_name.
 
+# case_layout CASE: the with-xorg-dummy arguments of a case, the same for both
+# builds. Windows puts a monitor left of the primary at negative coordinates.
+case_layout() {
+    case "$1" in
+    side_by_side | mode_switch) echo "1024x768+0+0,1024x768+1024+0" ;;
+    mixed_sizes) echo "1024x768+0+0,800x600+1024+0" ;;
+    left_of_primary) echo "--primary 2 800x600+0+0,1024x768+800+0" ;;
+    three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
+    # Any other layout, by hand: KELVARA_E2E_LAYOUT="[--primary N] WxH+X+Y,...".
+    layout) echo "${KELVARA_E2E_LAYOUT:?set KELVARA_E2E_LAYOUT}" ;;
+    *) return 1 ;;
+    esac
+}
+
 # monitors FILE: the server's monitors as "x y w h primary" lines, ordered by
 # x, then y (the order the hue groups follow).
 monitors() {

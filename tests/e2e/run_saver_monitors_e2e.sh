@@ -10,22 +10,13 @@ set -u
 case_name=$1 scr=$2 helper=$3 withxorg=$4 out=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
+. "$here/monitor_checks.sh"
+
 if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
-    case "$case_name" in
-    side_by_side | mode_switch) layout="1024x768+0+0,1024x768+1024+0" ;;
-    mixed_sizes) layout="1024x768+0+0,800x600+1024+0" ;;
-    # Windows puts the left monitor at negative coordinates.
-    left_of_primary) layout="--primary 2 800x600+0+0,1024x768+800+0" ;;
-    three) layout="1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
-    # Any other layout, by hand: KELVARA_E2E_LAYOUT="[--primary N] WxH+X+Y,...".
-    layout) layout=${KELVARA_E2E_LAYOUT:?set KELVARA_E2E_LAYOUT} ;;
-    *) echo "FAIL: no such case $case_name" >&2; exit 1 ;;
-    esac
+    layout=$(case_layout "$case_name") || { echo "FAIL: no such case $case_name" >&2; exit 1; }
     # shellcheck disable=SC2086
     KELVARA_E2E_INSIDE=1 exec "$withxorg" $layout sh "$0" "$@"
 fi
-
-. "$here/monitor_checks.sh"
 
 dir="$out/$case_name"
 rm -rf "$dir"
