@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "gfx/capture.h"
+#include "capture/capture.h"
 #include "win32/pattern_window.h"
 
 using namespace kelvara;

@@ -7,8 +7,8 @@
 #include <GL/gl.h>
 
 #include "alloc_counter.h"
+#include "capture/capture_scale.h"
 #include "recording_gl.h"
-#include "gfx/capture_scale.h"
 #include "scene/explode.h"
 #include "scene/grid_mesh.h"
 #include "scene/random.h"

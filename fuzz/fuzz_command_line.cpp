@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "fuzz_check.h"
-#include "host/command_line.h"
 
 using namespace kelvara;
 

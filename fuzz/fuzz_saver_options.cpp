@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/saver_options.h"
 #include "fuzz_check.h"
-#include "host/saver_options.h"
 
 using namespace kelvara;
 

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "fuzz_check.h"
-#include "gfx/render_thread.h"
 #include "recording_gl.h"
+#include "render/render_thread.h"
 #include "scene/limits.h"
 #include "settings/settings_store.h"
 #include "settings/store_memory.h"

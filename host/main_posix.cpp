@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/saver_options.h"
 #include "display/display_modes.h"
 #include "host/saver_host.h"
-#include "host/saver_options.h"
 #include "kelvara_version.h"
 #include "settings/printable_text.h"
 #include "settings/settings_store.h"

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "host/command_line.h"
+#include "cli/command_line.h"
 #include "host/saver_window.h"
 #include "ui/config_dialog.h"
 

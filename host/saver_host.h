@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/saver_options.h"
+#include "cli/saver_options.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {

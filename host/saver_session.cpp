@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "gfx/monitor_pictures.h"
 #include "host/saver_rules.h"
+#include "render/monitor_pictures.h"
 #include "settings/presets.h"
 
 namespace kelvara {

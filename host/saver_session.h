@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_buffer.h"
+#include "cli/run_control.h"
+#include "cli/saver_options.h"
 #include "display/display_modes.h"
 #include "display/monitors.h"
-#include "gfx/capture_buffer.h"
-#include "gfx/frame_stats.h"
-#include "gfx/render_host.h"
-#include "host/run_control.h"
-#include "host/saver_options.h"
+#include "render/frame_stats.h"
+#include "render/render_host.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gfx/render_host.h"
+#include "render/render_host.h"
 
 namespace kelvara {
 

@@ -16,18 +16,24 @@
 #include <optional>
 #include <string>
 
+#include "capture/capture.h"
+#include "cli/run_control.h"
 #include "display/display_modes.h"
+#include "display/display_state_win32.h"
 #include "display/monitors.h"
-#include "gfx/capture.h"
-#include "gfx/render_host.h"
-#include "host/display_state_win32.h"
-#include "host/run_control.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
 #include "host/saver_window.h"
+#include "render/render_host.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
+
+// The window-message rules spell the power-broadcast codes out (they are
+// portable); they must be the system's.
+static_assert(kPbtApmQuerySuspend == PBT_APMQUERYSUSPEND && kPbtApmSuspend == PBT_APMSUSPEND);
+static_assert(kPbtApmResumeSuspend == PBT_APMRESUMESUSPEND && kPbtApmPowerStatusChange == PBT_APMPOWERSTATUSCHANGE);
+static_assert(kPbtApmResumeAutomatic == PBT_APMRESUMEAUTOMATIC && kPbtPowerSettingChange == PBT_POWERSETTINGCHANGE);
 
 static_assert(kWmCreate == WM_CREATE && kWmDestroy == WM_DESTROY && kWmPaint == WM_PAINT &&
               kWmClose == WM_CLOSE);

@@ -27,15 +27,15 @@
 #include <string>
 #include <thread>
 
+#include "capture/capture.h"
+#include "capture/screenshot.h"
 #include "display/display_modes.h"
 #include "display/monitors_xrandr.h"
-#include "gfx/capture.h"
-#include "gfx/gl_context_glx.h"
-#include "gfx/render_host.h"
-#include "gfx/screenshot.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
+#include "render/gl_context_glx.h"
+#include "render/render_host.h"
 #include "settings/printable_text.h"
 
 namespace kelvara {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "host/run_control.h"
+#include "cli/run_control.h"
 
 namespace kelvara {
 

@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <string>
 
-#include "gfx/capture.h"
-#include "gfx/frame_stats.h"
-#include "gfx/gl_context_glx.h"
-#include "gfx/picture.h"
-#include "gfx/scene_state.h"
-#include "gfx/screen_texture.h"
+#include "capture/capture.h"
+#include "capture/picture.h"
 #include "limit_options.h"
+#include "render/frame_stats.h"
+#include "render/gl_context_glx.h"
+#include "render/scene_state.h"
+#include "render/screen_texture.h"
 #include "scene/gl.h"
 
 namespace {

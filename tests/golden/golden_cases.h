@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/offscreen.h"
+#include "tools/offscreen.h"
 
 namespace kelvara::golden {
 

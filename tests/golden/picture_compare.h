@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "gfx/picture.h"
+#include "capture/picture.h"
 
 namespace kelvara::golden {
 

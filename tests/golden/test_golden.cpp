@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "gfx/png_io.h"
 #include "golden_cases.h"
 #include "picture_compare.h"
+#include "tools/png_io.h"
 
 using namespace kelvara;
 using namespace kelvara::golden;

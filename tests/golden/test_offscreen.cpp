@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "gfx/offscreen.h"
-#include "gfx/scene_state.h"
-#include "gfx/screen_texture.h"
 #include "picture_compare.h"
+#include "render/scene_state.h"
+#include "render/screen_texture.h"
 #include "scene/gl.h"
+#include "tools/offscreen.h"
 
 using namespace kelvara;
 

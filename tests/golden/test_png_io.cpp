@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "gfx/png_io.h"
+#include "tools/png_io.h"
 
 using namespace kelvara;
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/render_options.h"
+#include "tools/render_options.h"
 
 using namespace kelvara;
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "gfx/png_io.h"
+#include "tools/png_io.h"
 
 using namespace kelvara;
 namespace fs = std::filesystem;

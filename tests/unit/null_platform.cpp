@@ -1,6 +1,6 @@
 #include "unit/null_platform.h"
 
-#include "gfx/capture.h"
+#include "capture/capture.h"
 #include "recording_gl.h"
 #include "scene/frame.h"
 

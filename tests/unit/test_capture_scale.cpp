@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "gfx/capture_scale.h"
+#include "capture/capture_scale.h"
 
 namespace kelvara {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gfx/capture.h"
+#include "capture/capture.h"
 
 using namespace kelvara;
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "gfx/display_power.h"
+#include "display/display_power.h"
 
 using namespace kelvara;
 

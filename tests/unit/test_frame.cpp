@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "alloc_counter.h"
-#include "gfx/scene_state.h"
 #include "recording_gl.h"
+#include "render/scene_state.h"
 #include "scene/frame.h"
 
 using namespace kelvara;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "gfx/frame_pacer.h"
+#include "render/frame_pacer.h"
 
 using namespace kelvara;
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "gfx/frame_stats.h"
+#include "render/frame_stats.h"
 
 namespace kelvara {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gfx/glx_format.h"
+#include "render/glx_format.h"
 #include "settings/settings.h"
 
 namespace kelvara {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gfx/monitor_pictures.h"
+#include "render/monitor_pictures.h"
 
 using namespace kelvara;
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "gfx/offscreen.h"
+#include "tools/offscreen.h"
 
 using namespace kelvara;
 

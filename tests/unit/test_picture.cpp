@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gfx/picture.h"
+#include "capture/picture.h"
 
 using namespace kelvara;
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <thread>
 
-#include "gfx/display_power.h"
-#include "gfx/frame_pacer.h"
-#include "gfx/render_thread.h"
-#include "gfx/resource_texture.h"
-#include "settings/presets.h"
+#include "display/display_power.h"
 #include "recording_gl.h"
+#include "render/frame_pacer.h"
+#include "render/render_thread.h"
+#include "render/resource_texture.h"
+#include "settings/presets.h"
 
 using namespace kelvara;
 namespace glrec = kelvara::glrec;

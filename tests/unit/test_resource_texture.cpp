@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/bitmap_resource.h"
-#include "gfx/resource_texture.h"
 #include "recording_gl.h"
+#include "render/bitmap_resource.h"
+#include "render/resource_texture.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/run_control.h"
-#include "host/saver_options.h"
+#include "cli/run_control.h"
+#include "cli/saver_options.h"
 
 namespace kelvara {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "host/manual_page.h"
-#include "host/option_file.h"
-#include "host/saver_options.h"
+#include "cli/manual_page.h"
+#include "cli/option_file.h"
+#include "cli/saver_options.h"
 #include "settings/setting_text.h"
 
 namespace kelvara {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "gfx/scene_state.h"
 #include "recording_gl.h"
+#include "render/scene_state.h"
 
 using namespace kelvara;
 namespace glrec = kelvara::glrec;

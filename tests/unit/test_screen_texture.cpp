@@ -2,8 +2,8 @@
 
 #include <GL/gl.h>
 
-#include "gfx/screen_texture.h"
 #include "recording_gl.h"
+#include "render/screen_texture.h"
 #include "scene/gl.h"
 
 using namespace kelvara;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gfx/xscreensaver_prefs.h"
+#include "capture/xscreensaver_prefs.h"
 
 using namespace kelvara;
 

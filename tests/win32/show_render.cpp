@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/capture.h"
-#include "gfx/render_host.h"
+#include "capture/capture.h"
+#include "render/render_host.h"
 #include "win32/pattern_window.h"
 #include "win32/render_window.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "gfx/capture.h"
+#include "capture/capture.h"
 #include "win32/pattern_window.h"
 
 using namespace kelvara;

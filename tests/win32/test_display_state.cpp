@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/display_state_win32.h"
+#include "display/display_state_win32.h"
 
 using namespace kelvara;
 

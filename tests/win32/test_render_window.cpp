@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "gfx/gl_context_win32.h"
-#include "gfx/render_host.h"
+#include "render/gl_context_win32.h"
+#include "render/render_host.h"
 #include "scene/gl.h"
 #include "win32/pattern_window.h"
 #include "win32/render_window.h"

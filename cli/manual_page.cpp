@@ -1,0 +1,155 @@
+#include "cli/manual_page.h"
+
+#include <string_view>
+
+#include "cli/saver_options.h"
+#include "settings/setting_text.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+namespace {
+
+// Text for a roff line: backslashes escaped, a dash that starts a word (an
+// option, a minus sign) made a real minus so it copies as one, and a line
+// that would read as a request guarded.
+std::string roff(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            out += "\\e";
+        } else if (c == '-' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '-' || text[i - 1] == '(')) {
+            out += "\\-";
+        } else {
+            out += c;
+        }
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\''))
+        out.insert(0, "\\&");
+    return out;
+}
+
+// An option's name: every dash a real minus, as typed.
+std::string roffOption(std::string_view option) {
+    std::string out;
+    for (char c : option)
+        out += c == '-' ? std::string("\\-") : std::string(1, c);
+    return out;
+}
+
+// A tagged paragraph: the tag on its own line, then the text.
+std::string item(const std::string& tag, const std::string& text) {
+    return ".TP\n" + tag + "\n" + text + "\n";
+}
+
+// "--window-id ID" in bold and italic, and after it, when given, the few words
+// a dialog labels it with.
+std::string optionTag(const std::string& option, const std::string& argument, const std::string& label = "") {
+    std::string tag = "\\fB" + roffOption(option) + "\\fR";
+    if (!argument.empty())
+        tag += " \\fI" + argument + "\\fR";
+    if (!label.empty())
+        tag += " \\(em " + roff(label);
+    return tag;
+}
+
+} // namespace
+
+std::string manualPage(const InstallPaths& paths, const std::string& version) {
+    std::string page;
+    page += ".\\\" The build makes this page from kelvara's option and settings tables.\n";
+    // No hyphenation (the man macros take it from HY at every paragraph):
+    // setting names must stay whole to be typed as read.
+    page += ".nr HY 0\n";
+    page += ".TH KELVARA 6 \"\" \"Kelvara " + version + "\" \"Screen savers\"\n";
+    page += ".ad l\n"; // ragged right, no stretched spaces
+    page += ".SH NAME\nkelvara \\- a 3D screen saver that animates a picture of the desktop\n";
+    page +=
+        ".SH SYNOPSIS\n.B kelvara\n[\\fIOPTION\\fR]... [\\fB/s\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/c\\fR]\n";
+
+    page += ".SH DESCRIPTION\n";
+    page +=
+        roff(
+            "Kelvara takes a picture of the desktop and animates it in 3D with OpenGL. The picture bursts "
+            "into small tumbling boxes that split into smaller ones (Explode), or ripples as a lit, textured "
+            "surface (Wave1 to Wave3), while the camera swings and zooms.") +
+        "\n.PP\n";
+    page += roff("With no option it covers the screen until a key, a mouse button or a movement of the mouse "
+                 "ends the run. Under XScreenSaver it draws into "
+                 "the window the daemon gives it. SIGTERM and SIGINT end a run as "
+                 "input does. At the end of a run the settings are saved and the display is restored.") +
+            "\n";
+
+    page += ".SH OPTIONS\n";
+    page += roff("Options take one dash or two.") + "\n";
+    for (const OptionHelp& o : runOptionHelp())
+        page += item(optionTag(o.option, o.argument), roff(o.help));
+    page += item(optionTag("/s", ""), roff("as --fullscreen"));
+    page += item(optionTag("/p", "ID"), roff("a preview in window ID (a small capture, no input rules)"));
+    page += item(optionTag("/c", ""), roff("as --config"));
+
+    page += ".SH SETTINGS\n";
+    page +=
+        roff("The settings live in the settings file (see FILES) as NAME=NUMBER lines; a missing or "
+             "unreadable value takes its default. Every setting is also an option, --NAME N, that sets it "
+             "for one run and leaves the stored value as it was. The range given is what makes sense; "
+             "other values are taken as they are.") +
+        "\n";
+    for (const SettingField& f : kSettingFields)
+        page += item(optionTag(std::string("--") + f.name, "N", f.label),
+                     roff(f.meaning) + "\n.br\n" +
+                         roff("Values " + settingRangeText(f) + "; default " + settingDefaultText(f) + "."));
+
+    page += ".SH FILES\n";
+    page +=
+        item(".I $XDG_CONFIG_HOME/kelvara/settings",
+             roff("The settings (~/.config/kelvara/settings when XDG_CONFIG_HOME is not set); --settings "
+                  "names another file. It is replaced whole when the run saves, so a crash leaves the old "
+                  "or the new settings."));
+    page += item(".I " + roff(paths.program), roff("The program."));
+    page +=
+        item(".I " + roff(paths.hack), roff("The same program, where XScreenSaver runs its screen savers."));
+    page += item(".I " + roff(paths.optionFile),
+                 roff("The controls XScreenSaver's settings dialog shows for Kelvara."));
+
+    page += ".SH ENVIRONMENT\n";
+    page += item(".B DISPLAY", roff("The X display to draw on."));
+    page +=
+        item(".B XSCREENSAVER_WINDOW",
+             roff("Set by XScreenSaver: with --root, or with no run option at all, kelvara draws into this "
+                  "window."));
+    page += item(".B XDG_CONFIG_HOME", roff("Where the settings folder is."));
+
+    page += ".SH EXIT STATUS\n";
+    page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window went away); "
+                              "--help, --version, --config."));
+    page += item(".B 1",
+                 roff("No X display, no OpenGL (no GLX, no usable configuration or context), no such "
+                      "--window-id window, or a display mode that cannot be set (the run ends at once, the "
+                      "display restored, the settings not saved); --stats not written; --list-modes found no "
+                      "modes. The reason is one line on standard error starting \"kelvara:\"."));
+    page += item(".B 2", roff("A bad command line: \"kelvara: REASON (try --help)\"."));
+
+    page += ".SH XSCREENSAVER\n";
+    page += roff("XScreenSaver runs the screen savers named in the programs: list of ~/.xscreensaver. To add "
+                 "Kelvara, put this line in that list (before the line that ends it):") +
+            "\n.PP\n.RS\n.EX\n  GL: kelvara \\-\\-root \\en\\e\n.EE\n.RE\n.PP\n";
+    page += roff("When the file has no programs: list yet, this line makes Kelvara the only screen saver:") +
+            "\n.PP\n.RS\n.EX\nprograms: GL: kelvara \\-\\-root\n.EE\n.RE\n.PP\n";
+    page += roff("The daemon covers the screen before it starts a screen saver, so Kelvara animates the "
+                 "picture of the desktop the daemon took just before (on several monitors, each monitor's "
+                 "own). It does so only when Grab Desktop Images is on in the settings dialog's Advanced tab "
+                 "(grabDesktopImages: True in ~/.xscreensaver; Debian starts with it off); otherwise, and "
+                 "when the daemon left no picture, Kelvara shows its logo and says why in one line on "
+                 "standard error.") +
+            "\n.PP\n";
+    page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara "
+                 "with the controls of the option file, and its Documentation button shows this page.") +
+            "\n";
+
+    page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1)\n";
+    return page;
+}
+
+} // namespace kelvara

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/run_control.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// The runs of the native program.
+enum class RunKind {
+    FullScreen, // a window over the whole screen that ends on input
+    Windowed,   // an ordinary window for trying settings out
+    IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
+    Configure,  // print where the settings live and what they hold
+    ListModes,  // print the display modes a switch can ask for
+    Help,
+    Version,
+};
+
+// One setting given on the command line: it replaces the stored value for
+// this run only.
+struct SettingOverride {
+    std::size_t field = 0; // index into kSettingFields
+    int32_t intValue = 0;
+    float floatValue = 0;
+};
+
+struct SaverOptions {
+    RunKind kind = RunKind::FullScreen;
+    // IntoWindow: the window drawn into; 0 with intoRoot set means the root.
+    uint64_t window = 0;
+    bool intoRoot = false;
+    bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
+    bool preview = false;           // /p: the small capture of a preview
+    bool waitForRetrace = true;
+    int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
+    bool showFrameRate = false;
+    std::string settingsFile; // empty: the user's settings file
+    RunLimits limits;         // --seconds, --frames: the run ends by itself
+    std::string statsFile;    // --stats: frame statistics written here at the end
+    std::vector<SettingOverride> overrides;
+};
+
+// Exit code for a command line the program cannot run.
+inline constexpr int kExitUsage = 2;
+
+struct ParsedOptions {
+    bool ok = false;
+    std::string error; // one line, without the program's name, when !ok
+    SaverOptions options;
+};
+
+// Reads argv (argv[0] is the program's name). Options take one or two dashes
+// (XScreenSaver passes --root or -root, and -window-id); the Windows switches
+// /s, /p ID and /c are taken as the words they are. `screensaverWindow` is the
+// XSCREENSAVER_WINDOW variable (or null): with -root, or with no run option at
+// all, that window is drawn into instead of the root.
+ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow);
+
+// A window id as X tools print it: decimal, or hexadecimal with 0x. 0 when
+// the text is not a whole number that fits.
+uint64_t parseWindowId(const char* text);
+
+// "--x_div" and so on: one option per setting, named as the setting.
+std::vector<std::string> settingOptionNames();
+
+// Every option the program accepts, as "--name", the setting options included.
+std::vector<std::string> acceptedOptionNames();
+
+// Writes the overrides into `s`.
+void applyOverrides(Settings& s, const std::vector<SettingOverride>& overrides);
+
+// Puts back the fields `overrides` names from `stored`, so a save at the end
+// of the run keeps the user's values rather than this run's.
+void revertOverrides(Settings& s, const Settings& stored, const std::vector<SettingOverride>& overrides);
+
+// A run option as --help and the manual page describe it.
+struct OptionHelp {
+    std::string option;   // "--window-id"
+    std::string argument; // "ID", or empty
+    std::string help;
+};
+
+// The run options (not the settings), in --help's order.
+std::vector<OptionHelp> runOptionHelp();
+
+// The text of --help: every line within 80 columns.
+std::string helpText();
+
+} // namespace kelvara

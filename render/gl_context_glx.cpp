@@ -1,0 +1,437 @@
+// The render thread on X11 with GLX.
+//
+// Provides: startRenderThread / joinRenderThread for an X window (an existing
+// one of any client, the root included) and chooseFbConfig for the host that
+// makes its own window.
+// Limits: the thread opens a Display connection of its own, so Xlib must have
+// been made thread-safe (XInitThreads) before the process's first Xlib call,
+// and the process's X error handler must not exit (a window drawn into may be
+// destroyed under the thread). The viewport is fixed at the window's size when
+// the thread starts. Thread priority can only be lowered (nice), never raised.
+// Frames are held to the refresh rate of the monitor under the window (RandR)
+// where the retrace wait does not pace them, and not drawn while DPMS has the
+// monitors asleep.
+#include "render/gl_context_glx.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "display/display_x11.h"
+#include "render/glx_format.h"
+#include "render/render_host.h"
+
+namespace kelvara {
+
+namespace {
+
+int configAttrib(Display* display, GLXFBConfig config, int attribute) {
+    int value = 0;
+    glXGetFBConfigAttrib(display, config, attribute, &value);
+    return value;
+}
+
+GlxConfigTraits traitsOf(Display* display, GLXFBConfig config) {
+    GlxConfigTraits t;
+    t.rgba = (configAttrib(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
+    t.drawsToWindow = (configAttrib(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0 &&
+                      configAttrib(display, config, GLX_VISUAL_ID) != 0;
+    t.doubleBuffered = configAttrib(display, config, GLX_DOUBLEBUFFER) != 0;
+    t.redBits = configAttrib(display, config, GLX_RED_SIZE);
+    t.greenBits = configAttrib(display, config, GLX_GREEN_SIZE);
+    t.blueBits = configAttrib(display, config, GLX_BLUE_SIZE);
+    t.depthBits = configAttrib(display, config, GLX_DEPTH_SIZE);
+    const int caveat = configAttrib(display, config, GLX_CONFIG_CAVEAT);
+    t.slowCaveat = caveat == GLX_SLOW_CONFIG;
+    t.nonConformantCaveat = caveat == GLX_NON_CONFORMANT_CONFIG;
+    return t;
+}
+
+bool hasExtension(const char* list, const char* name) {
+    if (!list)
+        return false;
+    const std::size_t n = std::strlen(name);
+    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0'))
+            return true;
+    }
+    return false;
+}
+
+// 1: wait for the retrace, 0: present at once. Whichever of the three swap
+// control extensions the server offers; without any the driver's default holds.
+void setSwapInterval(Display* display, int screen, GLXDrawable drawable, int interval) {
+    const char* extensions = glXQueryExtensionsString(display, screen);
+    auto proc = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+    if (hasExtension(extensions, "GLX_EXT_swap_control")) {
+        using Fn = void (*)(Display*, GLXDrawable, int);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalEXT"))) {
+            fn(display, drawable, interval);
+            return;
+        }
+    }
+    if (hasExtension(extensions, "GLX_MESA_swap_control")) {
+        using Fn = int (*)(unsigned);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalMESA"))) {
+            fn(static_cast<unsigned>(interval));
+            return;
+        }
+    }
+    // The SGI form refuses 0: it can only turn the wait on.
+    if (interval > 0 && hasExtension(extensions, "GLX_SGI_swap_control")) {
+        using Fn = int (*)(int);
+        if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalSGI")))
+            fn(interval);
+    }
+}
+
+void lowerThreadPriority(int threadPriority) {
+    const int nice = niceForThreadPriority(threadPriority);
+    if (nice == 0)
+        return;
+    // On Linux the nice value of a thread id applies to that thread alone.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
+        std::fprintf(stderr, "kelvara: setpriority(%d): %s\n", current + nice, std::strerror(errno));
+}
+
+uint32_t millisecondSeed() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// A thread that has no context to draw with tells the host, which ends the
+// run; a host that cannot be told gets a thread that waits for the run's end.
+void giveUp(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
+    while (renderRunning.load(std::memory_order_acquire) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Frames per second and frame time, in the window's lower left corner, drawn
+// with the server's "fixed" font just before each swap. Keeps every GL state
+// it touches, so the scene never sees it.
+class FrameRateOverlay {
+  public:
+    bool load(Display* display) {
+        XFontStruct* font = XLoadQueryFont(display, "fixed");
+        if (!font) {
+            std::fprintf(stderr, "kelvara: XLoadQueryFont(\"fixed\"): no such font; no frame counter\n");
+            return false;
+        }
+        listBase_ = glGenLists(kGlyphCount);
+        if (listBase_ != 0)
+            glXUseXFont(font->fid, kFirstGlyph, kGlyphCount, static_cast<int>(listBase_));
+        lineHeight_ = font->ascent + font->descent;
+        charWidth_ = font->max_bounds.width;
+        XFreeFont(display, font);
+        last_ = std::chrono::steady_clock::now();
+        return listBase_ != 0;
+    }
+
+    void release() {
+        if (listBase_ != 0)
+            glDeleteLists(listBase_, kGlyphCount);
+        listBase_ = 0;
+    }
+
+    // In the lower left corner of the viewport the loop left set: the primary
+    // monitor's.
+    void draw() {
+        if (listBase_ == 0)
+            return;
+        GLint viewport[4] = {0, 0, 1, 1};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        ++frames_;
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - last_).count();
+        if (seconds >= 0.5) { // a steady reading, twice a second
+            std::snprintf(text_, sizeof text_, "%.1f fps  %.2f ms", frames_ / seconds,
+                          1000.0 * seconds / frames_);
+            frames_ = 0;
+            last_ = now;
+        }
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, viewport[2], 0, viewport[3], -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glColor3f(1.0f, 1.0f, 0.0f);
+        glRasterPos2i(8, 8 + lineHeight_ / 2);
+        // Mesa's glyphs for blanks do not advance: a space moves the raster
+        // position itself by the fixed font's cell width.
+        for (const char* c = text_; *c; ++c) {
+            if (*c == ' ')
+                glBitmap(0, 0, 0, 0, static_cast<GLfloat>(charWidth_), 0, nullptr);
+            else
+                glCallList(listBase_ + static_cast<GLuint>(*c - kFirstGlyph));
+        }
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopAttrib();
+    }
+
+  private:
+    static constexpr int kFirstGlyph = 32; // printable ASCII only
+    static constexpr int kGlyphCount = 95;
+    GLuint listBase_ = 0;
+    int lineHeight_ = 0;
+    int charWidth_ = 0;
+    int frames_ = 0;
+    char text_[64] = "";
+    std::chrono::steady_clock::time_point last_;
+};
+
+struct ThreadState {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+} // namespace
+
+class GlxSetup {
+  public:
+    ~GlxSetup() {
+        if (worker.joinable())
+            worker.join();
+        if (context)
+            glXDestroyContext(display, context);
+        if (display)
+            XCloseDisplay(display);
+    }
+
+    void prepare(int screen, VisualID onlyVisual) {
+        display = XOpenDisplay(nullptr);
+        if (!display) {
+            std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display; nothing "
+                                 "to draw with\n");
+            return;
+        }
+        GLXFBConfig config = nullptr;
+        if (!chooseFbConfig(display, screen, onlyVisual, config)) {
+            if (onlyVisual != 0)
+                std::fprintf(stderr,
+                             "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx; "
+                             "nothing to draw with\n",
+                             onlyVisual);
+            else
+                std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration; nothing to draw with\n");
+            return;
+        }
+        XVisualInfo* info = glXGetVisualFromFBConfig(display, config);
+        if (!info) {
+            std::fprintf(stderr, "kelvara: glXGetVisualFromFBConfig: the configuration has no visual; nothing to draw with\n");
+            return;
+        }
+        visual = info->visualid;
+        depth = info->depth;
+        XFree(info);
+        context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
+        if (!context)
+            std::fprintf(stderr, "kelvara: glXCreateNewContext: refused; nothing to draw with\n");
+    }
+
+    // Written by the worker only, read after it was joined.
+    std::thread worker;
+    Display* display = nullptr;
+    GLXContext context = nullptr;
+    VisualID visual = 0;
+    int depth = 0;
+};
+
+namespace {
+
+void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::vector<MonitorDraw>& monitors,
+                      int threadPriority, RenderThreadOptions options) {
+    lowerThreadPriority(threadPriority);
+    VisualID visual = 0;
+    int depth = 0;
+    Display* display = nullptr;
+    XWindowAttributes attributes;
+    bool current = false;
+    if (glxReady(setup, visual, depth)) {
+        display = setup.display;
+        if (!XGetWindowAttributes(display, window, &attributes))
+            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to draw into\n", window);
+        else if (!(current = glXMakeCurrent(display, window, setup.context)))
+            std::fprintf(stderr, "kelvara: glXMakeCurrent: refused; nothing to draw with\n");
+    }
+    if (!current) {
+        monitors.clear();
+        giveUp(options);
+        return;
+    }
+
+    setSwapInterval(display, XScreenNumberOfScreen(attributes.screen), window,
+                    options.waitForRetrace ? 1 : 0);
+    RenderSurface surface;
+    surface.width = attributes.width;
+    surface.height = attributes.height;
+    FrameRateOverlay overlay;
+    const bool showFrameRate = options.showFrameRate && overlay.load(display);
+    surface.swap = [display, window, &overlay, showFrameRate] {
+        if (showFrameRate)
+            overlay.draw();
+        glXSwapBuffers(display, window);
+    };
+    // Held to the refresh rate where the retrace wait does not pace, and kept
+    // from drawing while the monitors sleep.
+    FramePacer pacer(planPacing(options.maxFps, refreshRateHz(display, window), options.waitForRetrace));
+    surface.pacer = &pacer;
+    std::unique_ptr<DisplayPowerSource> dpms = options.displayPower ? nullptr : makeDpmsSource(display);
+    DisplayPowerSource* power = options.displayPower ? options.displayPower : dpms.get();
+    std::unique_ptr<DisplaySleepGate> sleepGate;
+    if (power)
+        sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
+    surface.sleepGate = sleepGate.get();
+    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
+                     options.stats, options.presetPicked);
+    overlay.release();
+    // The context and connection go with the setup, on whichever thread lets
+    // go of it last; here it only stops being current.
+    glXMakeCurrent(display, None, nullptr);
+}
+
+} // namespace
+
+bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConfig& chosen) {
+    int count = 0;
+    GLXFBConfig* configs = glXGetFBConfigs(display, screen, &count);
+    if (!configs)
+        return false;
+    // Configurations of other visuals stay in the list as unusable entries, so
+    // the index bestPixelFormat gives is the server's own order.
+    std::vector<PixelFormatInfo> formats;
+    for (int i = 0; i < count; ++i) {
+        PixelFormatInfo info = pixelFormatFromGlx(traitsOf(display, configs[i]));
+        if (onlyVisual != 0 &&
+            static_cast<VisualID>(configAttrib(display, configs[i], GLX_VISUAL_ID)) != onlyVisual)
+            info = PixelFormatInfo{};
+        formats.push_back(info);
+    }
+    const int best = bestPixelFormat(formats);
+    if (best > 0)
+        chosen = configs[best - 1];
+    XFree(configs);
+    return best > 0;
+}
+
+class RenderThread {
+  public:
+    std::thread thread;
+    std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
+};
+
+std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
+    auto setup = std::make_shared<GlxSetup>();
+    try {
+        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+    } catch (const std::system_error&) {
+        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
+    }
+    return setup;
+}
+
+bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
+    // Only one thread waits at a time: the host before the render thread starts,
+    // or the render thread after.
+    if (setup.worker.joinable())
+        setup.worker.join();
+    visual = setup.visual;
+    depth = setup.depth;
+    return setup.context != nullptr;
+}
+
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options) {
+    auto* handle = new RenderThread;
+    try {
+        // The thread draws from a record of its own: the host's copy stays
+        // the host's to read and save.
+        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings),
+                                      monitors = std::move(monitors), threadPriority, options,
+                                      state = handle->state]() mutable {
+            renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->ended.notify_all();
+        });
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
+        delete handle;
+        return nullptr;
+    }
+    return handle;
+}
+
+RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, std::move(setup), settings, wholeWindow(capture), threadPriority, options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
+                                int threadPriority, const RenderThreadOptions& options) {
+    // A window of someone else's: its visual decides the configuration.
+    Display* display = XOpenDisplay(nullptr);
+    int screen = 0;
+    VisualID visual = 0;
+    if (display) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, static_cast<Window>(window), &attributes)) {
+            screen = XScreenNumberOfScreen(attributes.screen);
+            visual = XVisualIDFromVisual(attributes.visual);
+        }
+        XCloseDisplay(display);
+    }
+    return startRenderThread(window, prepareGlx(screen, visual), settings, std::move(monitors), threadPriority,
+                             options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
+}
+
+bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {
+    if (!thread)
+        return true;
+    bool done;
+    {
+        std::unique_lock lock(thread->state->mutex);
+        done = thread->state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                             [&] { return thread->state->done; });
+    }
+    if (done)
+        thread->thread.join();
+    else
+        thread->thread.detach(); // it ends with the process; its state outlives this handle
+    delete thread;
+    return done;
+}
+
+} // namespace kelvara

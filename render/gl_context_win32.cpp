@@ -1,0 +1,216 @@
+// The render thread on Windows: a thread of its own with a WGL context on the
+// saver window's device context, driving runRenderLoop until renderRunning is
+// cleared, then giving the context back.
+//
+// Provides startRenderThread / joinRenderThread (render/render_host.h) and the
+// pixel-format choice (render/gl_context_win32.h).
+//
+// Limits: only the window's own pixel formats (DescribePixelFormat) are
+// scored; no WGL_ARB_pixel_format attributes, no multisampling, no core
+// profile: the scene needs an OpenGL 1.1 context and nothing more. The window
+// should own its device context (CS_OWNDC), as the saver's class does, so the
+// context stays valid for the thread's life. Failures of the set-up calls are
+// not reported: the loop then runs without a context and draws nothing until
+// renderRunning is cleared. Vertical retrace waiting uses
+// WGL_EXT_swap_control where the driver offers it; where it does not pace,
+// frames are held to the primary display's refresh rate.
+
+#include "render/gl_context_win32.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+#include <process.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "render/render_host.h"
+#include "scene/frame.h"
+
+namespace kelvara {
+
+namespace {
+
+constexpr UINT kPixelFormatDescriptorSize = sizeof(PIXELFORMATDESCRIPTOR); // 40 bytes
+
+PixelFormatInfo toInfo(const PIXELFORMATDESCRIPTOR& pfd) {
+    PixelFormatInfo info;
+    info.flags = pfd.dwFlags;
+    info.pixelType = pfd.iPixelType;
+    info.colorBits = pfd.cColorBits;
+    info.depthBits = pfd.cDepthBits;
+    return info;
+}
+
+using SwapIntervalProc = BOOL(WINAPI*)(int);
+
+// Asks for (or turns off) waiting on the vertical retrace; a driver without
+// WGL_EXT_swap_control keeps its own default.
+void setSwapInterval(bool waitForRetrace) {
+    const PROC proc = wglGetProcAddress("wglSwapIntervalEXT");
+    if (proc == nullptr)
+        return;
+    SwapIntervalProc swapInterval;
+    static_assert(sizeof swapInterval == sizeof proc);
+    std::memcpy(&swapInterval, &proc, sizeof proc);
+    swapInterval(waitForRetrace ? 1 : 0);
+}
+
+// The primary display's refresh rate in hertz; 0 or 1 where the driver
+// keeps the hardware's default and does not say.
+double displayRefreshHz() {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+        return 0.0;
+    return static_cast<double>(mode.dmDisplayFrequency);
+}
+
+// What both threads hold: the thread's arguments. Kept alive by whichever of
+// the two lets go last, so a thread left running at a join timeout never
+// reads freed memory.
+struct ThreadState {
+    HWND window = nullptr;
+    Settings settings; // the thread's own record
+    std::vector<MonitorDraw> monitors;
+    RenderThreadOptions options;
+};
+
+void renderThreadBody(ThreadState& state) {
+    HDC dc = GetDC(state.window);
+    selectPixelFormat(dc);
+    HGLRC context = wglCreateContext(dc);
+    RECT client{};
+    GetClientRect(state.window, &client);
+    wglMakeCurrent(dc, context);
+    if (context != nullptr)
+        setSwapInterval(state.options.waitForRetrace);
+
+    RenderSurface surface;
+    surface.width = client.right - client.left;
+    surface.height = client.bottom - client.top;
+    surface.swap = [dc] {
+        if (!wglSwapLayerBuffers(dc, WGL_SWAP_MAIN_PLANE))
+            SwapBuffers(dc);
+    };
+    // Held to the display's refresh where the retrace wait does not pace, and
+    // kept from drawing while the window is told the display is off.
+    FramePacer pacer(planPacing(state.options.maxFps, displayRefreshHz(), state.options.waitForRetrace));
+    surface.pacer = &pacer;
+    std::unique_ptr<DisplaySleepGate> sleepGate;
+    if (state.options.displayPower != nullptr)
+        sleepGate = std::make_unique<DisplaySleepGate>(*state.options.displayPower, 0.0);
+    surface.sleepGate = sleepGate.get();
+    // The scenes live and go while the context is current (their textures
+    // are released by the loop).
+    runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
+                     renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
+
+    ReleaseDC(state.window, dc);
+    wglMakeCurrent(nullptr, nullptr);
+    if (context != nullptr)
+        wglDeleteContext(context);
+}
+
+unsigned __stdcall renderThreadEntry(void* arg) {
+    // The thread's own reference to the shared state, handed over by the starter.
+    const std::unique_ptr<std::shared_ptr<ThreadState>> state(
+        static_cast<std::shared_ptr<ThreadState>*>(arg));
+    renderThreadBody(**state);
+    return 0;
+}
+
+} // namespace
+
+class RenderThread {
+  public:
+    HANDLE handle = nullptr;
+    std::shared_ptr<ThreadState> state;
+};
+
+PIXELFORMATDESCRIPTOR fallbackPixelFormatDescriptor() {
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = kPixelFormatDescriptorSize;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 24;
+    pfd.cDepthBits = 16;
+    return pfd;
+}
+
+std::vector<PixelFormatInfo> describePixelFormats(HDC dc) {
+    std::vector<PixelFormatInfo> formats;
+    PIXELFORMATDESCRIPTOR pfd{};
+    // The answer for any valid index is the number of formats: walk up to it,
+    // and stop early at the first index that cannot be described.
+    const int count = DescribePixelFormat(dc, 1, kPixelFormatDescriptorSize, &pfd);
+    for (int index = 1; index <= count; ++index) {
+        if (DescribePixelFormat(dc, index, kPixelFormatDescriptorSize, &pfd) == 0)
+            break;
+        formats.push_back(toInfo(pfd));
+    }
+    return formats;
+}
+
+int selectPixelFormat(HDC dc) {
+    PIXELFORMATDESCRIPTOR pfd{};
+    int index = bestPixelFormat(describePixelFormats(dc));
+    if (index != 0) {
+        DescribePixelFormat(dc, index, kPixelFormatDescriptorSize, &pfd);
+    } else {
+        pfd = fallbackPixelFormatDescriptor();
+        index = ChoosePixelFormat(dc, &pfd);
+    }
+    if (index != 0)
+        SetPixelFormat(dc, index, &pfd);
+    return index;
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
+                                int threadPriority, const RenderThreadOptions& options) {
+    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
+}
+
+RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
+                                int threadPriority, const RenderThreadOptions& options) {
+    std::unique_ptr<RenderThread> thread;
+    std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
+    try {
+        thread = std::make_unique<RenderThread>();
+        thread->state = std::make_shared<ThreadState>();
+        thread->state->window = reinterpret_cast<HWND>(window);
+        thread->state->settings = settings;
+        thread->state->monitors = std::move(monitors);
+        thread->state->options = options;
+        threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+
+    // Started suspended so the priority holds from the first instruction.
+    const uintptr_t handle =
+        _beginthreadex(nullptr, 0, renderThreadEntry, threadReference.get(), CREATE_SUSPENDED, nullptr);
+    if (handle == 0)
+        return nullptr;
+    threadReference.release(); // the thread owns it now
+    thread->handle = reinterpret_cast<HANDLE>(handle);
+    SetThreadPriority(thread->handle, threadPriority);
+    ResumeThread(thread->handle);
+    return thread.release();
+}
+
+bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {
+    if (thread == nullptr)
+        return true;
+    const bool ended = WaitForSingleObject(thread->handle, timeoutMs) == WAIT_OBJECT_0;
+    // Closing the handle does not stop a thread still running; it keeps its
+    // own reference to the shared state and ends with the process.
+    CloseHandle(thread->handle);
+    delete thread;
+    return ended;
+}
+
+} // namespace kelvara

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "capture/capture_buffer.h"
+#include "display/monitors.h"
+#include "render/frame_stats.h"
+#include "scene/frame.h"
+#include "settings/settings.h"
+
+namespace kelvara {
+
+// Set to 1 by the window thread just before the render thread starts and to 0
+// when the saver ends; the render thread tests it before every frame. Two
+// threads touch it, so it is atomic.
+extern std::atomic<int> renderRunning;
+
+// What the render thread learns about one pixel format of the window's
+// surface. Flag bits are those of the Windows pixel-format descriptor; the GLX
+// host translates its visuals into the same terms.
+struct PixelFormatInfo {
+    uint32_t flags = 0;
+    int pixelType = 0; // 0: RGBA
+    int colorBits = 0;
+    int depthBits = 0;
+};
+
+inline constexpr uint32_t kPfdDoubleBuffer = 0x1;
+inline constexpr uint32_t kPfdDrawToWindow = 0x4;
+inline constexpr uint32_t kPfdSupportOpenGL = 0x20;
+inline constexpr uint32_t kPfdGenericFormat = 0x40;
+inline constexpr uint32_t kPfdGenericAccelerated = 0x1000;
+inline constexpr int kPfdTypeRgba = 0;
+
+// Score of a format the scene can use (RGBA, OpenGL, window, double-buffered):
+// colour bits + 2 x depth bits, less half of the colour bits above 16, plus
+// 2000 for a hardware format or 1000 for an accelerated generic one. A format
+// the scene cannot use scores 0, the score a kept format must beat.
+int pixelFormatScore(const PixelFormatInfo& format);
+
+// The 1-based index of the best format in `formats` (formats[0] is index 1),
+// the lowest index among equal scores; 0 when none qualifies.
+int bestPixelFormat(const std::vector<PixelFormatInfo>& formats);
+
+class FramePacer;
+class DisplaySleepGate;
+
+// The surface the scene draws on: its size in pixels, how to present, and
+// when: `pacer` (if any) is told of every presented frame and may sleep to
+// hold the frame rate; `sleepGate` (if any) is asked before every frame and
+// waits while the display is off.
+struct RenderSurface {
+    int width = 0;
+    int height = 0;
+    PresentFrame swap;
+    FramePacer* pacer = nullptr;
+    DisplaySleepGate* sleepGate = nullptr;
+};
+
+// Called after every frame with the frame's number (1-based); lets a host count
+// or time frames without the scene knowing.
+using FrameObserver = std::function<void(uint64_t frame)>;
+
+// What the render thread draws on one monitor: where, and from which picture.
+struct MonitorDraw {
+    ScreenRect viewport;   // in the window, GL window coordinates; empty: the whole surface
+    CaptureBuffer capture; // that monitor's desktop at the texture size; freed by the thread
+};
+
+// The seed of monitor `index`'s random sequence: the thread's own seed for the
+// first monitor (a single monitor draws what it always drew), seeds apart from
+// it and from each other for the rest, so no two monitors move alike.
+uint32_t monitorSeed(uint32_t seed, std::size_t index);
+
+// Called once with the id of the random preset the loop applied to its own
+// record, before the first frame: the host keeps the user's copy and decides
+// what to store.
+using PresetObserver = std::function<void(int presetId)>;
+
+// The render thread's work once its GL context is current: centre the wave,
+// set the viewport, seed the random source (two draws thrown away), apply a
+// random preset when randPreset is set, prepare the scene state (the logo when
+// useOGL is set), bind the logo or build the screen texture from `capture`
+// (freeing it), then draw frames while `running` is non-zero, paced and held
+// in the dark as the surface says. Releases the
+// textures it made before returning, while the context is still current.
+// `stats`, when given, is told the texture's build time and every frame's
+// presentation; it belongs to this thread until the function returns.
+// `settings` is the loop's own record: a random preset is written into it and
+// announced to `presetPicked`.
+void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
+                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
+                   FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
+
+// The same for several monitors in one window: a scene of its own for each
+// monitor (its own grid or shards, camera and random sequence, seeded by
+// monitorSeed; the random preset is drawn from the first and holds for all),
+// its own screen texture, drawn into its own viewport every frame after one
+// clear of the whole window; one present per frame. The projection's aspect
+// stays the fixed one, so each monitor frames the scene as a lone screen of its shape
+// would. `scenes` holds one scene per monitor, in the order of `monitors`
+// (the first is the primary's). With one monitor whose viewport is the whole
+// surface this is exactly the single-monitor loop above.
+void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
+                   const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
+                   const FrameObserver& observer = {}, FrameStats* stats = nullptr,
+                   const PresetObserver& presetPicked = {});
+
+// The render thread's entry into the loop above: a scene of its own for each
+// monitor, on the platform clock, made and freed here.
+void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
+                      uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
+                      FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
+
+} // namespace kelvara
