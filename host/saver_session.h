@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "display/monitors.h"
 #include "render/frame_stats.h"
 #include "render/render_host.h"
+#include "settings/presets.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
@@ -124,7 +126,7 @@ class SaverSession {
     struct Shared {
         std::unique_ptr<FrameStats> stats;
         std::unique_ptr<RunLimiter> limiter;
-        std::atomic<int> preset{0};
+        std::atomic<std::optional<Preset>> preset{};
         std::atomic<bool> cannotDraw{false};
     };
 
