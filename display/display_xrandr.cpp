@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "display/display_modes.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -101,8 +102,8 @@ class XrandrDisplay final : public DisplayBackend {
         if (!p)
             return kDispChangeFailed;
         if ((mode.fields & kDmBitsPerPel) != 0 && mode.bitsPerPixel != depth()) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n",
-                         mode.width, mode.height, mode.bitsPerPixel, depth());
+            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width, mode.height,
+                     mode.bitsPerPixel, depth());
             return kDispChangeBadMode;
         }
         if (!start_)
@@ -126,8 +127,8 @@ class XrandrDisplay final : public DisplayBackend {
                 target = &m;
         }
         if (!target) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
-                         width, height, rateAsked ? " at the asked rate" : "");
+            complain("XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode", width, height,
+                     rateAsked ? " at the asked rate" : "");
             return kDispChangeBadMode;
         }
         return apply(*p, target->id, *target);
@@ -150,7 +151,7 @@ class XrandrDisplay final : public DisplayBackend {
         std::string line = text;
         while (!line.empty() && line.back() == '\n')
             line.pop_back();
-        std::fprintf(stderr, "kelvara: %s: %s\n", caption, line.c_str());
+        reportFailure("%s: %s", caption, line.c_str());
     }
 
   private:
@@ -162,7 +163,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (lastComplaint_ == line)
             return;
         lastComplaint_ = line;
-        std::fputs(line, stderr);
+        reportFailure("%s", line);
     }
 
     bool open() {
@@ -173,11 +174,11 @@ class XrandrDisplay final : public DisplayBackend {
         display_ = XOpenDisplay(nullptr);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!display_) {
-            complain("kelvara: XOpenDisplay for display modes: cannot open the display\n");
+            complain("XOpenDisplay for display modes: cannot open the display");
         } else if (!XRRQueryExtension(display_, &eventBase, &errorBase) ||
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
-            complain("kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
-                                 "mode cannot change\n");
+            complain("XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
+                     "mode cannot change");
             XCloseDisplay(display_);
             display_ = nullptr;
         }
@@ -245,7 +246,7 @@ class XrandrDisplay final : public DisplayBackend {
         }
         XRRFreeScreenResources(res);
         if (p.crtc == None || p.mode == None) {
-            complain("kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
+            complain("XRRGetOutputInfo: no monitor is lit; the display mode cannot change");
             return std::nullopt;
         }
         return p;
@@ -278,7 +279,7 @@ class XrandrDisplay final : public DisplayBackend {
         int nowWidth = 0, nowHeight = 0;
         if (rootSize(nowWidth, nowHeight) && nowWidth == width && nowHeight == height)
             return true;
-        complain("kelvara: XRRSetScreenSize(%dx%d): refused\n", width, height);
+        complain("XRRSetScreenSize(%dx%d): refused", width, height);
         return false;
     }
 
@@ -297,8 +298,8 @@ class XrandrDisplay final : public DisplayBackend {
         const int wantWidth = restoring ? start_->screenWidth : std::max(right, minW);
         const int wantHeight = restoring ? start_->screenHeight : std::max(bottom, minH);
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
-            complain("kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
-                         std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
+            complain("XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d",
+                     std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
             return kDispChangeBadMode;
         }
         // Every CRTC must fit the screen at every step: grow, set, then shrink.
@@ -319,7 +320,7 @@ class XrandrDisplay final : public DisplayBackend {
             const char* reason = status == RRSetConfigInvalidTime ? "the configuration changed meanwhile"
                                  : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
                                                                           : "the server refused it";
-            complain("kelvara: XRRSetCrtcConfig(%dx%d@%d): %s\n", m.width, m.height, m.rate, reason);
+            complain("XRRSetCrtcConfig(%dx%d@%d): %s", m.width, m.height, m.rate, reason);
             return kDispChangeFailed;
         }
         if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
