@@ -143,6 +143,7 @@ saver_shows() {
     ok=0
     k=0
     while read -r _ _ w h name; do
+        # shellcheck disable=SC2086 # quiet is one word or none
         own_desktop "$dir/saver-$name.png" 0 0 "$w" "$h" "$k" ${1:-} || ok=1
         k=$((k + 1))
     done <"$dir/outputs"
