@@ -21,7 +21,7 @@ set -eu
 src=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
 tools_list="$src/tests/setup/tools"
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${KEEP_TMP:-}" ] || rm -rf "$tmp"' EXIT
 cd "$src"
 LC_ALL=C
 export LC_ALL
@@ -111,7 +111,7 @@ target_dirs() {
         fi
         echo "$d"
         if [ -f "$d/link.txt" ]; then
-            for lib in $(tr ' ' '\n' <"$d/link.txt" | grep -E '^[^/-][^ ]*lib[A-Za-z0-9_]+\.(a|so)$' || true); do
+            for lib in $(cat "$d/link.txt" "$d"/linkLibs.rsp 2>/dev/null | tr ' ' '\n' | grep -E '^([^/-][^ ]*/)?lib[A-Za-z0-9_]+\.(a|so)$' || true); do
                 name=$(basename "$lib" | sed -E 's/^lib//; s/\.(a|so)$//')
                 find "$build" -type d -path "*/CMakeFiles/$name.dir"
             done
@@ -139,23 +139,31 @@ uses() {
         }' $depfiles
     for link in $(find "$@" -name link.txt -type f); do
         who="linking $(basename "$(dirname "$link")" .dir)"
-        # shellcheck disable=SC2046
-        set -- $(cat "$link")
-        cc="$1"
-        for w in "$@"; do
-            case "$w" in
-                /*.so | /*.so.* | /*.a) case "$w" in "$src"/*) ;; *) printf '%s\t%s\n' "$w" "$who" ;; esac ;;
-                -l*)
-                    lib="${w#-l}"
-                    f=$("$cc" -print-file-name="lib$lib.so")
-                    case "$f" in /*) ;; *) f=$("$cc" -print-file-name="lib$lib.a") ;; esac
-                    case "$f" in
-                        /*) printf '%s\t%s\n' "$f" "$who" ;;
-                        *) echo "package-sets: $who: -l$lib is found nowhere" >&2 ;;
-                    esac
-                    ;;
-            esac
-        done
+        # The link line runs in the folder above CMakeFiles/; MinGW's puts its
+        # libraries in a response file.
+        base=$(dirname "$(dirname "$(dirname "$link")")")
+        while read -r line; do
+            # shellcheck disable=SC2086
+            set -- $line
+            cc="$1"
+            case "$(basename "$cc")" in *g++* | *gcc* | *c++ | *cc | clang*) ;; *) continue ;; esac
+            for w in "$@"; do
+                case "$w" in @*) cat "$base/${w#@}" ;; *) echo "$w" ;; esac
+            done | tr ' ' '\n' | while read -r w; do
+                case "$w" in
+                    /*.so | /*.so.* | /*.a) case "$w" in "$src"/*) ;; *) printf '%s\t%s\n' "$w" "$who" ;; esac ;;
+                    -l*)
+                        lib="${w#-l}"
+                        f=$("$cc" -print-file-name="lib$lib.so")
+                        case "$f" in /*) ;; *) f=$("$cc" -print-file-name="lib$lib.a") ;; esac
+                        case "$f" in
+                            /*) printf '%s\t%s\n' "$(realpath -s -m "$f")" "$who" ;;
+                            *) echo "package-sets: $who: -l$lib is found nowhere" >&2 ;;
+                        esac
+                        ;;
+                esac
+            done
+        done <"$link"
     done
     # The compilers, make, pkg-config and the like (for a few targets only the
     # toolchain's: what else configuring found, they may not use); the compiler
@@ -204,7 +212,8 @@ set_uses() {
 # Programs of the essential and required packages need no listing; every other
 # one must be in tests/setup/tools, with the sets that call it.
 scan_files() {
-    for f in run test .ci/run $(find scripts tests bench cmake -type f) $(find . -name CMakeLists.txt -not -path './build/*'); do
+    # This check itself calls only what every system has, and names compilers in patterns.
+    for f in run test .ci/run $(find scripts tests bench cmake -type f ! -path "tests/setup/*") $(find . -name CMakeLists.txt -not -path './build/*'); do
         [ -f "$f" ] || continue
         case "$f" in
             *.cpp | *.h) grep -o '"[^"]*"' "$f" | sed "s|^|$f\t|" ;;
