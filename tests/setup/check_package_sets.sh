@@ -137,6 +137,25 @@ uses() {
                 if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\tcompiled into " who }
             }
         }' $depfiles
+    # The build rules' own inputs and programs (protocol files and their code
+    # generator, the libraries built from /usr/src): in CMake's build.make, the
+    # prerequisites of a rule and the program a recipe line starts.
+    # shellcheck disable=SC2046
+    awk -v src="$src/" '
+        FNR == 1 { who = FILENAME; sub(/\/build\.make$/, "", who); sub(/^.*\//, "", who); sub(/\.dir$/, "", who) }
+        function take(f, why) { if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\t" why } }
+        /^[^\t#][^:]*: \/[^ ]+$/ { take($NF, "building " who) }
+        /^\t/ {
+            n = split($0, w, /[ \t]+/); first = 1
+            for (i = 1; i <= n; i++) {
+                if (w[i] == "") continue
+                if (first) { take(w[i], "run while building " who); first = 0 }
+                if (w[i] == "&&") first = 1
+            }
+        }' $(find "$@" -name build.make -type f) |
+        while IFS="$(printf '\t')" read -r f why; do
+            [ -e "$f" ] && printf '%s\t%s\n' "$f" "$why"
+        done
     for link in $(find "$@" -name link.txt -type f); do
         who="linking $(basename "$(dirname "$link")" .dir)"
         # The link line runs in the folder above CMakeFiles/; MinGW's puts its
@@ -212,8 +231,9 @@ set_uses() {
 # Programs of the essential and required packages need no listing; every other
 # one must be in tests/setup/tools, with the sets that call it.
 scan_files() {
-    # This check itself calls only what every system has, and names compilers in patterns.
-    for f in run test .ci/run $(find scripts tests bench cmake -type f ! -path "tests/setup/*") $(find . -name CMakeLists.txt -not -path './build/*'); do
+    # This check itself calls only what every system has, and names compilers in patterns;
+    # the set-up names packages, not programs.
+    for f in run test .ci/run $(find scripts tests bench cmake -type f ! -path "tests/setup/*" ! -path scripts/setup) $(find . -name CMakeLists.txt -not -path './build/*'); do
         [ -f "$f" ] || continue
         case "$f" in
             *.cpp | *.h) grep -o '"[^"]*"' "$f" | sed "s|^|$f\t|" ;;
