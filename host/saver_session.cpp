@@ -22,8 +22,16 @@ SettingOverride logoOverride() {
 
 } // namespace
 
+void SaverSession::Shared::requestEnd() {
+    std::lock_guard lock(endMutex);
+    if (platform != nullptr)
+        platform->requestEnd();
+}
+
 SaverSession::SaverSession(SaverPlatform& platform, SettingsStore& store, SessionConfig config)
-    : platform_(platform), store_(store), config_(std::move(config)) {}
+    : platform_(platform), store_(store), config_(std::move(config)) {
+    shared_->platform = &platform_;
+}
 
 SaverSession::~SaverSession() {
     if (ended_)
@@ -31,8 +39,8 @@ SaverSession::~SaverSession() {
     // A run the platform gave up on without its end (the window system went
     // away, a start that failed): stop drawing and give the display back, but
     // nothing of it is worth saving.
-    if (!stopDrawing()) [[maybe_unused]]
-        Shared* kept = shared_.release();
+    if (!stopDrawing())
+        abandonShared();
     if (switched_)
         restoreDisplayMode(platform_.display());
 }
@@ -86,10 +94,9 @@ bool SaverSession::switchDisplay() {
 
 bool SaverSession::startDrawing() {
     Shared* shared = shared_.get();
-    SaverPlatform* platform = &platform_;
     // The limiter outlives the render thread: the thread's observer calls it.
     shared->limiter =
-        std::make_unique<RunLimiter>(config_.control.limits, [platform] { platform->requestEnd(); });
+        std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
     RenderThreadOptions options;
     options.waitForRetrace = config_.control.waitForRetrace;
     options.maxFps = config_.control.maxFps;
@@ -99,11 +106,12 @@ bool SaverSession::startDrawing() {
         options.observer = [limiter = shared->limiter.get()](uint64_t frame) {
             limiter->framePresented(frame);
         };
-    // A thread without GL ends the run at once: a saver that cannot draw must
-    // not leave a black screen with no reason given. The thread has said why.
-    options.cannotDraw = [shared, platform] {
+    // A thread without GL ends the run at once, on every platform: a saver
+    // that cannot draw must not leave a black screen with no reason given.
+    // The thread has said why.
+    options.cannotDraw = [shared] {
         shared->cannotDraw.store(true);
-        platform->requestEnd();
+        shared->requestEnd();
     };
     options.presetPicked = [shared](Preset preset) { shared->preset.store(preset); };
     // After a mode switch the monitors have moved: each keeps the picture it
@@ -146,19 +154,31 @@ void SaverSession::end() {
     if (switched_)
         restoreDisplayMode(platform_.display());
     if (!stopped_) {
-        // It may still use this run's statistics and limiter: they
-        // go with the process. Everything worth keeping is saved and restored.
+        // Everything worth keeping is saved and restored; statistics asked
+        // for and not written are a failure all the same.
+        const bool statsLost = shared_->stats != nullptr;
         platform_.report("the render thread did not stop within " + std::to_string(config_.joinTimeoutMs) +
-                         " ms" + (shared_->stats ? "; no statistics written" : ""));
-        [[maybe_unused]] Shared* kept = shared_.release();
-        shared_ = std::make_unique<Shared>();
-        exitCode_ = 0;
+                         " ms" + (statsLost ? "; no statistics written" : ""));
+        abandonShared();
+        exitCode_ = statsLost ? 1 : 0;
         return;
     }
     if (!drew)
         return;
     exitCode_ = 0;
     writeStatistics();
+}
+
+// The render thread still running may use this run's statistics and limiter:
+// they go with the process. Neither they nor the limiter's thread may reach the
+// platform from now on.
+void SaverSession::abandonShared() {
+    {
+        std::lock_guard lock(shared_->endMutex);
+        shared_->platform = nullptr;
+    }
+    [[maybe_unused]] Shared* kept = shared_.release();
+    shared_ = std::make_unique<Shared>();
 }
 
 // The user's values, not this run's overrides. The random preset the render

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,23 +112,32 @@ class SaverSession {
     // statistics. Once; later calls do nothing.
     void end();
 
+    // Whether end() has run.
+    bool ended() const { return ended_; }
+
     // After end(): whether the render thread left within the timeout.
     bool stopped() const { return stopped_; }
 
-    // After end(): 0 after a run that drew and said all it had to, else 1.
+    // After end(): 0 after a run that drew and said all it had to (the
+    // statistics written when asked for), else 1.
     int exitCode() const { return exitCode_; }
 
     // The settings as this run uses them (overrides applied).
     const Settings& settings() const { return settings_; }
 
   private:
-    // Shared with the render thread; given up to the process when the thread
-    // does not stop in time.
+    // Shared with the render thread and the limiter's; given up to the
+    // process when the render thread does not stop in time.
     struct Shared {
         std::unique_ptr<FrameStats> stats;
         std::unique_ptr<RunLimiter> limiter;
         std::atomic<std::optional<Preset>> preset{};
         std::atomic<bool> cannotDraw{false};
+        // The platform to ask for the run's end; null once the session has
+        // let go of it, as the platform may be gone before those threads are.
+        std::mutex endMutex;
+        SaverPlatform* platform = nullptr;
+        void requestEnd();
     };
 
     void loadAndCapture();
@@ -136,6 +146,7 @@ class SaverSession {
     bool stopDrawing();
     void save();
     void writeStatistics();
+    void abandonShared();
 
     SaverPlatform& platform_;
     SettingsStore& store_;

@@ -141,28 +141,36 @@ judge() {
         }'
 }
 
-# shows_own_desktops SHOT MONITORS [quiet]: true when every monitor shows its
-# own picture whole (a black frame round it) with the four colours where they
-# are on its desktop and nearly none of another monitor's. Prints one line per monitor unless quiet.
+# own_desktop SHOT X Y W H K [quiet]: true when monitor K's part of SHOT
+# (W x H at X,Y) shows its own picture whole (a black frame round it) with the
+# four colours where they are on its desktop and nearly none of another
+# monitor's. Prints one line unless quiet.
+own_desktop() {
+    read -r q0 q1 q2 q3 foreign dark <<EOF
+$(judge "$1" "$2" "$3" "$4" "$5" "$6")
+EOF
+    good=0
+    q=0
+    for cell in "$q0" "$q1" "$q2" "$q3"; do
+        [ "${cell%%:*}" -eq "$q" ] && [ "${cell#*:}" -ge 40 ] || good=1
+        q=$((q + 1))
+    done
+    [ "$foreign" -le 5 ] && [ "$dark" -ge 90 ] || good=1
+    [ -n "${7:-}" ] ||
+        echo "   monitor $6 (${4}x$5+$2+$3): quarters $q0 $q1 $q2 $q3 (want 0 1 2 3 over 40%)," \
+            "other monitors' colours ${foreign} per mille (at most 5), edges at least $dark% black (want 90)"
+    return "$good"
+}
+
+# shows_own_desktops SHOT MONITORS [quiet]: true when every monitor of the
+# list shows its own picture (own_desktop).
 shows_own_desktops() {
     shot=$1 list=$2 quiet=${3:-}
     ok=0
     k=0
     while read -r x y w h _; do
-        read -r q0 q1 q2 q3 foreign dark <<EOF
-$(judge "$shot" "$x" "$y" "$w" "$h" "$k")
-EOF
-        good=1
-        q=0
-        for cell in "$q0" "$q1" "$q2" "$q3"; do
-            [ "${cell%%:*}" -eq "$q" ] && [ "${cell#*:}" -ge 40 ] || good=0
-            q=$((q + 1))
-        done
-        [ "$foreign" -le 5 ] && [ "$dark" -ge 90 ] || good=0
-        [ -n "$quiet" ] ||
-            echo "   monitor $k (${w}x$h+$x+$y): quarters $q0 $q1 $q2 $q3 (want 0 1 2 3 over 40%)," \
-                "other monitors' colours ${foreign} per mille (at most 5), edges at least $dark% black (want 90)"
-        [ "$good" -eq 1 ] || ok=1
+        # shellcheck disable=SC2086 # quiet is one word or none
+        own_desktop "$shot" "$x" "$y" "$w" "$h" "$k" $quiet || ok=1
         k=$((k + 1))
     done <"$list"
     return "$ok"

@@ -60,3 +60,26 @@ TEST(MonitorPictures, withoutPicturesEveryMonitorStillGetsItsViewport) {
     EXPECT_FALSE(holdsPicture(draws[0].capture));
     EXPECT_FALSE(holdsPicture(draws[1].capture));
 }
+
+// A monitor whose part of the desktop the grab did not show (its cut came out
+// empty) is drawn with the primary's picture, never untextured.
+TEST(MonitorPictures, aMonitorWhoseCutCameOutEmptyShowsThePrimarysPicture) {
+    const std::vector<MonitorView> views = {view("A", {0, 0, 10, 10}), view("B", {10, 0, 10, 10}),
+                                            view("C", {20, 0, 10, 10})};
+    std::vector<CaptureBuffer> taken = pictures({1, 2, 3});
+    taken[1] = CaptureBuffer{};
+    const auto draws = monitorDraws(views, std::move(taken), views);
+    ASSERT_EQ(draws.size(), 3u);
+    ASSERT_TRUE(holdsPicture(draws[1].capture));
+    EXPECT_EQ(draws[1].capture.bgr[0], 1);
+    EXPECT_EQ(draws[0].capture.bgr[0], 1);
+    EXPECT_EQ(draws[2].capture.bgr[0], 3);
+
+    // The primary's own cut empty: the first picture there is stands in.
+    taken = pictures({1, 2, 3});
+    taken[0] = CaptureBuffer{};
+    const auto noPrimary = monitorDraws(views, std::move(taken), views);
+    ASSERT_TRUE(holdsPicture(noPrimary[0].capture));
+    EXPECT_EQ(noPrimary[0].capture.bgr[0], 2);
+    EXPECT_EQ(noPrimary[1].capture.bgr[0], 2);
+}

@@ -1,0 +1,367 @@
+#!/bin/sh
+# sway_e2e.sh CASE KELVARA POINTER HIDE_GLOBAL WITH_SWAY WORKDIR
+# One end-to-end case of the Wayland saver on a headless sway of its own
+# whose outputs are placed as the case says. Each output's desktop is its own
+# pattern (monitor_checks.sh), painted as the compositor's background; with
+# Mode 1 and the camera still, every output must show its own desktop,
+# upright, whole and centred, judged from grim's picture of that output, and
+# show the bare desktop again after the run. POINTER moves the pointer;
+# HIDE_GLOBAL is preloaded to take a global away from the saver.
+set -u
+case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6
+here=$(cd "$(dirname "$0")" && pwd)
+
+. "$here/../monitor_checks.sh"
+
+# The with-sway layout of a case.
+sway_layout() {
+    case "$1" in
+    side_by_side) echo "1024x768+0+0,1024x768+1024+0" ;;
+    mixed_sizes) echo "1024x768+0+0,800x600+1024+0" ;;
+    # The first output (HEADLESS-1) with a second one left of it.
+    left_of_first) echo "1024x768+800+0,800x600+0+0" ;;
+    three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
+    # The second output's 1024x768 pixels cover 512x384 of the layout.
+    scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
+    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
+    *) return 1 ;;
+    esac
+}
+
+if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
+    layout=$(sway_layout "$case_name") || { echo "FAIL: no such case $case_name" >&2; exit 1; }
+    KELVARA_E2E_INSIDE=1 exec "$withsway" --layout "$layout" sh "$0" "$@"
+fi
+
+dir="$work/$case_name"
+rm -rf "$dir"
+mkdir -p "$dir"
+export XDG_CONFIG_HOME="$dir/config"
+unset XSCREENSAVER_WINDOW
+settings="$XDG_CONFIG_HOME/kelvara/settings"
+pids=""
+
+fail() {
+    echo "FAIL ($case_name): $*" >&2
+    [ -f "$dir/stderr" ] && sed 's/^/  kelvara: /' "$dir/stderr" >&2
+    for p in $pids; do kill "$p" 2>/dev/null; done
+    exit 1
+}
+
+# Waits up to $2 tenths of a second for process $1 to end; sets $status.
+ends_within() {
+    i=0
+    while kill -0 "$1" 2>/dev/null; do
+        i=$((i + 1))
+        [ "$i" -gt "$2" ] && return 1
+        sleep 0.1
+    done
+    wait "$1"
+    status=$?
+    return 0
+}
+
+still_running() { kill -0 "$1" 2>/dev/null; }
+
+start() { # args...
+    "$kelvara" "$@" 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+}
+
+settings_written() {
+    [ -f "$settings" ] || fail "no settings file at $settings"
+    n=$(grep -c '^[A-Za-z_0-9]*=-\{0,1\}[0-9][0-9]*$' "$settings")
+    [ "$n" -eq 29 ] || fail "the settings file holds $n values, not 29"
+}
+
+# The run's stderr is exactly $1 lines, one of them matching $2 (grep -E).
+says() { # lines pattern
+    n=$(wc -l <"$dir/stderr")
+    [ "$n" -eq "$1" ] || fail "$n lines on stderr, not $1"
+    grep -Eq -- "$2" "$dir/stderr" || fail "stderr does not say '$2'"
+}
+
+# The outputs as "x y w h name" lines, x and y in the layout, w and h the
+# output's pixels, ordered by x, then y (the order the hue groups follow).
+outputs() {
+    swaymsg -p -t get_outputs | awk '
+        /^Output / { name = $2 }
+        /Current mode:/ { split($3, m, "x") }
+        /Position:/ { split($2, p, ","); print p[1], p[2], m[1], m[2], name }' | sort -n -k1,1 -k2,2 >"$1"
+}
+
+# Each output's desktop: its group's four quarters, at the output's pixels.
+paint_desktops() {
+    k=0
+    while read -r _ _ w h name; do
+        # shellcheck disable=SC2046
+        set -- $(group_colours "$k")
+        hw=$((w / 2)) hh=$((h / 2))
+        file="$KELVARA_SWAY_FILES/desktop-$name.png"
+        convert -size "${w}x$h" xc:black \
+            -fill "#$1" -draw "rectangle 0,0 $((hw - 1)),$((hh - 1))" \
+            -fill "#$2" -draw "rectangle $hw,0 $((w - 1)),$((hh - 1))" \
+            -fill "#$3" -draw "rectangle 0,$hh $((hw - 1)),$((h - 1))" \
+            -fill "#$4" -draw "rectangle $hw,$hh $((w - 1)),$((h - 1))" "$file" ||
+            fail "cannot draw the desktop picture"
+        chmod 644 "$file"
+        swaymsg -q output "$name" bg "$file" stretch || fail "sway does not take $name's desktop picture"
+        k=$((k + 1))
+    done <"$dir/outputs"
+}
+
+# shoot PREFIX: grim's picture of every output, PREFIX-NAME.png.
+shoot() {
+    while read -r _ _ _ _ name; do
+        grim -o "$name" "$1-$name.png" || fail "grim cannot take $name's picture"
+    done <"$dir/outputs"
+}
+
+# bare_desktops PREFIX: true when every output's picture is its own desktop
+# and nothing over it: each quarter nearly all its colour, no black edges.
+bare_desktops() {
+    k=0
+    while read -r _ _ w h name; do
+        read -r q0 q1 q2 q3 foreign dark <<EOF
+$(judge "$1-$name.png" 0 0 "$w" "$h" "$k")
+EOF
+        q=0
+        for cell in "$q0" "$q1" "$q2" "$q3"; do
+            [ "${cell%%:*}" -eq "$q" ] && [ "${cell#*:}" -ge 90 ] || return 1
+            q=$((q + 1))
+        done
+        [ "$foreign" -le 5 ] && [ "$dark" -le 10 ] || return 1
+        k=$((k + 1))
+    done <"$dir/outputs"
+    return 0
+}
+
+# saver_shows [quiet]: true when every output's picture (saver-NAME.png)
+# shows the saver over that output's own desktop.
+saver_shows() {
+    ok=0
+    k=0
+    while read -r _ _ w h name; do
+        # shellcheck disable=SC2086 # quiet is one word or none
+        own_desktop "$dir/saver-$name.png" 0 0 "$w" "$h" "$k" ${1:-} || ok=1
+        k=$((k + 1))
+    done <"$dir/outputs"
+    return "$ok"
+}
+
+# Paints the desktops and waits until the compositor shows them.
+set_up_desktops() {
+    outputs "$dir/outputs"
+    echo "outputs (x y w h name):"
+    sed 's/^/   /' "$dir/outputs"
+    paint_desktops
+    i=0
+    until shoot "$dir/desktop" && bare_desktops "$dir/desktop"; do
+        i=$((i + 1))
+        [ "$i" -gt 50 ] && fail "the compositor does not show the painted desktops (see $dir/desktop-*.png)"
+        sleep 0.1
+    done
+}
+
+# Looks at every output until each shows its own desktop under the saver (the
+# first frames may take a while on a busy machine) or 20 s have passed.
+watch_outputs() {
+    look_until=$(($(date +%s) + 20))
+    while :; do
+        sleep 1
+        still_running "$1" || fail "the saver ended on its own"
+        shoot "$dir/saver"
+        saver_shows quiet && break
+        [ "$(date +%s)" -lt "$look_until" ] || break
+    done
+    echo "the saver's outputs:"
+    saver_shows || fail "not every output shows its own desktop (see $dir/saver-*.png)"
+}
+
+# After a run every output shows its bare desktop again.
+desktops_back() {
+    i=0
+    until shoot "$dir/after" && bare_desktops "$dir/after"; do
+        i=$((i + 1))
+        [ "$i" -gt 30 ] && fail "the desktop did not come back after the run (see $dir/after-*.png)"
+        sleep 0.1
+    done
+}
+
+# Share of pixels near white over every output's picture, in percent.
+white_share() { # prefix
+    convert "$1"-*.png -append -alpha off -fuzz 25% -fill white -opaque '#ffffff' -fill black +opaque white \
+        -colorspace gray -format '%[fx:int(mean*100)]' info:
+}
+
+# A key ends a run with exit 0 and saves the settings; the desktop comes back.
+key_ends() { # pid
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    ends_within "$1" 100 || fail "a key did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after a key"
+    settings_written
+    desktops_back
+}
+
+still_picture() {
+    mkdir -p "$(dirname "$settings")"
+    printf 'Mode=1\nenableMovement=0\n' >"$settings"
+}
+
+case "$case_name" in
+side_by_side | mixed_sizes | left_of_first | three | scale_2 | key)
+    set_up_desktops
+    still_picture
+    start --wayland
+    watch_outputs "$pid"
+    key_ends "$pid"
+    grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
+    ;;
+auto_pick)
+    # Wayland is picked without being asked for, even with an X display
+    # named (one that is not there: a run on X would fail at once).
+    set_up_desktops
+    still_picture
+    DISPLAY=:3999 "$kelvara" 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    watch_outputs "$pid"
+    key_ends "$pid"
+    ;;
+motion)
+    set_up_desktops
+    start --wayland
+    watch_outputs "$pid"
+    "$pointer" -s 300 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 || fail "the pointer helper failed"
+    sleep 1
+    still_running "$pid" || fail "five motions ended the run"
+    "$pointer" -s 100 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 ||
+        fail "the pointer helper failed"
+    ends_within "$pid" 50 || fail "thirteen motions did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after pointer motion"
+    settings_written
+    desktops_back
+    # A button ends it as well.
+    start --wayland
+    watch_outputs "$pid"
+    "$pointer" -s 500 click || fail "the pointer helper failed"
+    ends_within "$pid" 50 || fail "a button did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after a button"
+    ;;
+signal)
+    set_up_desktops
+    for sig in TERM INT; do
+        rm -f "$settings"
+        start --wayland
+        watch_outputs "$pid"
+        kill -"$sig" "$pid"
+        ends_within "$pid" 50 || fail "SIG$sig did not end the run"
+        [ "$status" -eq 0 ] || fail "exit code $status after SIG$sig"
+        settings_written
+        desktops_back
+    done
+    ;;
+limits)
+    # A measuring run ends by itself, as a key would, and says how it went.
+    start --wayland --frames 40 --no-vsync --stats "$dir/stats" --x_div 30
+    ends_within "$pid" 300 || fail "--frames 40 did not end the run"
+    [ "$status" -eq 0 ] || fail "exit code $status after --frames"
+    settings_written
+    grep -qx 'x_div=25' "$settings" || fail "the run's --x_div was saved"
+    frames=$(sed -n 's/^frames=//p' "$dir/stats")
+    [ -n "$frames" ] && [ "$frames" -ge 40 ] || fail "the statistics count '$frames' frames, not 40 or more"
+    for key in run_seconds fps frame_ms_mean frame_ms_median frame_ms_p99 startup_ms capture_ms peak_rss_kib; do
+        grep -q "^$key=[0-9][0-9.]*$" "$dir/stats" || fail "the statistics lack $key"
+    done
+    # A time limit, with no frame limit, and nothing written where it cannot be.
+    start --wayland --seconds 1.5 --stats "$dir/no/such/folder/stats"
+    sleep 0.5
+    still_running "$pid" || fail "--seconds 1.5 ended the run too early"
+    ends_within "$pid" 100 || fail "--seconds 1.5 did not end the run"
+    [ "$status" -eq 1 ] || fail "exit code $status when the statistics could not be written"
+    grep -q '^kelvara: --stats: .*stats: ' "$dir/stderr" || fail "no clear message for the unwritable statistics"
+    ;;
+capture_refused)
+    # A compositor without screencopy (as KDE's): the logo, said once.
+    set_up_desktops
+    still_picture
+    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS=zwlr_screencopy_manager_v1 "$kelvara" --wayland \
+        2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    sleep 4
+    still_running "$pid" || fail "the run ended without a desktop picture"
+    shoot "$dir/saver"
+    [ "$(white_share "$dir/saver")" -ge 10 ] || fail "the logo's white does not show (see $dir/saver-*.png)"
+    ! saver_shows quiet || fail "the desktop shows although it was never captured"
+    key_ends "$pid"
+    says 1 'screencopy'
+    grep -qi 'logo' "$dir/stderr" || fail "the line does not say the logo is shown instead"
+    grep -qx 'useOGL=0' "$settings" || fail "the logo fallback was saved as the user's setting"
+    ;;
+no_layer_shell)
+    # A compositor without layer-shell (as GNOME's): one clear line, exit 1,
+    # nothing drawn, the settings as they were.
+    mkdir -p "$(dirname "$settings")"
+    printf 'Mode=2\n' >"$settings"
+    cp "$settings" "$dir/before"
+    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS=zwlr_layer_shell_v1 "$kelvara" --wayland 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    ends_within "$pid" 100 || fail "the run went on without layer-shell"
+    [ "$status" -eq 1 ] || fail "exit code $status without layer-shell, not 1"
+    says 1 'zwlr_layer_shell_v1'
+    cmp -s "$settings" "$dir/before" || fail "the settings file was changed"
+    ;;
+swayidle)
+    # The user's idle daemon starts it, as the README's recipe does; each
+    # start leaves the saver's pid and, when it ends, its exit code.
+    set_up_desktops
+    still_picture
+    : >"$dir/started"
+    swayidle -w timeout 2 "\"$kelvara\" --wayland 2>>\"$dir/stderr\" & echo \$! >>\"$dir/started\";
+        wait \$!; echo \$? >>\"$dir/codes\"" >"$dir/swayidle.log" 2>&1 &
+    idle=$!
+    pids="$pids $idle"
+    i=0
+    until [ -s "$dir/started" ]; do
+        i=$((i + 1))
+        [ "$i" -gt 100 ] && fail "swayidle did not start the saver within 10 s"
+        sleep 0.1
+    done
+    pid=$(head -n 1 "$dir/started")
+    pids="$pids $pid"
+    watch_outputs "$pid"
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    i=0
+    while still_running "$pid"; do
+        i=$((i + 1))
+        [ "$i" -gt 100 ] && fail "a key did not end the run swayidle started"
+        sleep 0.1
+    done
+    # Stop the daemon before it counts two idle seconds again.
+    kill "$idle"
+    wait "$idle" 2>/dev/null
+    for p in $(cat "$dir/started"); do kill "$p" 2>/dev/null; done
+    i=0
+    until [ -s "$dir/codes" ]; do
+        i=$((i + 1))
+        [ "$i" -gt 20 ] && break
+        sleep 0.1
+    done
+    [ "$(head -n 1 "$dir/codes" 2>/dev/null)" = 0 ] ||
+        fail "the run swayidle started ended with '$(head -n 1 "$dir/codes" 2>/dev/null)', not 0"
+    settings_written
+    desktops_back
+    ;;
+*)
+    fail "no such case"
+    ;;
+esac
+
+for p in $pids; do
+    still_running "$p" && fail "process $p was left behind"
+done
+echo "ok ($case_name)"
+exit 0
