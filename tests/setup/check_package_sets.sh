@@ -109,20 +109,26 @@ target_dirs() {
             echo "package-sets: no target $t in $build (build it first)" >&2
             return 1
         fi
-        echo "$d"
+        echo "$d" >>"$tmp/dirs"
         if [ -f "$d/link.txt" ]; then
-            for lib in $(cat "$d/link.txt" "$d"/linkLibs.rsp 2>/dev/null | tr ' ' '\n' | grep -E '^([^/-][^ ]*/)?lib[A-Za-z0-9_]+\.(a|so)$' || true); do
+            for lib in $(cat "$d/link.txt" "$d"/linkLibs.rsp 2>/dev/null | tr ' ' '\n' |
+                         grep -E '^([^/-][^ ]*/)?lib[A-Za-z0-9_]+\.(a|so)$' || true); do
                 name=$(basename "$lib" | sed -E 's/^lib//; s/\.(a|so)$//')
-                find "$build" -type d -path "*/CMakeFiles/$name.dir"
+                find "$build" -type d -path "*/CMakeFiles/$name.dir" >>"$tmp/dirs"
             done
         fi
-    done | sort -u
+    done
+    sort -u "$tmp/dirs"
+    rm -f "$tmp/dirs"
 }
 
 # uses BUILD CACHEKEYS DIR...: the system files compiled in, the libraries linked, the
 # tools CMake found.
 uses() {
     build="$1"; cachekeys="$2"; shift 2
+    if [ "$#" -eq 0 ]; then
+        return 1
+    fi
     depfiles=$(find "$@" -name '*.d' -type f)
     if [ -z "$depfiles" ]; then
         echo "package-sets: no dependency files in $build (build it first)" >&2
@@ -208,17 +214,26 @@ loads() {
 set_uses() {
     case "$1" in
         run)
-            uses build/run "CMAKE_|PKG_CONFIG_" $(target_dirs build/run kelvara)
+            dirs=$(target_dirs build/run kelvara) || return 1
+            # shellcheck disable=SC2086
+            uses build/run "CMAKE_|PKG_CONFIG_" $dirs || return 1
             loads build/run/kelvara
             ;;
         run-win64)
-            uses build/win64 "CMAKE_" $(target_dirs build/win64 kelvara_scr kelvara_e2e_helper)
+            dirs=$(target_dirs build/win64 kelvara_scr kelvara_e2e_helper) || return 1
+            # shellcheck disable=SC2086
+            uses build/win64 "CMAKE_" $dirs || return 1
             ;;
         full)
             for b in build/*/; do
                 b="${b%/}"
                 [ -f "$b/CMakeCache.txt" ] || continue
-                uses "$b" "" "$b"
+                # Other presets count once built; these three ./test builds.
+                case "$b" in
+                    build/run | build/native | build/win64) ;;
+                    *) [ -n "$(find "$b" -name '*.d' -type f | head -n 1)" ] || continue ;;
+                esac
+                uses "$b" "" "$b" || return 1
                 loads $(find "$b" -type f -perm -u+x ! -name '*.sh')
             done
             ;;
