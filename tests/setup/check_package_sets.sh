@@ -225,6 +225,12 @@ set_uses() {
             uses build/win64 "CMAKE_" $dirs || return 1
             ;;
         full)
+            for b in run native win64; do
+                if [ ! -f "build/$b/CMakeCache.txt" ]; then
+                    echo "package-sets: no build/$b (cmake --preset $b && cmake --build --preset $b)" >&2
+                    return 1
+                fi
+            done
             for b in build/*/; do
                 b="${b%/}"
                 [ -f "$b/CMakeCache.txt" ] || continue
