@@ -66,6 +66,36 @@ const char* displayChangeResultName(int32_t result) {
     }
 }
 
+int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode& asked,
+                       const DisplayMode& current) {
+    DisplayMode wanted = current;
+    if (asked.fields & kDmPelsWidth)
+        wanted.width = asked.width;
+    if (asked.fields & kDmPelsHeight)
+        wanted.height = asked.height;
+    if (asked.fields & kDmBitsPerPel)
+        wanted.bitsPerPixel = asked.bitsPerPixel;
+    const bool rateAsked = (asked.fields & kDmDisplayFrequency) != 0;
+    auto fits = [&](const DisplayMode& m) {
+        return m.width == wanted.width && m.height == wanted.height &&
+               m.bitsPerPixel == wanted.bitsPerPixel && (!rateAsked || m.refreshHz == asked.refreshHz);
+    };
+    const bool sizeAsked = (asked.fields & (kDmPelsWidth | kDmPelsHeight)) != 0;
+    // By name first, then the current mode for a change of depth alone: a
+    // namesake of the same size and rate has other timings.
+    for (const uint64_t id : {asked.platformId, sizeAsked ? uint64_t{0} : current.platformId}) {
+        if (id == 0)
+            continue;
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            if (listed[i].platformId == id && fits(listed[i]))
+                return static_cast<int32_t>(i);
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        if (fits(listed[i]))
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
 void listDisplayModes(DisplayBackend& display, std::vector<std::string>* comboEntries) {
     DisplayMode mode;
     for (int32_t index = 0; display.enumerate(index, mode); ++index) {

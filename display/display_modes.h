@@ -30,12 +30,17 @@ inline constexpr int32_t kDispChangeBadMode = -2;
 inline constexpr const char* kDisplayErrorCaption = "SS Error";
 
 // One mode of the primary display. Sizes in pixels, depth in bits per pixel,
-// refresh rate in hertz (0 when the platform does not say).
+// refresh rate in hertz (0 when the platform does not say), as exact as the
+// platform gives it: 59.95 and 60.00 are two rates.
 struct DisplayMode {
     int32_t width = 0;
     int32_t height = 0;
     int32_t bitsPerPixel = 0;
-    int32_t refreshHz = 0;
+    double refreshHz = 0.0;
+    // The platform's own name for a listed mode (RandR's mode id), 0 where it
+    // has none. Two listed modes may agree in every field above and differ
+    // in timings; this tells them apart.
+    uint64_t platformId = 0;
     // kDm* bits: the fields a change request applies. The enumeration sets
     // every field it filled.
     uint32_t fields = 0;
@@ -92,6 +97,15 @@ std::string displayFailureText(int32_t result, int32_t width, int32_t height, in
 
 // "DISP_CHANGE_BADMODE" and so on, for reports that name the reason.
 const char* displayChangeResultName(int32_t result);
+
+// The index in `listed` of the mode a change request `asked` stands for, or
+// -1 when none: the listed mode named by asked.platformId when it agrees with
+// every field the request applies (a listed mode asked for unchanged);
+// otherwise the first listed mode with the asked size, depth and rate, rates
+// compared exactly. A field the request leaves out is `current`'s; a request
+// that leaves the size out keeps `current` itself when it still fits.
+int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode& asked,
+                       const DisplayMode& current);
 
 // Enumerates every mode of the display; when `comboEntries` is given, appends
 // the text of each mode deeper than 4 bits per pixel, in enumeration order (a

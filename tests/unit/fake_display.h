@@ -15,12 +15,13 @@ namespace kelvara::test {
 
 inline constexpr uint32_t kAllEnumerated = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
 
-inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, int32_t hz) {
+inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, double hz, uint64_t id = 0) {
     DisplayMode m;
     m.width = w;
     m.height = h;
     m.bitsPerPixel = bpp;
     m.refreshHz = hz;
+    m.platformId = id;
     m.fields = kAllEnumerated;
     return m;
 }
@@ -73,17 +74,27 @@ struct FakeDisplay : DisplayBackend {
         note(Kind::Change);
         const int32_t result = real ? real->change(m, flags) : answer(m, flags);
         calls.push_back({Kind::Change, 0, m, flags, {}, {}, result});
-        if (!real && result == kDispChangeSuccessful) {
-            if (m.fields & kDmPelsWidth)
-                current.width = m.width;
-            if (m.fields & kDmPelsHeight)
-                current.height = m.height;
-            if (m.fields & kDmBitsPerPel)
-                current.bitsPerPixel = m.bitsPerPixel;
-            if (m.fields & kDmDisplayFrequency)
-                current.refreshHz = m.refreshHz;
-        }
+        if (!real && result == kDispChangeSuccessful)
+            follow(m);
         return result;
+    }
+    // A taken request runs the listed mode it stands for, as a real display
+    // does; one that names no listed mode changes the fields it applies.
+    void follow(const DisplayMode& m) {
+        const int32_t index = pickListedMode(modes, m, current);
+        if (index >= 0) {
+            current = modes[static_cast<std::size_t>(index)];
+            return;
+        }
+        current.platformId = 0;
+        if (m.fields & kDmPelsWidth)
+            current.width = m.width;
+        if (m.fields & kDmPelsHeight)
+            current.height = m.height;
+        if (m.fields & kDmBitsPerPel)
+            current.bitsPerPixel = m.bitsPerPixel;
+        if (m.fields & kDmDisplayFrequency)
+            current.refreshHz = m.refreshHz;
     }
     int32_t resetToRegistryMode() override {
         note(Kind::Reset);

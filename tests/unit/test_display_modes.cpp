@@ -283,3 +283,70 @@ TEST(DisplayModes, restoreFallsBackToTheStoredMode) {
     EXPECT_EQ(unknown.sequence(), std::vector<Kind>{Kind::Reset});
     EXPECT_TRUE(unknown.callsOf(Kind::ShowError).empty());
 }
+
+namespace {
+
+// A monitor's native size listed three times, as real monitors do: 59.95 Hz,
+// interlaced at the very rate of the current mode, and the current 60.00 Hz
+// mode last. Ids tell them apart.
+std::vector<DisplayMode> namesakes() {
+    return {mode(1024, 768, 24, 59.95, 2), mode(1024, 768, 24, 60.0, 3), mode(800, 600, 24, 60.32, 4),
+            mode(800, 600, 24, 56.25, 5), mode(1024, 768, 24, 60.0, 1)};
+}
+
+} // namespace
+
+TEST(DisplayModes, listedModeIsPickedByItsIdAmongNamesakes) {
+    const std::vector<DisplayMode> listed = namesakes();
+    const DisplayMode current = listed[2];
+    EXPECT_EQ(pickListedMode(listed, listed[4], current), 4);
+    EXPECT_EQ(pickListedMode(listed, listed[1], current), 1);
+    // An id the display no longer lists: the first mode that fits.
+    EXPECT_EQ(pickListedMode(listed, mode(1024, 768, 24, 60.0, 9), current), 1);
+    // An id whose mode has another size than asked (a fallback built on a
+    // listed record): the size counts, not the id.
+    DisplayMode resized = listed[4];
+    resized.width = 800;
+    resized.height = 600;
+    resized.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
+    EXPECT_EQ(pickListedMode(listed, resized, current), 2);
+}
+
+TEST(DisplayModes, sizeDepthAndRateTakeTheFirstMatchWithRatesComparedExactly) {
+    const std::vector<DisplayMode> listed = namesakes();
+    const DisplayMode current = listed[4];
+    EXPECT_EQ(pickListedMode(listed, mode(1024, 768, 24, 60.0), current), 1) << "60.00, not 59.95";
+    EXPECT_EQ(pickListedMode(listed, mode(1024, 768, 24, 59.95), current), 0);
+    EXPECT_EQ(pickListedMode(listed, mode(1024, 768, 24, 60.004), current), -1) << "no rounding";
+    EXPECT_EQ(pickListedMode(listed, mode(800, 600, 24, 56.25), current), 3);
+    EXPECT_EQ(pickListedMode(listed, mode(800, 600, 16, 56.25), current), -1) << "the depth counts";
+    DisplayMode anyRate = mode(800, 600, 24, 0.0);
+    anyRate.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
+    EXPECT_EQ(pickListedMode(listed, anyRate, current), 2) << "the first of the size";
+}
+
+TEST(DisplayModes, depthAloneKeepsTheCurrentModeNotANamesake) {
+    const std::vector<DisplayMode> listed = namesakes();
+    DisplayMode depth = mode(0, 0, 24, 0.0);
+    depth.fields = kDmBitsPerPel;
+    EXPECT_EQ(pickListedMode(listed, depth, listed[4]), 4);
+    EXPECT_EQ(pickListedMode(listed, depth, listed[3]), 3);
+    depth.bitsPerPixel = 32;
+    EXPECT_EQ(pickListedMode(listed, depth, listed[4]), -1);
+}
+
+TEST(DisplayModes, restoreGivesBackTheVeryModeAmongNamesakes) {
+    FakeDisplay display;
+    display.modes = namesakes();
+    display.current = display.modes[4];
+
+    ASSERT_TRUE(switchDisplayMode(display, 800, 600, 24));
+    EXPECT_EQ(display.current.platformId, 4u) << "the first listed 800x600, as listed";
+    ASSERT_TRUE(restoreDisplayMode(display));
+
+    const auto changes = display.callsOf(Kind::Change);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[1].mode.platformId, 1u);
+    EXPECT_EQ(display.current.platformId, 1u);
+    EXPECT_EQ(display.current.refreshHz, 60.0);
+}
