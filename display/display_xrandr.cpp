@@ -12,10 +12,11 @@
 // is sized to hold every monitor after the change (never past the server's
 // maximum); the other monitors stay where they are, so a larger mode may
 // overlap the one beside it.
-// A change lasts until it is changed back (there is no run-only change): the
-// host restores the earlier mode on every way out, and a request for the
-// first mode (or resetToRegistryMode) puts back the primary's mode, place,
-// rotation and outputs and the screen's size from before the first change.
+// A change lasts until it is changed back (X has no run-only change: both
+// scopes are the same here): the host restores the earlier mode on every way
+// out, and a request for the first mode (or resetToSystemMode) puts back the
+// primary's mode, place, rotation and outputs and the screen's size from
+// before the first change.
 // For the ways out the host never sees (SIGKILL, a crash) a guard process,
 // started before the first change, does the same (mode_guard_posix.h).
 // A server without RandR 1.2 cannot switch: one line says so. Failures print
@@ -99,14 +100,14 @@ class XrandrDisplay final : public DisplayBackend {
         return true;
     }
 
-    int32_t change(const DisplayMode& mode, uint32_t) override {
+    ModeChange change(const DisplayMode& mode, ModeScope) override {
         std::optional<Primary> p = readPrimary();
         if (!p)
-            return kDispChangeFailed;
-        if ((mode.fields & kDmBitsPerPel) != 0 && mode.bitsPerPixel != depth()) {
-            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width, mode.height,
-                     mode.bitsPerPixel, depth());
-            return kDispChangeBadMode;
+            return ModeChange::Failed;
+        if ((mode.fields & kModeDepth) != 0 && mode.bitsPerPixel != depth()) {
+            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width,
+                     mode.height, mode.bitsPerPixel, depth());
+            return ModeChange::BadMode;
         }
         std::vector<DisplayMode> listed;
         for (const OutputMode& m : p->modes)
@@ -115,10 +116,10 @@ class XrandrDisplay final : public DisplayBackend {
         const int32_t index = pickListedMode(listed, mode, current);
         if (index < 0) {
             complain("XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode",
-                     (mode.fields & kDmPelsWidth) ? mode.width : current.width,
-                     (mode.fields & kDmPelsHeight) ? mode.height : current.height,
-                     (mode.fields & kDmDisplayFrequency) ? " at the asked rate" : "");
-            return kDispChangeBadMode;
+                     (mode.fields & kModeWidth) ? mode.width : current.width,
+                     (mode.fields & kModeHeight) ? mode.height : current.height,
+                     (mode.fields & kModeRate) ? " at the asked rate" : "");
+            return ModeChange::BadMode;
         }
         const OutputMode& target = p->modes[static_cast<std::size_t>(index)];
         if (!start_) {
@@ -132,7 +133,7 @@ class XrandrDisplay final : public DisplayBackend {
         return apply(to, target, std::nullopt);
     }
 
-    int32_t resetToRegistryMode() override { return start_ ? restoreStart() : kDispChangeSuccessful; }
+    ModeChange resetToSystemMode() override { return start_ ? restoreStart() : ModeChange::Done; }
 
     void showError(const std::string& text, const char* caption) override {
         std::string line = text;
@@ -184,7 +185,7 @@ class XrandrDisplay final : public DisplayBackend {
         mode.bitsPerPixel = depth();
         mode.refreshHz = m.rate;
         mode.platformId = m.id;
-        mode.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
+        mode.fields = kModeAsListed | kModeDepth | kModeWidth | kModeHeight | kModeRate;
         return mode;
     }
 
@@ -303,11 +304,11 @@ class XrandrDisplay final : public DisplayBackend {
 
     // The primary as it was before the first change, whole: its mode (the
     // very one), place, rotation and outputs, and the screen's size.
-    int32_t restoreStart() {
+    ModeChange restoreStart() {
         const OutputMode* mode = start_->current();
-        const int32_t result = apply(start_->setting, mode ? *mode : OutputMode{},
-                                     std::make_pair(start_->screenWidth, start_->screenHeight));
-        if (result == kDispChangeSuccessful)
+        const ModeChange result = apply(start_->setting, mode ? *mode : OutputMode{},
+                                        std::make_pair(start_->screenWidth, start_->screenHeight));
+        if (result == ModeChange::Done)
             guard_.disarm();
         return result;
     }
@@ -320,7 +321,7 @@ class XrandrDisplay final : public DisplayBackend {
         lastComplaint_.clear();
         if (!open())
             return;
-        if (restoreStart() == kDispChangeSuccessful)
+        if (restoreStart() == ModeChange::Done)
             reportFailure("the saver ended with the display switched; its earlier mode is back");
         XCloseDisplay(display_);
         display_ = nullptr;
@@ -329,10 +330,10 @@ class XrandrDisplay final : public DisplayBackend {
     // Sets one CRTC as `to` says (`m` is its mode); the screen grows first
     // when the CRTC reaches past it, then takes `screen` (a restore) or
     // follows the monitors.
-    int32_t apply(const CrtcSetting& to, const OutputMode& m, std::optional<std::pair<int, int>> screen) {
+    ModeChange apply(const CrtcSetting& to, const OutputMode& m, std::optional<std::pair<int, int>> screen) {
         int othersRight = 0, othersBottom = 0, screenWidth = 0, screenHeight = 0;
         if (!othersExtent(to.crtc, othersRight, othersBottom) || !rootSize(screenWidth, screenHeight))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         const bool turned = sideways(to.rotation);
         const int right = std::max(othersRight, to.x + (turned ? m.height : m.width));
         const int bottom = std::max(othersBottom, to.y + (turned ? m.width : m.height));
@@ -345,19 +346,19 @@ class XrandrDisplay final : public DisplayBackend {
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
             complain("XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d",
                      std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
-            return kDispChangeBadMode;
+            return ModeChange::BadMode;
         }
         guard_.arm();
         // Every CRTC must fit the screen at every step: grow, set, then shrink.
         const int growWidth = std::max({screenWidth, wantWidth, right});
         const int growHeight = std::max({screenHeight, wantHeight, bottom});
         if ((growWidth != screenWidth || growHeight != screenHeight) && !setScreenSize(growWidth, growHeight))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         if (!setCrtc(to, m))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
-            return kDispChangeFailed;
-        return kDispChangeSuccessful;
+            return ModeChange::Failed;
+        return ModeChange::Done;
     }
 
     bool setCrtc(const CrtcSetting& to, const OutputMode& m) {

@@ -11,7 +11,8 @@
 #   - every library on the link lines, every library the built programs load
 #     (ldd), and the compilers and tools CMake found,
 #   - every tool the scripts and tests call (the scan below; tests/setup/tools
-#     says which sets need which tool).
+#     says which sets need which tool, and a tool called on ./run's way must be
+#     listed for one of the run sets).
 # Sets and what they cover:
 #   --run        build/run's kelvara (the ./run build) and the tools listed "run"
 #   --run-win64  build/win64's kelvara_scr and kelvara_e2e_helper, tools "run-win64"
@@ -19,7 +20,7 @@
 # A missing package fails with its name and the file that needs it.
 set -eu
 src=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
-tools_list="$src/tests/setup/tools"
+tools_list=tests/setup/tools
 tmp=$(mktemp -d)
 trap '[ -n "${KEEP_TMP:-}" ] || rm -rf "$tmp"' EXIT
 cd "$src"
@@ -109,20 +110,26 @@ target_dirs() {
             echo "package-sets: no target $t in $build (build it first)" >&2
             return 1
         fi
-        echo "$d"
+        echo "$d" >>"$tmp/dirs"
         if [ -f "$d/link.txt" ]; then
-            for lib in $(cat "$d/link.txt" "$d"/linkLibs.rsp 2>/dev/null | tr ' ' '\n' | grep -E '^([^/-][^ ]*/)?lib[A-Za-z0-9_]+\.(a|so)$' || true); do
+            for lib in $(cat "$d/link.txt" "$d"/linkLibs.rsp 2>/dev/null | tr ' ' '\n' |
+                         grep -E '^([^/-][^ ]*/)?lib[A-Za-z0-9_]+\.(a|so)$' || true); do
                 name=$(basename "$lib" | sed -E 's/^lib//; s/\.(a|so)$//')
-                find "$build" -type d -path "*/CMakeFiles/$name.dir"
+                find "$build" -type d -path "*/CMakeFiles/$name.dir" >>"$tmp/dirs"
             done
         fi
-    done | sort -u
+    done
+    sort -u "$tmp/dirs"
+    rm -f "$tmp/dirs"
 }
 
 # uses BUILD CACHEKEYS DIR...: the system files compiled in, the libraries linked, the
 # tools CMake found.
 uses() {
     build="$1"; cachekeys="$2"; shift 2
+    if [ "$#" -eq 0 ]; then
+        return 1
+    fi
     depfiles=$(find "$@" -name '*.d' -type f)
     if [ -z "$depfiles" ]; then
         echo "package-sets: no dependency files in $build (build it first)" >&2
@@ -208,17 +215,32 @@ loads() {
 set_uses() {
     case "$1" in
         run)
-            uses build/run "CMAKE_|PKG_CONFIG_" $(target_dirs build/run kelvara)
+            dirs=$(target_dirs build/run kelvara) || return 1
+            # shellcheck disable=SC2086
+            uses build/run "CMAKE_|PKG_CONFIG_" $dirs || return 1
             loads build/run/kelvara
             ;;
         run-win64)
-            uses build/win64 "CMAKE_" $(target_dirs build/win64 kelvara_scr kelvara_e2e_helper)
+            dirs=$(target_dirs build/win64 kelvara_scr kelvara_e2e_helper) || return 1
+            # shellcheck disable=SC2086
+            uses build/win64 "CMAKE_" $dirs || return 1
             ;;
         full)
+            for b in run native win64; do
+                if [ ! -f "build/$b/CMakeCache.txt" ]; then
+                    echo "package-sets: no build/$b (cmake --preset $b && cmake --build --preset $b)" >&2
+                    return 1
+                fi
+            done
             for b in build/*/; do
                 b="${b%/}"
                 [ -f "$b/CMakeCache.txt" ] || continue
-                uses "$b" "" "$b"
+                # Other presets count once built; these three ./test builds.
+                case "$b" in
+                    build/run | build/native | build/win64) ;;
+                    *) [ -n "$(find "$b" -name '*.d' -type f | head -n 1)" ] || continue ;;
+                esac
+                uses "$b" "" "$b" || return 1
                 loads $(find "$b" -type f -perm -u+x ! -name '*.sh')
             done
             ;;
@@ -246,7 +268,8 @@ scan_files() {
         esac
     done | awk -F '\t' '{
         n = split($2, w, /[^A-Za-z0-9_.+-]+/)
-        for (i = 1; i <= n; i++) if (w[i] ~ /^[A-Za-z][A-Za-z0-9_.+-]*$/ && !(w[i] in seen)) { seen[w[i]] = 1; print w[i] "\t" $1 }
+        for (i = 1; i <= n; i++)
+            if (w[i] ~ /^[A-Za-z][A-Za-z0-9_.+-]*$/ && !((w[i], $1) in seen)) { seen[w[i], $1] = 1; print w[i] "\t" $1 }
     }'
 }
 scan_files >"$tmp/words"
@@ -295,12 +318,30 @@ owners() {
 cut -f2,3 "$tmp/called" | owners >"$tmp/called.pkg"
 grep -v '^[-#]' "$tools_list" | awk '{ print $1 }' >"$tmp/listed"
 grep '^-' "$tools_list" | awk '{ sub(/^-/, "", $1); print $1 }' >"$tmp/unneeded"
+# The files ./run goes through (the scripts it starts, followed through): a
+# program called there must be listed for one of the two run sets.
+echo run >"$tmp/run.files"
+while :; do
+    grep -ohE 'scripts/[A-Za-z0-9_-]+' $(cat "$tmp/run.files") | grep -vx scripts/setup |
+        cat - "$tmp/run.files" | sort -u >"$tmp/run.next"
+    cmp -s "$tmp/run.next" "$tmp/run.files" && break
+    mv "$tmp/run.next" "$tmp/run.files"
+done
+awk '/^[^#-]/ { for (i = 2; i <= NF; i++) if ($i ~ /^run/) { print $1; next } }' "$tools_list" >"$tmp/run.listed"
+said=""
 while IFS="$(printf '\t')" read -r word p file; do
-    grep -qx "$word" "$tmp/listed" "$tmp/unneeded" && continue
+    grep -qx "$word" "$tmp/unneeded" && continue
     pkg=$(awk -F '\t' -v p="$p" '$2 == p { print $1; exit }' "$tmp/called.pkg")
     grep -qx "$pkg" "$tmp/base" && continue
-    echo "package-sets: $file calls $word (package $pkg), which $tools_list does not list" >&2
-    failed=1
+    if ! grep -qx "$word" "$tmp/listed"; then
+        case " $said " in *" $word "*) continue ;; esac
+        said="$said $word"
+        echo "package-sets: $file calls $word (package $pkg), which $tools_list does not list" >&2
+        failed=1
+    elif grep -qx "$file" "$tmp/run.files" && ! grep -qx "$word" "$tmp/run.listed"; then
+        echo "package-sets: $file calls $word (package $pkg) for ./run: list it for run or run-win64 in $tools_list" >&2
+        failed=1
+    fi
 done <"$tmp/called"
 
 for set in run run-win64 full; do
