@@ -34,6 +34,7 @@ enum OptionId : int {
     kOptSeconds,
     kOptFrames,
     kOptStats,
+    kOptWayland,
     kSettingOptionBase = 0x200,
 };
 
@@ -54,6 +55,11 @@ constexpr RunOption kRunOptions[] = {
      "run in an ordinary window; a key or closing it ends the run"},
     {"fullscreen", no_argument, kOptFullScreen, nullptr,
      "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
+    {"wayland", no_argument, kOptWayland, nullptr,
+     "cover every output of a Wayland compositor with layer-shell (wlroots compositors such as sway, "
+     "Hyprland, river, labwc, Wayfire; KDE shows the logo, having no screencopy; GNOME cannot); a key, "
+     "a button or moving the mouse ends the run. A plain kelvara does this by itself when WAYLAND_DISPLAY "
+     "names such a compositor"},
     {"config", no_argument, kOptConfig, nullptr,
      "print where the settings file is and the current values (as /c)"},
     {"list-modes", no_argument, kOptListModes, nullptr,
@@ -199,6 +205,10 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             ++runOptions;
             opts.kind = RunKind::FullScreen;
             break;
+        case kOptWayland:
+            ++runOptions;
+            opts.kind = RunKind::Wayland;
+            break;
         case kOptConfig:
             ++runOptions;
             opts.kind = RunKind::Configure;
@@ -285,8 +295,8 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         }
     }
     if (runOptions > 1)
-        return fail("give only one of -root, -window-id, --window, --fullscreen, --config, --list-modes or a "
-                    "/switch");
+        return fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
+                    "--list-modes or a /switch");
 
     // XScreenSaver names its window in the environment and passes -root.
     const uint64_t envWindow = parseWindowId(screensaverWindow);
@@ -296,6 +306,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         opts.window = envWindow;
         opts.screensaverWindow = true;
     }
+    opts.kindByDefault = runOptions == 0 && !opts.screensaverWindow;
     result.ok = true;
     return result;
 }

@@ -12,6 +12,7 @@ namespace kelvara {
 // The runs of the native program.
 enum class RunKind {
     FullScreen, // a window over the whole screen that ends on input
+    Wayland,    // a layer-shell surface over every Wayland output that ends on input
     Windowed,   // an ordinary window for trying settings out
     IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
     Configure,  // print where the settings live and what they hold
@@ -35,6 +36,9 @@ struct SaverOptions {
     bool intoRoot = false;
     bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
     bool preview = false;           // /p: the small capture of a preview
+    // No run option, no switch and no XSCREENSAVER_WINDOW: the program picks
+    // how to cover the screen (Wayland where it can, else X11).
+    bool kindByDefault = false;
     bool waitForRetrace = true;
     int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
     bool showFrameRate = false;
