@@ -91,6 +91,21 @@ struct OptionHelp {
 // The run options (not the settings), in --help's order.
 std::vector<OptionHelp> runOptionHelp();
 
+// How Kelvara runs on Wayland, for --help and the manual page: where it
+// works, the idle daemons' recipes, and that it does not lock the session.
+std::string waylandText();
+std::string waylandLockText();
+inline constexpr const char* kSwayidleRecipe =
+    "swayidle -w timeout 300 'kelvara --wayland' timeout 600 'swaylock -f'";
+inline constexpr const char* kHypridleRecipe = "listener {\n"
+                                                "    timeout = 300\n"
+                                                "    on-timeout = kelvara --wayland\n"
+                                                "}\n"
+                                                "listener {\n"
+                                                "    timeout = 600\n"
+                                                "    on-timeout = swaylock -f\n"
+                                                "}\n";
+
 // The text of --help: every line within 80 columns.
 std::string helpText();
 
