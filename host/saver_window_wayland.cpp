@@ -85,8 +85,8 @@ class NoDisplayModes final : public DisplayBackend {
   public:
     bool enumerate(int32_t, DisplayMode&) override { return false; }
     bool currentMode(DisplayMode&) override { return false; }
-    int32_t change(const DisplayMode&, uint32_t) override { return kDispChangeFailed; }
-    int32_t resetToRegistryMode() override { return kDispChangeSuccessful; }
+    ModeChange change(const DisplayMode&, ModeScope) override { return ModeChange::Other; }
+    ModeChange resetToSystemMode() override { return ModeChange::Done; }
     void showError(const std::string& text, const char*) override {
         std::fprintf(stderr, "kelvara: %s\n", text.c_str());
     }
