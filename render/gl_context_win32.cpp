@@ -26,6 +26,7 @@
 #include <memory>
 #include <new>
 
+#include "display/display_win32.h"
 #include "render/render_host.h"
 #include "scene/frame.h"
 
@@ -58,16 +59,6 @@ void setSwapInterval(bool waitForRetrace) {
     swapInterval(waitForRetrace ? 1 : 0);
 }
 
-// The primary display's refresh rate in hertz; 0 or 1 where the driver
-// keeps the hardware's default and does not say.
-double displayRefreshHz() {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
-        return 0.0;
-    return static_cast<double>(mode.dmDisplayFrequency);
-}
-
 // What both threads hold: the thread's arguments. Kept alive by whichever of
 // the two lets go last, so a thread left running at a join timeout never
 // reads freed memory.
@@ -97,7 +88,7 @@ void renderThreadBody(ThreadState& state) {
     };
     // Held to the display's refresh where the retrace wait does not pace, and
     // kept from drawing while the window is told the display is off.
-    FramePacer pacer(planPacing(state.options.maxFps, displayRefreshHz(), state.options.waitForRetrace));
+    FramePacer pacer(planPacing(state.options.maxFps, refreshRateHz(), state.options.waitForRetrace));
     surface.pacer = &pacer;
     std::unique_ptr<DisplaySleepGate> sleepGate;
     if (state.options.displayPower != nullptr)
