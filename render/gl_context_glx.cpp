@@ -1,8 +1,9 @@
 // The render thread on X11 with GLX.
 //
 // Provides: startRenderThread / joinRenderThread for an X window (an existing
-// one of any client, the root included) and chooseFbConfig for the host that
-// makes its own window.
+// one of any client, the root included) with a context prepared for its
+// visual (prepareGlx), and chooseFbConfig for the host that makes its own
+// window.
 // Limits: the thread opens a Display connection of its own, so Xlib must have
 // been made thread-safe (XInitThreads) before the process's first Xlib call,
 // and the process's X error handler must not exit (a window drawn into may be
@@ -214,9 +215,9 @@ struct ThreadState {
 
 } // namespace
 
-class GlxSetup {
+class PreparedContext {
   public:
-    ~GlxSetup() {
+    ~PreparedContext() {
         if (worker.joinable())
             worker.join();
         if (context)
@@ -265,8 +266,8 @@ class GlxSetup {
 
 namespace {
 
-void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::vector<MonitorDraw>& monitors,
-                      int threadPriority, RenderThreadOptions options) {
+void renderThreadBody(Window window, PreparedContext& setup, Settings& settings,
+                      std::vector<MonitorDraw>& monitors, int threadPriority, RenderThreadOptions options) {
     lowerThreadPriority(threadPriority);
     VisualID visual = 0;
     int depth = 0;
@@ -308,8 +309,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     if (power)
         sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
     surface.sleepGate = sleepGate.get();
-    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
-                     options.stats, options.presetPicked);
+    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options);
     overlay.release();
     // The context and connection go with the setup, on whichever thread lets
     // go of it last; here it only stops being current.
@@ -346,8 +346,8 @@ class RenderThread {
     std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
 };
 
-std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
-    auto setup = std::make_shared<GlxSetup>();
+std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
+    auto setup = std::make_shared<PreparedContext>();
     try {
         setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
     } catch (const std::system_error&) {
@@ -356,7 +356,7 @@ std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
     return setup;
 }
 
-bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
+bool glxReady(PreparedContext& setup, VisualID& visual, int& depth) {
     // Only one thread waits at a time: the host before the render thread starts,
     // or the render thread after.
     if (setup.worker.joinable())
@@ -366,16 +366,18 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
     return setup.context != nullptr;
 }
 
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
                                 std::vector<MonitorDraw> monitors, int threadPriority,
                                 const RenderThreadOptions& options) {
+    if (!target.prepared)
+        return nullptr; // nothing prepared, nothing to draw with
     auto* handle = new RenderThread;
     try {
         // The thread draws from a record of its own: the host's copy stays
         // the host's to read and save.
-        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings),
-                                      monitors = std::move(monitors), threadPriority, options,
-                                      state = handle->state]() mutable {
+        handle->thread = std::thread([window = target.window, setup = target.prepared,
+                                      own = Settings(settings), monitors = std::move(monitors),
+                                      threadPriority, options, state = handle->state]() mutable {
             renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
             std::lock_guard lock(state->mutex);
             state->done = true;
@@ -387,34 +389,6 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
         return nullptr;
     }
     return handle;
-}
-
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
-                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, std::move(setup), settings, wholeWindow(capture), threadPriority, options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
-                                int threadPriority, const RenderThreadOptions& options) {
-    // A window of someone else's: its visual decides the configuration.
-    Display* display = XOpenDisplay(nullptr);
-    int screen = 0;
-    VisualID visual = 0;
-    if (display) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, static_cast<Window>(window), &attributes)) {
-            screen = XScreenNumberOfScreen(attributes.screen);
-            visual = XVisualIDFromVisual(attributes.visual);
-        }
-        XCloseDisplay(display);
-    }
-    return startRenderThread(window, prepareGlx(screen, visual), settings, std::move(monitors), threadPriority,
-                             options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
 }
 
 bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {

@@ -18,7 +18,7 @@ using Log = std::vector<std::string>;
 SessionConfig fullScreen() {
     SessionConfig config;
     config.fullScreen = true;
-    config.control.waitForRetrace = false;
+    config.run.control.waitForRetrace = false;
     return config;
 }
 
@@ -119,7 +119,7 @@ TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAre
     s.Priority = 1;
     storeSettings(platform, s);
     SessionConfig config = fullScreen();
-    config.overrides = {overrideOf("Priority", 2)};
+    config.run.overrides = {overrideOf("Priority", 2)};
     SaverSession session(platform, platform.store, config);
 
     ASSERT_TRUE(session.start());
@@ -197,7 +197,7 @@ TEST(SaverSession, aFrameLimitEndsTheRunLikeInput) {
     NullPlatform platform;
     storeSettings(platform, lightSettings());
     SessionConfig config = fullScreen();
-    config.control.limits.frames = 5;
+    config.run.control.limits.frames = 5;
     SaverSession session(platform, platform.store, config);
 
     ASSERT_TRUE(session.start());
@@ -219,7 +219,7 @@ TEST(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) {
         SessionConfig config = fullScreen();
         config.joinTimeoutMs = 50;
         if (statsAsked)
-            config.control.statsFile = "unused-stats.txt";
+            config.run.control.statsFile = "unused-stats.txt";
         SaverSession session(platform, platform.store, config);
 
         ASSERT_TRUE(session.start());
@@ -244,7 +244,7 @@ TEST(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
     platform.joinTimesOut = true;
     SessionConfig config = fullScreen();
     config.joinTimeoutMs = 50;
-    config.control.limits.seconds = 0.5;
+    config.run.control.limits.seconds = 0.5;
     SaverSession session(platform, platform.store, config);
 
     ASSERT_TRUE(session.start());
@@ -295,7 +295,7 @@ TEST(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
         NullPlatform platform;
         storeSettings(platform, lightSettings());
         SessionConfig config = fullScreen();
-        config.control.maxFps = maxFps;
+        config.run.control.maxFps = maxFps;
         SaverSession session(platform, platform.store, config);
         ASSERT_TRUE(session.start());
         session.end();
