@@ -127,11 +127,11 @@ TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAre
     platform.input();
     session.end();
 
-    ASSERT_NE(platform.presetPicked(), 0);
+    ASSERT_TRUE(platform.presetPicked().has_value());
     // The thread drew from its own record: the session's is as loaded.
     EXPECT_EQ(session.settings().x_div, 3.0f);
     Settings expected = s;
-    applyPreset(expected, platform.presetPicked());
+    applyPreset(expected, *platform.presetPicked());
     const Settings saved = loaded(platform.store);
     EXPECT_NE(saved.x_div, 3.0f);
     EXPECT_EQ(saved.x_div, expected.x_div);
@@ -250,7 +250,8 @@ TEST(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
     ASSERT_TRUE(session.start());
     session.end();
 
-    EXPECT_FALSE(platform.waitForEnd(std::chrono::milliseconds(1500))) << "the limiter fired into the platform";
+    EXPECT_FALSE(platform.waitForEnd(std::chrono::milliseconds(1500)))
+        << "the limiter fired into the platform";
     EXPECT_EQ(platform.requestedEnds(), 0);
 }
 
