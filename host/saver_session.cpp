@@ -96,7 +96,8 @@ bool SaverSession::switchDisplay() {
 bool SaverSession::startDrawing() {
     Shared* shared = shared_.get();
     // The limiter outlives the render thread: the thread's observer calls it.
-    shared->limiter = std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
+    shared->limiter =
+        std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
     RenderThreadOptions options;
     options.waitForRetrace = config_.control.waitForRetrace;
     options.maxFps = config_.control.maxFps;

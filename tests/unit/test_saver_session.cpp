@@ -250,7 +250,8 @@ TEST(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
     ASSERT_TRUE(session.start());
     session.end();
 
-    EXPECT_FALSE(platform.waitForEnd(std::chrono::milliseconds(1500))) << "the limiter fired into the platform";
+    EXPECT_FALSE(platform.waitForEnd(std::chrono::milliseconds(1500)))
+        << "the limiter fired into the platform";
     EXPECT_EQ(platform.requestedEnds(), 0);
 }
 
