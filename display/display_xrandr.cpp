@@ -5,15 +5,20 @@
 // Provides: systemDisplay(), the one backend of the process, for listing,
 // switching and restoring modes of the primary output of the default screen.
 // Limits: the primary output is the one the server names primary, else the
-// first lit one. A mode is one of that output's modes at its refresh rate; the
-// colour depth is the screen's and cannot change while the server runs, so a
-// request for another depth is refused as a bad mode. The screen is sized to
-// hold every monitor after the change (never past the server's maximum); the
-// other monitors stay where they are, so a larger mode may overlap the one
-// beside it.
-// A change lasts until it is changed back (there is no run-only change): the
-// host restores the earlier mode on every way out, and resetToRegistryMode
-// goes back to the mode, place and screen size from before the first change.
+// first lit one. A mode is one of that output's modes, named by its RandR id
+// (a listed mode is asked for by its id; several modes may share a size and
+// rate); the colour depth is the screen's and cannot change while the server
+// runs, so a request for another depth is refused as a bad mode. The screen
+// is sized to hold every monitor after the change (never past the server's
+// maximum); the other monitors stay where they are, so a larger mode may
+// overlap the one beside it.
+// A change lasts until it is changed back (X has no run-only change: both
+// scopes are the same here): the host restores the earlier mode on every way
+// out, and a request for the first mode (or resetToSystemMode) puts back the
+// primary's mode, place, rotation and outputs and the screen's size from
+// before the first change.
+// For the ways out the host never sees (SIGKILL, a crash) a guard process,
+// started before the first change, does the same (mode_guard_posix.h).
 // A server without RandR 1.2 cannot switch: one line says so. Failures print
 // one line on stderr naming the call and the reason; nothing else is shown.
 // Main thread only.
@@ -28,6 +33,8 @@
 #include <vector>
 
 #include "display/display_modes.h"
+#include "display/mode_guard_posix.h"
+#include "display/mode_rate_xrandr.h"
 
 namespace kelvara {
 
@@ -37,33 +44,33 @@ struct OutputMode {
     RRMode id = None;
     int width = 0;
     int height = 0;
-    short rate = 0; // hertz; 0 where the mode has no timings (a virtual server)
+    double rate = 0.0; // 0 where the mode has no timings (a virtual server)
+};
+
+// What one CRTC shows, where and how.
+struct CrtcSetting {
+    RRCrtc crtc = None;
+    int x = 0, y = 0;
+    RRMode mode = None;
+    Rotation rotation = RR_Rotate_0;
+    std::vector<RROutput> outputs; // every output the CRTC drives (clones included)
 };
 
 // The primary output and the state of its CRTC, read afresh for every call:
 // another client may change the layout between two calls.
 struct Primary {
     RROutput output = None;
-    RRCrtc crtc = None;
-    int x = 0, y = 0;
-    RRMode mode = None;
-    Rotation rotation = RR_Rotate_0;
-    std::vector<RROutput> outputs; // every output the CRTC drives (clones included)
+    CrtcSetting setting;
     std::vector<OutputMode> modes;
-    int screenWidth = 0, screenHeight = 0; // the screen's size, and how far the other CRTCs reach
-    int othersRight = 0, othersBottom = 0;
-};
+    int screenWidth = 0, screenHeight = 0;
 
-short refreshOf(const XRRModeInfo& m) {
-    double lines = m.vTotal;
-    if (m.modeFlags & RR_DoubleScan)
-        lines *= 2;
-    if (m.modeFlags & RR_Interlace)
-        lines /= 2;
-    if (m.dotClock == 0 || m.hTotal == 0 || lines == 0)
-        return 0;
-    return static_cast<short>(std::lround(static_cast<double>(m.dotClock) / (m.hTotal * lines)));
-}
+    const OutputMode* current() const {
+        for (const OutputMode& m : modes)
+            if (m.id == setting.mode)
+                return &m;
+        return nullptr;
+    }
+};
 
 bool sideways(Rotation r) {
     return (r & (RR_Rotate_90 | RR_Rotate_270)) != 0;
@@ -86,65 +93,46 @@ class XrandrDisplay final : public DisplayBackend {
 
     bool currentMode(DisplayMode& mode) override {
         std::optional<Primary> p = readPrimary();
-        if (!p)
+        if (!p || !p->current())
             return false;
-        for (const OutputMode& m : p->modes)
-            if (m.id == p->mode) {
-                mode = toDisplayMode(m);
-                return true;
-            }
-        return false;
+        mode = toDisplayMode(*p->current());
+        return true;
     }
 
-    int32_t change(const DisplayMode& mode, uint32_t) override {
+    ModeChange change(const DisplayMode& mode, ModeScope) override {
         std::optional<Primary> p = readPrimary();
         if (!p)
-            return kDispChangeFailed;
-        if ((mode.fields & kDmBitsPerPel) != 0 && mode.bitsPerPixel != depth()) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n",
-                         mode.width, mode.height, mode.bitsPerPixel, depth());
-            return kDispChangeBadMode;
+            return ModeChange::Failed;
+        if ((mode.fields & kModeDepth) != 0 && mode.bitsPerPixel != depth()) {
+            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n", mode.width,
+                     mode.height, mode.bitsPerPixel, depth());
+            return ModeChange::BadMode;
         }
-        if (!start_)
-            start_ = p;
-        const OutputMode* current = nullptr;
+        std::vector<DisplayMode> listed;
         for (const OutputMode& m : p->modes)
-            if (m.id == p->mode)
-                current = &m;
-        const bool sizeAsked = (mode.fields & (kDmPelsWidth | kDmPelsHeight)) != 0;
-        const int width = (mode.fields & kDmPelsWidth) ? mode.width : current ? current->width : 0;
-        const int height = (mode.fields & kDmPelsHeight) ? mode.height : current ? current->height : 0;
-        const bool rateAsked = (mode.fields & kDmDisplayFrequency) != 0 && mode.refreshHz > 0;
-        // The first listed rate of the size unless one was asked for; the
-        // current rate when the size stays.
-        const OutputMode* target = nullptr;
-        for (const OutputMode& m : p->modes) {
-            if (m.width != width || m.height != height)
-                continue;
-            if (rateAsked ? m.rate == mode.refreshHz
-                          : (!target || (!sizeAsked && current && m.rate == current->rate)))
-                target = &m;
-        }
-        if (!target) {
+            listed.push_back(toDisplayMode(m));
+        const DisplayMode current = p->current() ? toDisplayMode(*p->current()) : DisplayMode{};
+        const int32_t index = pickListedMode(listed, mode, current);
+        if (index < 0) {
             complain("kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
-                         width, height, rateAsked ? " at the asked rate" : "");
-            return kDispChangeBadMode;
+                     (mode.fields & kModeWidth) ? mode.width : current.width,
+                     (mode.fields & kModeHeight) ? mode.height : current.height,
+                     (mode.fields & kModeRate) ? " at the asked rate" : "");
+            return ModeChange::BadMode;
         }
-        return apply(*p, target->id, *target);
+        const OutputMode& target = p->modes[static_cast<std::size_t>(index)];
+        if (!start_) {
+            start_ = p;
+            guard_.start([this] { restoreInGuard(); });
+        }
+        if (target.id == start_->setting.mode)
+            return restoreStart();
+        CrtcSetting to = p->setting;
+        to.mode = target.id;
+        return apply(to, target, std::nullopt);
     }
 
-    int32_t resetToRegistryMode() override {
-        if (!start_)
-            return kDispChangeSuccessful;
-        std::optional<Primary> p = readPrimary();
-        if (!p)
-            return kDispChangeFailed;
-        OutputMode startMode;
-        for (const OutputMode& m : start_->modes)
-            if (m.id == start_->mode)
-                startMode = m;
-        return apply(*p, start_->mode, startMode);
-    }
+    ModeChange resetToSystemMode() override { return start_ ? restoreStart() : ModeChange::Done; }
 
     void showError(const std::string& text, const char* caption) override {
         std::string line = text;
@@ -177,7 +165,7 @@ class XrandrDisplay final : public DisplayBackend {
         } else if (!XRRQueryExtension(display_, &eventBase, &errorBase) ||
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
             complain("kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
-                                 "mode cannot change\n");
+                     "mode cannot change\n");
             XCloseDisplay(display_);
             display_ = nullptr;
         }
@@ -195,8 +183,39 @@ class XrandrDisplay final : public DisplayBackend {
         mode.height = m.height;
         mode.bitsPerPixel = depth();
         mode.refreshHz = m.rate;
-        mode.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
+        mode.platformId = m.id;
+        mode.fields = kModeAsListed | kModeDepth | kModeWidth | kModeHeight | kModeRate;
         return mode;
+    }
+
+    // The output's modes, in the order the output lists them.
+    std::vector<OutputMode> modesOf(const XRRScreenResources* res, const XRROutputInfo* info) const {
+        std::vector<OutputMode> modes;
+        for (int k = 0; k < info->nmode; ++k)
+            for (int j = 0; j < res->nmode; ++j)
+                if (res->modes[j].id == info->modes[k])
+                    modes.push_back({res->modes[j].id, static_cast<int>(res->modes[j].width),
+                                     static_cast<int>(res->modes[j].height), modeRateHz(res->modes[j])});
+        return modes;
+    }
+
+    // The named primary output when it is lit, else the first lit output.
+    void findPrimaryOutput(XRRScreenResources* res, Primary& p) {
+        const RROutput named = XRRGetOutputPrimary(display_, root());
+        for (int pass = 0; pass < 2 && p.setting.crtc == None; ++pass) {
+            for (int i = 0; i < res->noutput && p.setting.crtc == None; ++i) {
+                if (pass == 0 && res->outputs[i] != named)
+                    continue;
+                XRROutputInfo* info = XRRGetOutputInfo(display_, res, res->outputs[i]);
+                if (info && info->crtc != None) {
+                    p.output = res->outputs[i];
+                    p.setting.crtc = info->crtc;
+                    p.modes = modesOf(res, info);
+                }
+                if (info)
+                    XRRFreeOutputInfo(info);
+            }
+        }
     }
 
     std::optional<Primary> readPrimary() {
@@ -207,48 +226,44 @@ class XrandrDisplay final : public DisplayBackend {
             return std::nullopt;
         Primary p;
         rootSize(p.screenWidth, p.screenHeight);
-        const RROutput named = XRRGetOutputPrimary(display_, root());
-        // The named primary when it is lit, else the first lit output.
-        for (int pass = 0; pass < 2 && p.crtc == None; ++pass) {
-            for (int i = 0; i < res->noutput && p.crtc == None; ++i) {
-                if (pass == 0 && res->outputs[i] != named)
-                    continue;
-                XRROutputInfo* info = XRRGetOutputInfo(display_, res, res->outputs[i]);
-                if (info && info->crtc != None) {
-                    p.output = res->outputs[i];
-                    p.crtc = info->crtc;
-                    for (int k = 0; k < info->nmode; ++k)
-                        for (int j = 0; j < res->nmode; ++j)
-                            if (res->modes[j].id == info->modes[k])
-                                p.modes.push_back({res->modes[j].id, static_cast<int>(res->modes[j].width),
-                                                   static_cast<int>(res->modes[j].height), refreshOf(res->modes[j])});
-                }
-                if (info)
-                    XRRFreeOutputInfo(info);
+        findPrimaryOutput(res, p);
+        if (p.setting.crtc != None) {
+            if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, res, p.setting.crtc)) {
+                p.setting.x = crtc->x;
+                p.setting.y = crtc->y;
+                p.setting.mode = crtc->mode;
+                p.setting.rotation = crtc->rotation;
+                p.setting.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
+                XRRFreeCrtcInfo(crtc);
             }
-        }
-        for (int i = 0; i < res->ncrtc; ++i) {
-            XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, res, res->crtcs[i]);
-            if (!crtc)
-                continue;
-            if (res->crtcs[i] == p.crtc) {
-                p.x = crtc->x;
-                p.y = crtc->y;
-                p.mode = crtc->mode;
-                p.rotation = crtc->rotation;
-                p.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
-            } else if (crtc->mode != None) {
-                p.othersRight = std::max(p.othersRight, crtc->x + static_cast<int>(crtc->width));
-                p.othersBottom = std::max(p.othersBottom, crtc->y + static_cast<int>(crtc->height));
-            }
-            XRRFreeCrtcInfo(crtc);
         }
         XRRFreeScreenResources(res);
-        if (p.crtc == None || p.mode == None) {
+        if (p.setting.crtc == None || p.setting.mode == None) {
             complain("kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
             return std::nullopt;
         }
         return p;
+    }
+
+    // How far the lit CRTCs other than `except` reach to the right and down.
+    bool othersExtent(RRCrtc except, int& right, int& bottom) {
+        XRRScreenResources* res = resources();
+        if (!res)
+            return false;
+        right = bottom = 0;
+        for (int i = 0; i < res->ncrtc; ++i) {
+            if (res->crtcs[i] == except)
+                continue;
+            if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, res, res->crtcs[i])) {
+                if (crtc->mode != None) {
+                    right = std::max(right, crtc->x + static_cast<int>(crtc->width));
+                    bottom = std::max(bottom, crtc->y + static_cast<int>(crtc->height));
+                }
+                XRRFreeCrtcInfo(crtc);
+            }
+        }
+        XRRFreeScreenResources(res);
+        return true;
     }
 
     // The root's size now (Xlib's own copy only follows events this
@@ -264,15 +279,19 @@ class XrandrDisplay final : public DisplayBackend {
 
     // Resources without asking the server to probe its outputs, where it can.
     XRRScreenResources* resources() {
-        return current_ ? XRRGetScreenResourcesCurrent(display_, root()) : XRRGetScreenResources(display_, root());
+        return current_ ? XRRGetScreenResourcesCurrent(display_, root())
+                        : XRRGetScreenResources(display_, root());
     }
 
     bool setScreenSize(int width, int height) {
         // The pixels per millimetre the connection started with.
         const int screen = DefaultScreen(display_);
-        const double mmPerPixelX = static_cast<double>(DisplayWidthMM(display_, screen)) / DisplayWidth(display_, screen);
-        const double mmPerPixelY = static_cast<double>(DisplayHeightMM(display_, screen)) / DisplayHeight(display_, screen);
-        XRRSetScreenSize(display_, root(), width, height, std::max(1, static_cast<int>(std::lround(width * mmPerPixelX))),
+        const double mmPerPixelX =
+            static_cast<double>(DisplayWidthMM(display_, screen)) / DisplayWidth(display_, screen);
+        const double mmPerPixelY =
+            static_cast<double>(DisplayHeightMM(display_, screen)) / DisplayHeight(display_, screen);
+        XRRSetScreenSize(display_, root(), width, height,
+                         std::max(1, static_cast<int>(std::lround(width * mmPerPixelX))),
                          std::max(1, static_cast<int>(std::lround(height * mmPerPixelY))));
         XSync(display_, False);
         int nowWidth = 0, nowHeight = 0;
@@ -282,56 +301,90 @@ class XrandrDisplay final : public DisplayBackend {
         return false;
     }
 
-    // Sets the primary CRTC to `id`, in place; the screen grows first when the
-    // new mode reaches past it, and is given its first size back when the
-    // first mode comes back.
-    int32_t apply(const Primary& p, RRMode id, const OutputMode& m) {
-        const bool turned = sideways(p.rotation);
-        const int right = std::max(p.othersRight, p.x + (turned ? m.height : m.width));
-        const int bottom = std::max(p.othersBottom, p.y + (turned ? m.width : m.height));
-        const bool restoring = start_ && id == start_->mode;
+    // The primary as it was before the first change, whole: its mode (the
+    // very one), place, rotation and outputs, and the screen's size.
+    ModeChange restoreStart() {
+        const OutputMode* mode = start_->current();
+        const ModeChange result = apply(start_->setting, mode ? *mode : OutputMode{},
+                                        std::make_pair(start_->screenWidth, start_->screenHeight));
+        if (result == ModeChange::Done)
+            guard_.disarm();
+        return result;
+    }
+
+    // In the guard's process, after the saver ended with the display switched:
+    // a connection of its own (the saver's went with it), then the restore.
+    void restoreInGuard() {
+        display_ = nullptr; // the saver's, copied at the fork: never used here
+        failed_ = false;
+        lastComplaint_.clear();
+        if (!open())
+            return;
+        if (restoreStart() == ModeChange::Done)
+            std::fputs("kelvara: the saver ended with the display switched; its earlier mode is back\n",
+                       stderr);
+        XCloseDisplay(display_);
+        display_ = nullptr;
+    }
+
+    // Sets one CRTC as `to` says (`m` is its mode); the screen grows first
+    // when the CRTC reaches past it, then takes `screen` (a restore) or
+    // follows the monitors.
+    ModeChange apply(const CrtcSetting& to, const OutputMode& m, std::optional<std::pair<int, int>> screen) {
+        int othersRight = 0, othersBottom = 0, screenWidth = 0, screenHeight = 0;
+        if (!othersExtent(to.crtc, othersRight, othersBottom) || !rootSize(screenWidth, screenHeight))
+            return ModeChange::Failed;
+        const bool turned = sideways(to.rotation);
+        const int right = std::max(othersRight, to.x + (turned ? m.height : m.width));
+        const int bottom = std::max(othersBottom, to.y + (turned ? m.width : m.height));
         int minW = 0, minH = 0, maxW = 0, maxH = 0;
         const bool range = XRRGetScreenSizeRange(display_, root(), &minW, &minH, &maxW, &maxH);
         // The screen follows the monitors, as a desktop of several monitors
         // does; the restore gives it its first size back.
-        const int wantWidth = restoring ? start_->screenWidth : std::max(right, minW);
-        const int wantHeight = restoring ? start_->screenHeight : std::max(bottom, minH);
+        const int wantWidth = screen ? screen->first : std::max(right, minW);
+        const int wantHeight = screen ? screen->second : std::max(bottom, minH);
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
             complain("kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
-                         std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
-            return kDispChangeBadMode;
+                     std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
+            return ModeChange::BadMode;
         }
+        guard_.arm();
         // Every CRTC must fit the screen at every step: grow, set, then shrink.
-        const int growWidth = std::max({p.screenWidth, wantWidth, right});
-        const int growHeight = std::max({p.screenHeight, wantHeight, bottom});
-        if ((growWidth != p.screenWidth || growHeight != p.screenHeight) && !setScreenSize(growWidth, growHeight))
-            return kDispChangeFailed;
+        const int growWidth = std::max({screenWidth, wantWidth, right});
+        const int growHeight = std::max({screenHeight, wantHeight, bottom});
+        if ((growWidth != screenWidth || growHeight != screenHeight) && !setScreenSize(growWidth, growHeight))
+            return ModeChange::Failed;
+        if (!setCrtc(to, m))
+            return ModeChange::Failed;
+        if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
+            return ModeChange::Failed;
+        return ModeChange::Done;
+    }
 
+    bool setCrtc(const CrtcSetting& to, const OutputMode& m) {
         XRRScreenResources* res = resources();
         if (!res)
-            return kDispChangeFailed;
-        std::vector<RROutput> outputs = p.outputs;
-        const Status status = XRRSetCrtcConfig(display_, res, p.crtc, CurrentTime, p.x, p.y, id, p.rotation,
-                                               outputs.data(), static_cast<int>(outputs.size()));
+            return false;
+        std::vector<RROutput> outputs = to.outputs;
+        const Status status = XRRSetCrtcConfig(display_, res, to.crtc, CurrentTime, to.x, to.y, to.mode,
+                                               to.rotation, outputs.data(), static_cast<int>(outputs.size()));
         XRRFreeScreenResources(res);
         XSync(display_, False);
-        if (status != RRSetConfigSuccess) {
-            const char* reason = status == RRSetConfigInvalidTime ? "the configuration changed meanwhile"
-                                 : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
-                                                                          : "the server refused it";
-            complain("kelvara: XRRSetCrtcConfig(%dx%d@%d): %s\n", m.width, m.height, m.rate, reason);
-            return kDispChangeFailed;
-        }
-        if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
-            return kDispChangeFailed;
-        return kDispChangeSuccessful;
+        if (status == RRSetConfigSuccess)
+            return true;
+        const char* reason = status == RRSetConfigInvalidTime         ? "the configuration changed meanwhile"
+                             : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
+                                                                      : "the server refused it";
+        complain("kelvara: XRRSetCrtcConfig(%dx%d@%.2f): %s\n", m.width, m.height, m.rate, reason);
+        return false;
     }
 
     Display* display_ = nullptr;
     std::string lastComplaint_;
     bool failed_ = false;
-    bool current_ = false; // RandR 1.3: resources without a probe
+    bool current_ = false;         // RandR 1.3: resources without a probe
     std::optional<Primary> start_; // the primary's state before the first change
+    ModeGuard guard_;              // gives start_ back if the process dies switched
 };
 
 } // namespace

@@ -10,21 +10,11 @@
 #include <X11/extensions/Xrandr.h>
 
 #include "display/display_x11.h"
+#include "display/mode_rate_xrandr.h"
 
 namespace kelvara {
 
 namespace {
-
-double modeRateHz(const XRRModeInfo& mode) {
-    double lines = mode.vTotal;
-    if (mode.modeFlags & RR_DoubleScan)
-        lines *= 2.0;
-    if (mode.modeFlags & RR_Interlace)
-        lines /= 2.0;
-    if (mode.dotClock == 0 || mode.hTotal == 0 || lines <= 0.0)
-        return 0.0;
-    return static_cast<double>(mode.dotClock) / (static_cast<double>(mode.hTotal) * lines);
-}
 
 // The rate of the lit monitor containing (x, y) of the root, or of the first
 // lit one; 0 when none says.

@@ -13,14 +13,15 @@
 
 namespace kelvara::test {
 
-inline constexpr uint32_t kAllEnumerated = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
+inline constexpr uint32_t kAllEnumerated = kModeAsListed | kModeDepth | kModeWidth | kModeHeight | kModeRate;
 
-inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, int32_t hz) {
+inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, double hz, uint64_t id = 0) {
     DisplayMode m;
     m.width = w;
     m.height = h;
     m.bitsPerPixel = bpp;
     m.refreshHz = hz;
+    m.platformId = id;
     m.fields = kAllEnumerated;
     return m;
 }
@@ -32,18 +33,18 @@ struct FakeDisplay : DisplayBackend {
         Kind kind;
         int32_t index = 0;
         DisplayMode mode;
-        uint32_t flags = 0;
+        ModeScope scope = ModeScope::ThisRun;
         std::string text;
         std::string caption;
-        int32_t result = 0; // of a change or reset
+        ModeChange result = ModeChange::Done; // of a change or reset
     };
 
     std::vector<DisplayMode> modes;
     DisplayMode current = mode(1280, 1024, 32, 60);
     DisplayMode stored = mode(1280, 1024, 32, 60);
     bool currentReadable = true;
-    std::function<int32_t(const DisplayMode&, uint32_t)> answer = [](const DisplayMode&, uint32_t) {
-        return kDispChangeSuccessful;
+    std::function<ModeChange(const DisplayMode&, ModeScope)> answer = [](const DisplayMode&, ModeScope) {
+        return ModeChange::Done;
     };
     std::vector<Call> calls;
     // Told of every call but enumeration, as it is made.
@@ -52,7 +53,7 @@ struct FakeDisplay : DisplayBackend {
     DisplayBackend* real = nullptr;
 
     bool enumerate(int32_t index, DisplayMode& m) override {
-        calls.push_back({Kind::Enumerate, index, {}, 0, {}, {}});
+        calls.push_back({Kind::Enumerate, index, {}, {}, {}, {}});
         if (real)
             return real->enumerate(index, m);
         if (index < 0 || index >= static_cast<int32_t>(modes.size()))
@@ -62,43 +63,53 @@ struct FakeDisplay : DisplayBackend {
     }
     bool currentMode(DisplayMode& m) override {
         note(Kind::Current);
-        calls.push_back({Kind::Current, 0, {}, 0, {}, {}});
+        calls.push_back({Kind::Current, 0, {}, {}, {}, {}});
         if (real)
             return real->currentMode(m);
         if (currentReadable)
             m = current;
         return currentReadable;
     }
-    int32_t change(const DisplayMode& m, uint32_t flags) override {
+    ModeChange change(const DisplayMode& m, ModeScope scope) override {
         note(Kind::Change);
-        const int32_t result = real ? real->change(m, flags) : answer(m, flags);
-        calls.push_back({Kind::Change, 0, m, flags, {}, {}, result});
-        if (!real && result == kDispChangeSuccessful) {
-            if (m.fields & kDmPelsWidth)
-                current.width = m.width;
-            if (m.fields & kDmPelsHeight)
-                current.height = m.height;
-            if (m.fields & kDmBitsPerPel)
-                current.bitsPerPixel = m.bitsPerPixel;
-            if (m.fields & kDmDisplayFrequency)
-                current.refreshHz = m.refreshHz;
-        }
+        const ModeChange result = real ? real->change(m, scope) : answer(m, scope);
+        calls.push_back({Kind::Change, 0, m, scope, {}, {}, result});
+        if (!real && result == ModeChange::Done)
+            follow(m);
         return result;
     }
-    int32_t resetToRegistryMode() override {
+    // A taken request runs the listed mode it stands for, as a real display
+    // does; one that names no listed mode changes the fields it applies.
+    void follow(const DisplayMode& m) {
+        const int32_t index = pickListedMode(modes, m, current);
+        if (index >= 0) {
+            current = modes[static_cast<std::size_t>(index)];
+            return;
+        }
+        current.platformId = 0;
+        if (m.fields & kModeWidth)
+            current.width = m.width;
+        if (m.fields & kModeHeight)
+            current.height = m.height;
+        if (m.fields & kModeDepth)
+            current.bitsPerPixel = m.bitsPerPixel;
+        if (m.fields & kModeRate)
+            current.refreshHz = m.refreshHz;
+    }
+    ModeChange resetToSystemMode() override {
         note(Kind::Reset);
         if (real) {
-            const int32_t result = real->resetToRegistryMode();
-            calls.push_back({Kind::Reset, 0, {}, 0, {}, {}, result});
+            const ModeChange result = real->resetToSystemMode();
+            calls.push_back({Kind::Reset, 0, {}, {}, {}, {}, result});
             return result;
         }
-        calls.push_back({Kind::Reset, 0, {}, 0, {}, {}, kDispChangeSuccessful});
+        calls.push_back({Kind::Reset, 0, {}, {}, {}, {}, ModeChange::Done});
         current = stored;
-        return kDispChangeSuccessful;
+        return ModeChange::Done;
     }
     void showError(const std::string& text, const char* caption) override {
         note(Kind::ShowError);
-        calls.push_back({Kind::ShowError, 0, {}, 0, text, caption});
+        calls.push_back({Kind::ShowError, 0, {}, {}, text, caption});
     }
     void note(Kind kind) {
         if (noted)

@@ -164,7 +164,7 @@ TEST(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing) {
     s.resH = 567;
     s.resC = 16;
     storeSettings(platform, s);
-    platform.fakeDisplay.answer = [](const DisplayMode&, uint32_t) { return kDispChangeBadMode; };
+    platform.fakeDisplay.answer = [](const DisplayMode&, ModeScope) { return ModeChange::BadMode; };
     SaverSession session(platform, platform.store, fullScreen());
 
     EXPECT_FALSE(session.start());
