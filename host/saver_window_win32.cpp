@@ -20,6 +20,7 @@
 #include "cli/run_control.h"
 #include "display/display_modes.h"
 #include "display/display_state_win32.h"
+#include "display/display_win32.h"
 #include "display/monitors.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
@@ -222,23 +223,10 @@ void Win32Saver::report(const std::string& line) {
     OutputDebugStringA(("kelvara: " + line + "\n").c_str());
 }
 
-// The virtual screen: the clip box of a device context for the whole screen,
-// which spans every monitor (those left of or above the primary at negative
-// coordinates). The full-screen window covers it.
-namespace {
-ScreenRect wholeScreen() {
-    RECT box{};
-    HDC screen = GetDC(nullptr);
-    GetClipBox(screen, &box);
-    ReleaseDC(nullptr, screen);
-    return ScreenRect{box.left, box.top, box.right - box.left, box.bottom - box.top};
-}
-} // namespace
-
 // Every monitor of the virtual screen; a preview is one viewport showing the
 // primary monitor's desktop.
 std::vector<MonitorView> Win32Saver::monitors() {
-    std::vector<MonitorView> views = layoutMonitors(listMonitors(), wholeScreen());
+    std::vector<MonitorView> views = layoutMonitors(listMonitors(), virtualScreen());
     if (isPreview) {
         views.resize(1);
         views[0].viewport = ScreenRect{}; // the whole preview window
@@ -250,7 +238,7 @@ std::vector<MonitorView> Win32Saver::monitors() {
 void Win32Saver::showWindow(bool switched) {
     if (!switched)
         return;
-    const ScreenRect screen = wholeScreen();
+    const ScreenRect screen = virtualScreen();
     SetWindowPos(window_, HWND_TOP, screen.x, screen.y, screen.width, screen.height, SWP_SHOWWINDOW);
 }
 
@@ -426,20 +414,19 @@ HWND Win32Saver::createWindow() {
     DWORD exStyle = 0;
     DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     const char* title = kFullScreenTitle;
-    RECT area{};
+    // Every monitor, or the preview's whole parent.
+    ScreenRect area = virtualScreen();
     if (isPreview) {
-        GetClientRect(parent_, &area);
+        RECT client{};
+        GetClientRect(parent_, &client);
+        area = ScreenRect{client.left, client.top, client.right - client.left, client.bottom - client.top};
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = kPreviewTitle;
     } else {
-        // The clip box of a screen DC spans every monitor.
-        HDC screen = GetDC(nullptr);
-        GetClipBox(screen, &area);
-        ReleaseDC(nullptr, screen);
         exStyle = WS_EX_TOPMOST;
     }
-    return CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
-                           area.bottom - area.top, parent_, nullptr, instance, this);
+    return CreateWindowExA(exStyle, kClassName, title, style, area.x, area.y, area.width, area.height, parent_,
+                           nullptr, instance, this);
 }
 
 int Win32Saver::run() {

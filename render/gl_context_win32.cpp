@@ -30,6 +30,7 @@
 #include <new>
 #include <string>
 
+#include "display/display_win32.h"
 #include "render/render_host.h"
 #include "scene/frame.h"
 
@@ -60,16 +61,6 @@ void setSwapInterval(bool waitForRetrace) {
     static_assert(sizeof swapInterval == sizeof proc);
     std::memcpy(&swapInterval, &proc, sizeof proc);
     swapInterval(waitForRetrace ? 1 : 0);
-}
-
-// The primary display's refresh rate in hertz; 0 or 1 where the driver
-// keeps the hardware's default and does not say.
-double displayRefreshHz() {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
-        return 0.0;
-    return static_cast<double>(mode.dmDisplayFrequency);
 }
 
 // A GUI program's complaint: on the standard error it inherited (a terminal,
@@ -130,7 +121,7 @@ void renderThreadBody(ThreadState& state) {
     };
     // Held to the display's refresh where the retrace wait does not pace, and
     // kept from drawing while the window is told the display is off.
-    FramePacer pacer(planPacing(state.options.maxFps, displayRefreshHz(), state.options.waitForRetrace));
+    FramePacer pacer(planPacing(state.options.maxFps, refreshRateHz(), state.options.waitForRetrace));
     surface.pacer = &pacer;
     std::unique_ptr<DisplaySleepGate> sleepGate;
     if (state.options.displayPower != nullptr)
