@@ -80,5 +80,17 @@ int main(int argc, char** argv) {
     FileStore store(file);
     if (options.kind == RunKind::Configure)
         return printConfiguration(file, store);
+#ifdef KELVARA_WAYLAND
+    // Under a Wayland compositor an X11 window cannot cover the other
+    // programs, and Xwayland refuses the desktop's picture.
+    if (options.kind == RunKind::Wayland || (options.kindByDefault && waylandOffersLayerShell()))
+        return runWaylandSaver(options, store);
+#else
+    if (options.kind == RunKind::Wayland) {
+        std::fprintf(stderr, "kelvara: --wayland: this kelvara was built without Wayland (scripts/setup "
+                             "installs what the build needs)\n");
+        return 1;
+    }
+#endif
     return runSaver(options, store);
 }

@@ -391,3 +391,86 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     EXPECT_EQ(right.camera.rotY, litRight.camera.rotY) << "the second monitor's scene leapt by the dark time";
     EXPECT_EQ(right.camera.zoom, litRight.camera.zoom);
 }
+
+namespace {
+
+// Surfaces of their own per monitor, due as `schedule` says: one string a
+// frame, one letter a monitor ('n' now, 'w' wait, 'd' after dark). Notes
+// where in the GL log each present came.
+struct ScriptedPanes final : PaneSurfaces {
+    std::vector<std::string> schedule;
+    std::size_t passes = 0; // every frame asks the first monitor first
+    int waits = 0;
+    std::vector<std::size_t> presented;     // monitor of each present
+    std::vector<std::size_t> presentAtCall; // GL log length at each present
+    PaneDue begin(std::size_t pane) override {
+        if (pane == 0)
+            ++passes;
+        const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
+        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : PaneDue::Now;
+    }
+    void present(std::size_t pane) override {
+        presented.push_back(pane);
+        presentAtCall.push_back(glrec::calls().size());
+    }
+    void wait() override { ++waits; }
+};
+
+} // namespace
+
+TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnScene) {
+    Settings s;
+    std::vector<MonitorDraw> monitors = twoMonitors();
+    monitors[0].viewport = ScreenRect{0, 0, 640, 480};
+    monitors[1].viewport = ScreenRect{0, 0, 400, 300}; // each its own surface's origin
+    Scene first([] { return 0.0; }), second([] { return 0.0; });
+    ScriptedPanes panes;
+    // Frame 1: only the first is due; then only the second; then neither (a
+    // wait, no frame); then both.
+    panes.schedule = {"nw", "wn", "ww", "nd"};
+    std::atomic<int> running{1};
+    int sharedPresents = 0;
+    RenderSurface surface{640, 480, [&sharedPresents] { ++sharedPresents; }};
+    surface.panes = &panes;
+    int frames = 0;
+    glrec::reset();
+    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, [&](uint64_t n) {
+        frames = static_cast<int>(n);
+        if (n >= 3)
+            running = 0;
+    });
+
+    EXPECT_EQ(frames, 3) << "a pass where nothing was due is no frame";
+    EXPECT_EQ(sharedPresents, 0);
+    EXPECT_EQ(panes.waits, 1);
+    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 0, 1}));
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 4u) << "each surface cleared for its own frame";
+    // Between one present and the next: that monitor's viewport, its own
+    // texture, its scene, then a flush, and nothing of the other's.
+    const std::vector<glrec::Call>& log = glrec::calls();
+    std::size_t from = 0;
+    std::vector<double> textureOf[2];
+    for (std::size_t k = 0; k < panes.presented.size(); ++k) {
+        const std::size_t pane = panes.presented[k];
+        std::vector<double> viewport, texture;
+        bool cleared = false;
+        std::string last;
+        for (std::size_t i = from; i < panes.presentAtCall[k]; ++i) {
+            if (log[i].name == "glViewport")
+                viewport = log[i].args;
+            if (log[i].name == "glBindTexture")
+                texture = log[i].args;
+            cleared = cleared || log[i].name == "glClear";
+            last = log[i].name;
+        }
+        EXPECT_TRUE(cleared) << "present " << k;
+        EXPECT_EQ(last, "glFlush") << "present " << k;
+        const ScreenRect& v = monitors[pane].viewport;
+        EXPECT_EQ(viewport, (std::vector<double>{0, 0, double(v.width), double(v.height)})) << "present " << k;
+        if (textureOf[pane].empty())
+            textureOf[pane] = texture;
+        EXPECT_EQ(texture, textureOf[pane]) << "present " << k;
+        from = panes.presentAtCall[k];
+    }
+    EXPECT_NE(textureOf[0], textureOf[1]);
+}
