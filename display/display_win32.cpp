@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/failure_line.h"
+
 namespace kelvara {
 
 namespace {
@@ -95,15 +97,11 @@ bool enumerateInto(DWORD index, DisplayMode& mode) {
 void traceRefusal(const char* what, const DEVMODEA* dm, LONG result) {
     if (result == DISP_CHANGE_SUCCESSFUL)
         return;
-    char line[200];
     if (dm)
-        std::snprintf(
-            line, sizeof line, "kelvara: ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s\n",
-            dm->dmPelsWidth, dm->dmPelsHeight, dm->dmBitsPerPel, dm->dmFields, what, resultName(result));
+        reportFailure("ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s", dm->dmPelsWidth,
+                      dm->dmPelsHeight, dm->dmBitsPerPel, dm->dmFields, what, resultName(result));
     else
-        std::snprintf(line, sizeof line, "kelvara: ChangeDisplaySettingsA(none) for %s: %s\n", what,
-                      resultName(result));
-    OutputDebugStringA(line);
+        reportFailure("ChangeDisplaySettingsA(none) for %s: %s", what, resultName(result));
 }
 
 class Win32Display final : public DisplayBackend {

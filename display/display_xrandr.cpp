@@ -35,6 +35,7 @@
 #include "display/display_modes.h"
 #include "display/mode_guard_posix.h"
 #include "display/mode_rate_xrandr.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -104,7 +105,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (!p)
             return ModeChange::Failed;
         if ((mode.fields & kModeDepth) != 0 && mode.bitsPerPixel != depth()) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n", mode.width,
+            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width,
                      mode.height, mode.bitsPerPixel, depth());
             return ModeChange::BadMode;
         }
@@ -114,7 +115,7 @@ class XrandrDisplay final : public DisplayBackend {
         const DisplayMode current = p->current() ? toDisplayMode(*p->current()) : DisplayMode{};
         const int32_t index = pickListedMode(listed, mode, current);
         if (index < 0) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
+            complain("XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode",
                      (mode.fields & kModeWidth) ? mode.width : current.width,
                      (mode.fields & kModeHeight) ? mode.height : current.height,
                      (mode.fields & kModeRate) ? " at the asked rate" : "");
@@ -138,7 +139,7 @@ class XrandrDisplay final : public DisplayBackend {
         std::string line = text;
         while (!line.empty() && line.back() == '\n')
             line.pop_back();
-        std::fprintf(stderr, "kelvara: %s: %s\n", caption, line.c_str());
+        reportFailure("%s: %s", caption, line.c_str());
     }
 
   private:
@@ -150,7 +151,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (lastComplaint_ == line)
             return;
         lastComplaint_ = line;
-        std::fputs(line, stderr);
+        reportFailure("%s", line);
     }
 
     bool open() {
@@ -161,11 +162,11 @@ class XrandrDisplay final : public DisplayBackend {
         display_ = XOpenDisplay(nullptr);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!display_) {
-            complain("kelvara: XOpenDisplay for display modes: cannot open the display\n");
+            complain("XOpenDisplay for display modes: cannot open the display");
         } else if (!XRRQueryExtension(display_, &eventBase, &errorBase) ||
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
-            complain("kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
-                     "mode cannot change\n");
+            complain("XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
+                     "mode cannot change");
             XCloseDisplay(display_);
             display_ = nullptr;
         }
@@ -239,7 +240,7 @@ class XrandrDisplay final : public DisplayBackend {
         }
         XRRFreeScreenResources(res);
         if (p.setting.crtc == None || p.setting.mode == None) {
-            complain("kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
+            complain("XRRGetOutputInfo: no monitor is lit; the display mode cannot change");
             return std::nullopt;
         }
         return p;
@@ -297,7 +298,7 @@ class XrandrDisplay final : public DisplayBackend {
         int nowWidth = 0, nowHeight = 0;
         if (rootSize(nowWidth, nowHeight) && nowWidth == width && nowHeight == height)
             return true;
-        complain("kelvara: XRRSetScreenSize(%dx%d): refused\n", width, height);
+        complain("XRRSetScreenSize(%dx%d): refused", width, height);
         return false;
     }
 
@@ -321,8 +322,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (!open())
             return;
         if (restoreStart() == ModeChange::Done)
-            std::fputs("kelvara: the saver ended with the display switched; its earlier mode is back\n",
-                       stderr);
+            reportFailure("the saver ended with the display switched; its earlier mode is back");
         XCloseDisplay(display_);
         display_ = nullptr;
     }
@@ -344,7 +344,7 @@ class XrandrDisplay final : public DisplayBackend {
         const int wantWidth = screen ? screen->first : std::max(right, minW);
         const int wantHeight = screen ? screen->second : std::max(bottom, minH);
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
-            complain("kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
+            complain("XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d",
                      std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
             return ModeChange::BadMode;
         }
@@ -375,7 +375,7 @@ class XrandrDisplay final : public DisplayBackend {
         const char* reason = status == RRSetConfigInvalidTime         ? "the configuration changed meanwhile"
                              : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
                                                                       : "the server refused it";
-        complain("kelvara: XRRSetCrtcConfig(%dx%d@%.2f): %s\n", m.width, m.height, m.rate, reason);
+        complain("XRRSetCrtcConfig(%dx%d@%.2f): %s", m.width, m.height, m.rate, reason);
         return false;
     }
 

@@ -5,7 +5,6 @@
 
 #include "host/saver_rules.h"
 #include "render/monitor_pictures.h"
-#include "settings/presets.h"
 
 namespace kelvara {
 
@@ -114,7 +113,7 @@ bool SaverSession::startDrawing() {
         shared->cannotDraw.store(true);
         shared->requestEnd();
     };
-    options.presetPicked = [shared](int preset) { shared->preset.store(preset); };
+    options.presetPicked = [shared](Preset preset) { shared->preset.store(preset); };
     // After a mode switch the monitors have moved: each keeps the picture it
     // had at the capture.
     std::vector<MonitorDraw> monitors =
@@ -186,8 +185,8 @@ void SaverSession::abandonShared() {
 // thread picked is stored as if the user had chosen it; randPreset stays on.
 void SaverSession::save() {
     Settings toSave = settings_;
-    if (const int preset = shared_->preset.load())
-        applyPreset(toSave, preset);
+    if (const std::optional<Preset> preset = shared_->preset.load())
+        applyPreset(toSave, *preset);
     revertOverrides(toSave, stored_, config_.overrides);
     saveSettings(toSave, store_);
 }

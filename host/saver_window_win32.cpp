@@ -26,6 +26,7 @@
 #include "host/saver_session.h"
 #include "host/saver_window.h"
 #include "render/render_host.h"
+#include "settings/failure_line.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
@@ -214,13 +215,8 @@ class Win32Saver final : public SaverPlatform {
     MouseMoveCounter mouseMoves_;
 };
 
-// A GUI program has no console of its own, but one started from a terminal
-// (or under Wine) still has the standard error it inherited; a debugger sees
-// the debug string.
 void Win32Saver::report(const std::string& line) {
-    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
-    std::fflush(stderr);
-    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
+    reportFailure("%s", line.c_str());
 }
 
 // Every monitor of the virtual screen; a preview is one viewport showing the

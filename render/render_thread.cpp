@@ -76,7 +76,8 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     // first frame shows, on every monitor. No preset touches the texture
     // settings, so the capture still matches the screen texture.
     if (settings.randPreset != 0) {
-        const int preset = pickRandomPreset(settings, panes[0].scene->rng);
+        const Preset preset = presetForDraw(panes[0].scene->rng.next());
+        applyPreset(settings, preset);
         if (presetPicked)
             presetPicked(preset);
     }

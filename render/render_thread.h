@@ -9,6 +9,7 @@
 #include "display/monitors.h"
 #include "render/frame_stats.h"
 #include "scene/frame.h"
+#include "settings/presets.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -104,10 +105,10 @@ struct MonitorDraw {
 // it and from each other for the rest, so no two monitors move alike.
 uint32_t monitorSeed(uint32_t seed, std::size_t index);
 
-// Called once with the id of the random preset the loop applied to its own
-// record, before the first frame: the host keeps the user's copy and decides
-// what to store.
-using PresetObserver = std::function<void(int presetId)>;
+// Called once with the random preset the loop applied to its own record,
+// before the first frame: the host keeps the user's copy and decides what to
+// store.
+using PresetObserver = std::function<void(Preset preset)>;
 
 // The render thread's work once its GL context is current: centre the wave,
 // set the viewport, seed the random source (two draws thrown away), apply a

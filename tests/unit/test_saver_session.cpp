@@ -127,11 +127,11 @@ TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAre
     platform.input();
     session.end();
 
-    ASSERT_NE(platform.presetPicked(), 0);
+    ASSERT_TRUE(platform.presetPicked().has_value());
     // The thread drew from its own record: the session's is as loaded.
     EXPECT_EQ(session.settings().x_div, 3.0f);
     Settings expected = s;
-    applyPreset(expected, platform.presetPicked());
+    applyPreset(expected, *platform.presetPicked());
     const Settings saved = loaded(platform.store);
     EXPECT_NE(saved.x_div, 3.0f);
     EXPECT_EQ(saved.x_div, expected.x_div);
