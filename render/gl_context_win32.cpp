@@ -24,15 +24,14 @@
 #include <process.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
 #include "display/display_win32.h"
 #include "render/render_host.h"
 #include "scene/frame.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -61,14 +60,6 @@ void setSwapInterval(bool waitForRetrace) {
     static_assert(sizeof swapInterval == sizeof proc);
     std::memcpy(&swapInterval, &proc, sizeof proc);
     swapInterval(waitForRetrace ? 1 : 0);
-}
-
-// A GUI program's complaint: on the standard error it inherited (a terminal,
-// Wine) and to a debugger, as the saver's host says its own.
-void say(const std::string& line) {
-    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
-    std::fflush(stderr);
-    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
 }
 
 // A thread that has no context to draw with tells the host, which ends the
@@ -102,8 +93,7 @@ void renderThreadBody(ThreadState& state) {
     if (refused == nullptr && !wglMakeCurrent(dc, context))
         refused = "wglMakeCurrent";
     if (refused != nullptr) {
-        say(std::string(refused) + ": refused (error " + std::to_string(GetLastError()) +
-            "); nothing to draw with");
+        reportFailure("%s: refused (error %lu); nothing to draw with", refused, GetLastError());
         if (context != nullptr)
             wglDeleteContext(context);
         ReleaseDC(state.window, dc);
@@ -210,7 +200,7 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, s
         thread->state->options = options;
         threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);
     } catch (const std::bad_alloc&) {
-        say("no memory for the render thread; nothing to draw with");
+        reportFailure("no memory for the render thread; nothing to draw with");
         return nullptr;
     }
 
@@ -218,7 +208,7 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, s
     const uintptr_t handle =
         _beginthreadex(nullptr, 0, renderThreadEntry, threadReference.get(), CREATE_SUSPENDED, nullptr);
     if (handle == 0) {
-        say(std::string("_beginthreadex: ") + std::strerror(errno) + "; nothing to draw with");
+        reportFailure("_beginthreadex: %s; nothing to draw with", std::strerror(errno));
         return nullptr;
     }
     threadReference.release(); // the thread owns it now
