@@ -20,6 +20,7 @@
 
 #include "capture/capture.h"
 #include "capture/screencopy_image.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -182,8 +183,8 @@ CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bo
                               std::vector<CaptureBuffer>& pictures) {
     pictures.clear();
     if (!c.screencopy || !c.shm) {
-        std::fprintf(stderr, "kelvara: the compositor offers no zwlr_screencopy_manager_v1 (screencopy): no "
-                             "picture of the desktop; showing the logo instead\n");
+        reportFailure("the compositor offers no zwlr_screencopy_manager_v1 (screencopy): no "
+                      "picture of the desktop; showing the logo instead");
         return CaptureOutcome::Logo;
     }
     std::vector<std::unique_ptr<OutputCopy>> copies;
@@ -211,14 +212,14 @@ CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bo
     }
     if (taken == 0) {
         pictures.clear();
-        std::fprintf(stderr, "kelvara: zwlr_screencopy_frame_v1: no picture of the desktop (%s); showing the "
-                             "logo instead\n",
-                     failures.empty() ? "no outputs" : failures.c_str());
+        reportFailure("zwlr_screencopy_frame_v1: no picture of the desktop (%s); showing the "
+                      "logo instead",
+                      failures.empty() ? "no outputs" : failures.c_str());
         return CaptureOutcome::Logo;
     }
     if (!failures.empty())
-        std::fprintf(stderr, "kelvara: zwlr_screencopy_frame_v1: %s; that output shows the first one's picture\n",
-                     failures.c_str());
+        reportFailure("zwlr_screencopy_frame_v1: %s; that output shows the first one's picture",
+                      failures.c_str());
     return CaptureOutcome::Taken;
 }
 

@@ -58,9 +58,11 @@ int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode
                m.bitsPerPixel == wanted.bitsPerPixel && (!rateAsked || m.refreshHz == asked.refreshHz);
     };
     const bool sizeAsked = (asked.fields & (kModeWidth | kModeHeight)) != 0;
-    // By name first, then the current mode for a change of depth alone: a
-    // namesake of the same size and rate has other timings.
-    for (const uint64_t id : {asked.platformId, sizeAsked ? uint64_t{0} : current.platformId}) {
+    // A listed mode asked for as listed by its name, then the current mode
+    // for a change of depth alone: a namesake of the same size and rate has
+    // other timings.
+    const uint64_t named = (asked.fields & kModeAsListed) ? asked.platformId : 0;
+    for (const uint64_t id : {named, sizeAsked ? uint64_t{0} : current.platformId}) {
         if (id == 0)
             continue;
         for (std::size_t i = 0; i < listed.size(); ++i)

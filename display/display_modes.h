@@ -103,10 +103,10 @@ std::string displayModeText(int32_t width, int32_t height, int32_t bitsPerPixel)
 std::string displayFailureText(ModeChange result, int32_t width, int32_t height, int32_t bitsPerPixel);
 
 // The index in `listed` of the mode a change request `asked` stands for, or
-// -1 when none: the listed mode named by asked.platformId when it agrees with
-// every field the request applies (a listed mode asked for unchanged);
-// otherwise the first listed mode with the asked size, depth and rate, rates
-// compared exactly. A field the request leaves out is `current`'s; a request
+// -1 when none: the listed mode named by asked.platformId when the request is
+// for a mode as listed (kModeAsListed) and that mode agrees with it; otherwise
+// the first listed mode with the asked size, depth and rate, rates compared
+// exactly. A field the request leaves out is `current`'s; a request
 // that leaves the size out keeps `current` itself when it still fits.
 int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode& asked,
                        const DisplayMode& current);

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <cerrno>
 
+#include "settings/failure_line.h"
+
 namespace kelvara {
 
 namespace {
@@ -184,8 +186,8 @@ std::unique_ptr<WaylandConnection> connectWayland() {
     c->display = wl_display_connect(nullptr);
     if (!c->display) {
         const char* name = std::getenv("WAYLAND_DISPLAY");
-        std::fprintf(stderr, "kelvara: wl_display_connect(\"%s\"): no Wayland compositor to connect to\n",
-                     name ? name : "wayland-0");
+        reportFailure("wl_display_connect(\"%s\"): no Wayland compositor to connect to",
+                      name ? name : "wayland-0");
         return nullptr;
     }
     c->registry = wl_display_get_registry(c->display);

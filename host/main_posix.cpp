@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
         return runWaylandSaver(options, store);
 #else
     if (options.kind == RunKind::Wayland) {
-        std::fprintf(stderr, "kelvara: --wayland: this kelvara was built without Wayland (scripts/setup "
-                             "installs what the build needs)\n");
+        reportFailure("--wayland: this kelvara was built without Wayland (scripts/setup installs what the "
+                      "build needs)");
         return 1;
     }
 #endif

@@ -38,6 +38,7 @@
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
 #include "render/gl_context_egl.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -87,9 +88,7 @@ class NoDisplayModes final : public DisplayBackend {
     bool currentMode(DisplayMode&) override { return false; }
     ModeChange change(const DisplayMode&, ModeScope) override { return ModeChange::Other; }
     ModeChange resetToSystemMode() override { return ModeChange::Done; }
-    void showError(const std::string& text, const char*) override {
-        std::fprintf(stderr, "kelvara: %s\n", text.c_str());
-    }
+    void showError(const std::string& text, const char*) override { reportFailure("%s", text.c_str()); }
 };
 
 SessionConfig sessionConfig(const SaverOptions& options) {
@@ -137,7 +136,7 @@ class WaylandSaver final : public SaverPlatform {
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override { wakeToEnd(); }
-    void report(const std::string& line) override { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
     void showError(const std::string& text) override { report(text); }
 
     // Input.
@@ -286,18 +285,18 @@ WaylandSaver::~WaylandSaver() {
 
 bool WaylandSaver::open() {
     if (!installSignals())
-        std::fprintf(stderr, "kelvara: pipe: %s; signals end the run abruptly\n", std::strerror(errno));
+        reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
     connection_ = connectWayland();
     if (!connection_)
         return false;
     if (!connection_->layerShell) {
-        std::fprintf(stderr, "kelvara: the compositor offers no zwlr_layer_shell_v1 (layer-shell), which Kelvara "
-                             "needs to cover the outputs (wlroots compositors and KDE have it, GNOME has not)\n");
+        reportFailure("the compositor offers no zwlr_layer_shell_v1 (layer-shell), which Kelvara "
+                      "needs to cover the outputs (wlroots compositors and KDE have it, GNOME has not)");
         return false;
     }
     if (!connection_->compositor || connection_->outputs.empty()) {
-        std::fprintf(stderr, "kelvara: the compositor offers %s; nothing to draw on\n",
-                     connection_->compositor ? "no outputs" : "no wl_compositor");
+        reportFailure("the compositor offers %s; nothing to draw on",
+                      connection_->compositor ? "no outputs" : "no wl_compositor");
         return false;
     }
     egl_ = prepareEgl(connection_->display);

@@ -33,6 +33,7 @@
 #include "render/frame_rate_text.h"
 #include "render/glx_format.h"
 #include "scene/frame_timer.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -101,7 +102,7 @@ EglConfigTraits traitsOf(EGLDisplay display, EGLConfig config) {
 bool chooseConfig(EglSetup& setup) {
     EGLint count = 0;
     if (!eglGetConfigs(setup.display, nullptr, 0, &count) || count <= 0) {
-        std::fprintf(stderr, "kelvara: eglGetConfigs: no configurations; nothing to draw with\n");
+        reportFailure("eglGetConfigs: no configurations; nothing to draw with");
         return false;
     }
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
@@ -115,10 +116,12 @@ bool chooseConfig(EglSetup& setup) {
     }
     const int best = bestEglConfig(traits);
     if (best == 0) {
-        std::fprintf(stderr, anyOpenGl ? "kelvara: eglGetConfigs: no RGB window configuration with desktop OpenGL; "
-                                         "nothing to draw with\n"
-                                       : "kelvara: eglGetConfigs: the EGL driver offers only OpenGL ES; Kelvara "
-                                         "draws with desktop OpenGL\n");
+        if (anyOpenGl)
+            reportFailure(
+                "eglGetConfigs: no RGB window configuration with desktop OpenGL; nothing to draw with");
+        else
+            reportFailure(
+                "eglGetConfigs: the EGL driver offers only OpenGL ES; Kelvara draws with desktop OpenGL");
         return false;
     }
     setup.config = configs[static_cast<std::size_t>(best - 1)];
@@ -133,7 +136,7 @@ void lowerThreadPriority(int threadPriority) {
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, tid);
     if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
-        std::fprintf(stderr, "kelvara: setpriority(%d): %s\n", current + nice, std::strerror(errno));
+        reportFailure("setpriority(%d): %s", current + nice, std::strerror(errno));
 }
 
 uint32_t millisecondSeed() {
@@ -230,12 +233,11 @@ bool EglSurfaces::create(const std::vector<EglPane>& panes, int maxFps) {
             pane.egl = eglCreateWindowSurface(setup_.display, setup_.config,
                                               reinterpret_cast<EGLNativeWindowType>(pane.window), nullptr);
         if (pane.egl == EGL_NO_SURFACE) {
-            std::fprintf(stderr, "kelvara: eglCreateWindowSurface: %s; nothing to draw with\n",
-                         eglErrorName(eglGetError()));
+            reportFailure("eglCreateWindowSurface: %s; nothing to draw with", eglErrorName(eglGetError()));
             return false;
         }
         if (!eglMakeCurrent(setup_.display, pane.egl, pane.egl, setup_.context)) {
-            std::fprintf(stderr, "kelvara: eglMakeCurrent: %s; nothing to draw with\n", eglErrorName(eglGetError()));
+            reportFailure("eglMakeCurrent: %s; nothing to draw with", eglErrorName(eglGetError()));
             return false;
         }
         eglSwapInterval(setup_.display, 0);
@@ -257,7 +259,7 @@ PaneDue EglSurfaces::begin(std::size_t index) {
         return PaneDue::Wait;
     if (!eglMakeCurrent(setup_.display, pane.egl, pane.egl, setup_.context)) {
         if (!complained_)
-            std::fprintf(stderr, "kelvara: eglMakeCurrent: %s\n", eglErrorName(eglGetError()));
+            reportFailure("eglMakeCurrent: %s", eglErrorName(eglGetError()));
         complained_ = true;
         return PaneDue::Wait;
     }
@@ -329,27 +331,27 @@ std::shared_ptr<EglSetup> prepareEgl(wl_display* display) {
     auto setup = std::make_shared<EglSetup>();
     setup->display = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
     if (setup->display == EGL_NO_DISPLAY) {
-        std::fprintf(stderr, "kelvara: eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR): %s; nothing to draw with\n",
-                     eglErrorName(eglGetError()));
+        reportFailure("eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR): %s; nothing to draw with",
+                      eglErrorName(eglGetError()));
         return nullptr;
     }
     EGLint major = 0, minor = 0;
     if (!eglInitialize(setup->display, &major, &minor)) {
-        std::fprintf(stderr, "kelvara: eglInitialize: %s; nothing to draw with\n", eglErrorName(eglGetError()));
+        reportFailure("eglInitialize: %s; nothing to draw with", eglErrorName(eglGetError()));
         setup->display = EGL_NO_DISPLAY;
         return nullptr;
     }
     // The scene is fixed-function OpenGL: OpenGL ES cannot draw it.
     if (!eglBindAPI(EGL_OPENGL_API)) {
-        std::fprintf(stderr, "kelvara: eglBindAPI(EGL_OPENGL_API): the EGL driver offers only OpenGL ES; Kelvara "
-                             "draws with desktop OpenGL\n");
+        reportFailure("eglBindAPI(EGL_OPENGL_API): the EGL driver offers only OpenGL ES; Kelvara "
+                      "draws with desktop OpenGL");
         return nullptr;
     }
     if (!chooseConfig(*setup))
         return nullptr;
     setup->context = eglCreateContext(setup->display, setup->config, EGL_NO_CONTEXT, nullptr);
     if (setup->context == EGL_NO_CONTEXT) {
-        std::fprintf(stderr, "kelvara: eglCreateContext: %s; nothing to draw with\n", eglErrorName(eglGetError()));
+        reportFailure("eglCreateContext: %s; nothing to draw with", eglErrorName(eglGetError()));
         return nullptr;
     }
     return setup;
@@ -378,7 +380,7 @@ EglRenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSe
             state->ended.notify_all();
         });
     } catch (const std::system_error& e) {
-        std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
+        reportFailure("std::thread: %s", e.what());
         delete handle;
         return nullptr;
     }

@@ -309,6 +309,10 @@ TEST(DisplayModes, listedModeIsPickedByItsIdAmongNamesakes) {
     resized.height = 600;
     resized.fields = kModeDepth | kModeWidth | kModeHeight;
     EXPECT_EQ(pickListedMode(listed, resized, current), 2);
+    // Size and depth alone, on the record of a later namesake: the first fit.
+    DisplayMode sizeOnly = listed[4];
+    sizeOnly.fields = kModeDepth | kModeWidth | kModeHeight;
+    EXPECT_EQ(pickListedMode(listed, sizeOnly, current), 0);
 }
 
 TEST(DisplayModes, sizeDepthAndRateTakeTheFirstMatchWithRatesComparedExactly) {
