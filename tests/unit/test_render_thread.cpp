@@ -14,6 +14,7 @@
 #include "render/render_thread.h"
 #include "render/resource_texture.h"
 #include "settings/presets.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 namespace glrec = kelvara::glrec;
@@ -45,13 +46,6 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     });
     return swaps;
 }
-
-// A display that is off for its first `darkAnswers` answers, then lit.
-struct DarkAtFirst final : DisplayPowerSource {
-    int darkAnswers = 0;
-    int asked = 0;
-    DisplayPower displayPower() override { return asked++ < darkAnswers ? DisplayPower::Off : DisplayPower::On; }
-};
 
 } // namespace
 
@@ -210,8 +204,9 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     Settings s;
     s.enableMovement = 1;
     double now = 0.0; // the scene's clock: moves only while the display is dark
-    DarkAtFirst display;
-    display.darkAnswers = 5;
+    const int darkAnswers = 5;
+    test::FakeDisplay display;
+    display.darkFor(darkAnswers);
     int swaps = 0;
     int askedBeforeFirstSwap = -1;
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
@@ -221,7 +216,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
                      [&](double deadline) { deadlines.push_back(deadline); pacerNow = deadline; });
     RenderSurface surface{64, 48, [&] {
                               if (swaps++ == 0)
-                                  askedBeforeFirstSwap = display.asked;
+                                  askedBeforeFirstSwap = static_cast<int>(display.powerAskedAt.size());
                           }};
     surface.pacer = &pacer;
     surface.sleepGate = &gate;
@@ -244,7 +239,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     glrec::setMode(glrec::Mode::Record);
 
     EXPECT_EQ(swaps, 2);
-    EXPECT_GT(askedBeforeFirstSwap, display.darkAnswers) << "a frame was drawn in the dark";
+    EXPECT_GT(askedBeforeFirstSwap, darkAnswers) << "a frame was drawn in the dark";
     EXPECT_GT(now, 0.0);
     // The dark second moved nothing: the camera is where the lit run has it.
     EXPECT_EQ(scene.camera.rotX, reference.camera.rotX);
@@ -373,8 +368,8 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     s.Mode = 1;
     s.enableMovement = 1;
     double now = 0.0;
-    DarkAtFirst display;
-    display.darkAnswers = 3;
+    test::FakeDisplay display;
+    display.darkFor(3);
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
     std::atomic<int> running{1};
     RenderSurface surface{1280, 480, {}};
