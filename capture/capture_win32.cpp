@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "capture/capture.h"
+#include "display/display_win32.h"
 
 namespace kelvara {
 
@@ -40,15 +41,13 @@ struct DibPicture {
 
 bool grabDesktop(DesktopGrab& out) {
     out = DesktopGrab{};
+    // The virtual screen, as the saver window covers it.
+    const ScreenRect box = virtualScreen();
+    const int width = box.width;
+    const int height = box.height;
     const HDC screen = GetDC(nullptr);
     if (screen == nullptr)
         return false;
-    // The clip box of the whole screen's device context is the virtual
-    // screen, as the saver window covers it.
-    RECT box{};
-    GetClipBox(screen, &box);
-    const int width = box.right - box.left;
-    const int height = box.bottom - box.top;
 
     auto picture = std::make_shared<DibPicture>();
     void* bits = nullptr;
@@ -67,7 +66,7 @@ bool grabDesktop(DesktopGrab& out) {
     bool copied = false;
     if (picture->bitmap != nullptr && bits != nullptr) {
         picture->previous = SelectObject(picture->memory, picture->bitmap);
-        copied = BitBlt(picture->memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY) != FALSE;
+        copied = BitBlt(picture->memory, 0, 0, width, height, screen, box.x, box.y, SRCCOPY) != FALSE;
         // GDI may still be writing into the section: finish before reading it.
         GdiFlush();
     }
@@ -77,7 +76,7 @@ bool grabDesktop(DesktopGrab& out) {
 
     out.pixels = PackedImage{static_cast<const uint8_t*>(bits), width, height, width * 4, 4, false,
                              0x00FF0000u, 0x0000FF00u, 0x000000FFu};
-    out.area = ScreenRect{box.left, box.top, width, height};
+    out.area = box;
     out.keep = std::move(picture);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "capture/capture.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -19,17 +20,17 @@ bool grabDesktop(DesktopGrab& out) {
     out = DesktopGrab{};
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay for the desktop capture: cannot open the display\n");
+        reportFailure("XOpenDisplay for the desktop capture: cannot open the display");
         return false;
     }
     const Window root = DefaultRootWindow(display);
     XWindowAttributes attributes;
     XImage* image = nullptr;
     if (!XGetWindowAttributes(display, root, &attributes))
-        std::fprintf(stderr, "kelvara: XGetWindowAttributes(root): refused\n");
+        reportFailure("XGetWindowAttributes(root): refused");
     else if (!(image = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
                                  static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap)))
-        std::fprintf(stderr, "kelvara: XGetImage(root): refused\n");
+        reportFailure("XGetImage(root): refused");
     XCloseDisplay(display);
     if (!image)
         return false;
@@ -47,12 +48,12 @@ bool grabDesktop(DesktopGrab& out) {
     out.area = ScreenRect{0, 0, image->width, image->height};
     out.keep = std::shared_ptr<void>(image, [](void* p) { XDestroyImage(static_cast<XImage*>(p)); });
     if ((packed.redMask | packed.greenMask | packed.blueMask) == 0) {
-        std::fprintf(stderr, "kelvara: XGetImage(root): a %d-bit palette picture: no colours to use\n", image->depth);
+        reportFailure("XGetImage(root): a %d-bit palette picture: no colours to use", image->depth);
         out = DesktopGrab{};
         return false;
     }
     if (packed.bytesPerPixel < 1 || packed.bytesPerPixel > 4) {
-        std::fprintf(stderr, "kelvara: XGetImage(root): %d bits a pixel cannot be read\n", image->bits_per_pixel);
+        reportFailure("XGetImage(root): %d bits a pixel cannot be read", image->bits_per_pixel);
         out = DesktopGrab{};
         return false;
     }

@@ -30,6 +30,7 @@
 #include "capture/capture_scale.h"
 #include "capture/screenshot.h"
 #include "capture/xscreensaver_prefs.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -178,10 +179,9 @@ void sayGrabsAreOff(GrabChoiceSource source) {
     const char* where = source == GrabChoiceSource::UserFile
                             ? "in ~/.xscreensaver"
                             : "in /etc/X11/app-defaults/XScreenSaver, and ~/.xscreensaver does not say";
-    std::fprintf(stderr,
-                 "kelvara: XScreenSaver's \"Grab Desktop Images\" is off (grabDesktopImages: False %s); "
-                 "showing the logo instead\n",
-                 where);
+    reportFailure("XScreenSaver's \"Grab Desktop Images\" is off (grabDesktopImages: False %s); "
+                  "showing the logo instead",
+                  where);
 }
 
 // What the window offers, decided over the capture's connection.
@@ -192,7 +192,7 @@ Source pictureFromWindow(Display* display, Window target, bool namedByScreenSave
     ErrorTrap trap(display);
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, target, &attributes)) {
-        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to capture for\n", target);
+        reportFailure("XGetWindowAttributes(0x%lx): no such window to capture for", target);
         return Source::Failed;
     }
     const bool daemonWindow = isDaemonWindow(display, target);
@@ -209,10 +209,9 @@ Source pictureFromWindow(Display* display, Window target, bool namedByScreenSave
     if (property == Property::Absent) {
         if (!daemonWindow)
             return Source::Screen;
-        std::fprintf(stderr,
-                     "kelvara: XScreenSaver's window 0x%lx holds no screenshot of the desktop "
-                     "(_SCREENSAVER_SCREENSHOT); showing the logo instead\n",
-                     target);
+        reportFailure("XScreenSaver's window 0x%lx holds no screenshot of the desktop "
+                      "(_SCREENSAVER_SCREENSHOT); showing the logo instead",
+                      target);
         return Source::Logo;
     }
     ScreenshotPixels pixels;
@@ -223,10 +222,9 @@ Source pictureFromWindow(Display* display, Window target, bool namedByScreenSave
             return Source::Picture;
         why = "a " + std::to_string(pixels.keep->bits_per_pixel) + "-bit picture that cannot be scaled";
     }
-    std::fprintf(
-        stderr,
-        "kelvara: XScreenSaver's screenshot 0x%lx (_SCREENSAVER_SCREENSHOT of window 0x%lx): %s; %s\n",
-        pixmap, target, why.c_str(), daemonWindow ? "showing the logo instead" : "taking the screen instead");
+    reportFailure("XScreenSaver's screenshot 0x%lx (_SCREENSAVER_SCREENSHOT of window 0x%lx): %s; %s", pixmap,
+                  target, why.c_str(),
+                  daemonWindow ? "showing the logo instead" : "taking the screen instead");
     return daemonWindow ? Source::Logo : Source::Screen;
 }
 
@@ -237,7 +235,7 @@ CaptureOutcome captureHandedWindow(CaptureBuffer& out, const Settings& settings,
     release(out);
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay for the desktop capture: cannot open the display\n");
+        reportFailure("XOpenDisplay for the desktop capture: cannot open the display");
         return CaptureOutcome::Failed;
     }
     const Source source =

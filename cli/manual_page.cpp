@@ -119,13 +119,17 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
         item(".B XSCREENSAVER_WINDOW",
              roff("Set by XScreenSaver: with --root, or with no run option at all, kelvara draws into this "
                   "window."));
+    page += item(".B WAYLAND_DISPLAY",
+                 roff("The Wayland compositor to draw on; with no run option at all, kelvara covers its "
+                      "outputs when it offers layer-shell (see WAYLAND), and the X display otherwise."));
     page += item(".B XDG_CONFIG_HOME", roff("Where the settings folder is."));
 
     page += ".SH EXIT STATUS\n";
     page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window went away); "
                               "--help, --version, --config."));
     page += item(".B 1",
-                 roff("No X display, no OpenGL (no GLX, no usable configuration or context), no such "
+                 roff("No X display, no OpenGL (no GLX, no usable configuration or context; on Wayland no "
+                      "compositor, no layer-shell, or an EGL driver with OpenGL ES only), no such "
                       "--window-id window, or a display mode that cannot be set (the run ends at once, the "
                       "display restored, the settings not saved); --stats not written; --list-modes found no "
                       "modes. The reason is one line on standard error starting \"kelvara:\"."));
@@ -148,7 +152,15 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
                  "with the controls of the option file, and its Documentation button shows this page.") +
             "\n";
 
-    page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1)\n";
+    page += ".SH WAYLAND\n";
+    page += roff(waylandText()) + "\n.PP\n";
+    page += roff("With swayidle (in sway's configuration: exec swayidle ...):") +
+            "\n.PP\n.EX\n" + roff(kSwayidleRecipe) + "\n.EE\n.PP\n";
+    page += roff("With hypridle, in ~/.config/hypr/hypridle.conf:") + "\n.PP\n.EX\n" + roff(kHypridleRecipe) +
+            ".EE\n.PP\n";
+    page += roff(waylandLockText()) + "\n";
+
+    page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1),\n.BR swayidle (1)\n";
     return page;
 }
 

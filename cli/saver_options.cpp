@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "cli/command_line.h"
 #include "settings/printable_text.h"
@@ -34,6 +35,7 @@ enum OptionId : int {
     kOptSeconds,
     kOptFrames,
     kOptStats,
+    kOptWayland,
     kSettingOptionBase = 0x200,
 };
 
@@ -54,6 +56,11 @@ constexpr RunOption kRunOptions[] = {
      "run in an ordinary window; a key or closing it ends the run"},
     {"fullscreen", no_argument, kOptFullScreen, nullptr,
      "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
+    {"wayland", no_argument, kOptWayland, nullptr,
+     "cover every output of a Wayland compositor with layer-shell (wlroots compositors such as sway, "
+     "Hyprland, river, labwc, Wayfire; KDE shows the logo, having no screencopy; GNOME cannot); a key, "
+     "a button or moving the mouse ends the run. A plain kelvara does this by itself when WAYLAND_DISPLAY "
+     "names such a compositor"},
     {"config", no_argument, kOptConfig, nullptr,
      "print where the settings file is and the current values (as /c)"},
     {"list-modes", no_argument, kOptListModes, nullptr,
@@ -199,6 +206,10 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             ++runOptions;
             opts.kind = RunKind::FullScreen;
             break;
+        case kOptWayland:
+            ++runOptions;
+            opts.kind = RunKind::Wayland;
+            break;
         case kOptConfig:
             ++runOptions;
             opts.kind = RunKind::Configure;
@@ -285,8 +296,8 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         }
     }
     if (runOptions > 1)
-        return fail("give only one of -root, -window-id, --window, --fullscreen, --config, --list-modes or a "
-                    "/switch");
+        return fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
+                    "--list-modes or a /switch");
 
     // XScreenSaver names its window in the environment and passes -root.
     const uint64_t envWindow = parseWindowId(screensaverWindow);
@@ -296,6 +307,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         opts.window = envWindow;
         opts.screensaverWindow = true;
     }
+    opts.kindByDefault = runOptions == 0 && !opts.screensaverWindow;
     result.ok = true;
     return result;
 }
@@ -345,6 +357,19 @@ std::string helpEntry(const std::string& option, const std::string& text) {
 
 } // namespace
 
+std::string waylandText() {
+    return "On Wayland, kelvara --wayland (or a plain kelvara when WAYLAND_DISPLAY names such a compositor) "
+           "covers every output with an overlay of its own, each showing that output's desktop. It needs "
+           "the layer-shell protocol: it works on wlroots compositors (sway, Hyprland, river, labwc, Wayfire) "
+           "and on KDE, where the compositor lends no picture of the desktop and the logo is shown; not on "
+           "GNOME. It holds no idle inhibitor: the user's idle daemon starts it.";
+}
+
+std::string waylandLockText() {
+    return "Kelvara does not lock the session: keys still reach the compositor's own bindings while it runs. "
+           "The locker locks; give it the later timeout, as above.";
+}
+
 std::string helpText() {
     std::string text = "Usage: kelvara [OPTION]... [/s | /p ID | /c]\n"
                        "Animates a picture of the desktop in 3D with OpenGL.\n"
@@ -365,6 +390,13 @@ std::string helpText() {
     text += "\n" + wrapText("The settings file is $XDG_CONFIG_HOME/kelvara/settings (or "
                             "~/.config/kelvara/settings).",
                             kHelpWidth, 0, 0);
+    text += "\n" + wrapText(waylandText(), kHelpWidth, 0, 0);
+    text += "With swayidle:\n  " + std::string(kSwayidleRecipe) + "\n";
+    text += wrapText("or, with hypridle, these listeners in ~/.config/hypr/hypridle.conf:", kHelpWidth, 0, 0);
+    for (std::size_t at = 0, end; (end = std::string_view(kHypridleRecipe).find('\n', at)) != std::string::npos;
+         at = end + 1)
+        text += "  " + std::string(kHypridleRecipe + at, end - at) + "\n";
+    text += wrapText(waylandLockText(), kHelpWidth, 0, 0) + "\n";
     text += wrapText("Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, "
                      "no OpenGL, no such window, a display mode that cannot be set, statistics not written; "
                      "the reason is on stderr), 2 for a bad command line.",

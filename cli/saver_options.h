@@ -12,6 +12,7 @@ namespace kelvara {
 // The runs of the native program.
 enum class RunKind {
     FullScreen, // a window over the whole screen that ends on input
+    Wayland,    // a layer-shell surface over every Wayland output that ends on input
     Windowed,   // an ordinary window for trying settings out
     IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
     Configure,  // print where the settings live and what they hold
@@ -35,6 +36,9 @@ struct SaverOptions {
     bool intoRoot = false;
     bool screensaverWindow = false; // the window came from XSCREENSAVER_WINDOW
     bool preview = false;           // /p: the small capture of a preview
+    // No run option, no switch and no XSCREENSAVER_WINDOW: the program picks
+    // how to cover the screen (Wayland where it can, else X11).
+    bool kindByDefault = false;
     bool waitForRetrace = true;
     int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
     bool showFrameRate = false;
@@ -86,6 +90,21 @@ struct OptionHelp {
 
 // The run options (not the settings), in --help's order.
 std::vector<OptionHelp> runOptionHelp();
+
+// How Kelvara runs on Wayland, for --help and the manual page: where it
+// works, the idle daemons' recipes, and that it does not lock the session.
+std::string waylandText();
+std::string waylandLockText();
+inline constexpr const char* kSwayidleRecipe =
+    "swayidle -w timeout 300 'kelvara --wayland' timeout 600 'swaylock -f'";
+inline constexpr const char* kHypridleRecipe = "listener {\n"
+                                                "    timeout = 300\n"
+                                                "    on-timeout = kelvara --wayland\n"
+                                                "}\n"
+                                                "listener {\n"
+                                                "    timeout = 600\n"
+                                                "    on-timeout = swaylock -f\n"
+                                                "}\n";
 
 // The text of --help: every line within 80 columns.
 std::string helpText();

@@ -13,7 +13,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "picture bursts into small tumbling boxes that split into smaller ones, or"
     "ripples as a lit, textured surface, while the camera swings and zooms."
     "It runs as a display program of XScreenSaver, or on its own, full screen"
-    "or in a window.")
+    "or in a window; on Wayland compositors with layer-shell (sway and other"
+    "wlroots compositors) an idle daemon such as swayidle starts it.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 # Only the program goes into the packages; the tests and tools install nothing.
 set(CPACK_STRIP_FILES ON)
@@ -87,7 +88,7 @@ License: Expat
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Kelvara authors")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, swayidle")
     set(CPACK_DEBIAN_PACKAGE_ENHANCES "xscreensaver")
     # Manual pages go in compressed, as Debian's policy asks; the staged tree
     # is compressed just before it is packed.

@@ -22,7 +22,7 @@ std::string formatMode(const char* format, int32_t width, int32_t height, int32_
     return buffer;
 }
 
-void report(DisplayBackend& display, int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel) {
+void report(DisplayBackend& display, ModeChange result, int32_t width, int32_t height, int32_t bitsPerPixel) {
     display.showError(displayFailureText(result, width, height, bitsPerPixel), kDisplayErrorCaption);
 }
 
@@ -32,58 +32,37 @@ std::string displayModeText(int32_t width, int32_t height, int32_t bitsPerPixel)
     return formatMode("%ldx%ldx%ld", width, height, bitsPerPixel);
 }
 
-std::string displayFailureText(int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel) {
+std::string displayFailureText(ModeChange result, int32_t width, int32_t height, int32_t bitsPerPixel) {
     const char* format = kUnknownText;
-    if (result == kDispChangeRestart)
+    if (result == ModeChange::NeedsRestart)
         format = kRestartText;
-    else if (result == kDispChangeBadMode)
+    else if (result == ModeChange::BadMode)
         format = kBadModeText;
-    else if (result == kDispChangeFailed)
+    else if (result == ModeChange::Failed)
         format = kFailedText;
     return formatMode(format, width, height, bitsPerPixel);
-}
-
-const char* displayChangeResultName(int32_t result) {
-    switch (result) {
-    case kDispChangeSuccessful:
-        return "DISP_CHANGE_SUCCESSFUL";
-    case kDispChangeRestart:
-        return "DISP_CHANGE_RESTART";
-    case kDispChangeFailed:
-        return "DISP_CHANGE_FAILED";
-    case kDispChangeBadMode:
-        return "DISP_CHANGE_BADMODE";
-    case -3:
-        return "DISP_CHANGE_NOTUPDATED";
-    case -4:
-        return "DISP_CHANGE_BADFLAGS";
-    case -5:
-        return "DISP_CHANGE_BADPARAM";
-    case -6:
-        return "DISP_CHANGE_BADDUALVIEW";
-    default:
-        return "unknown display change result";
-    }
 }
 
 int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode& asked,
                        const DisplayMode& current) {
     DisplayMode wanted = current;
-    if (asked.fields & kDmPelsWidth)
+    if (asked.fields & kModeWidth)
         wanted.width = asked.width;
-    if (asked.fields & kDmPelsHeight)
+    if (asked.fields & kModeHeight)
         wanted.height = asked.height;
-    if (asked.fields & kDmBitsPerPel)
+    if (asked.fields & kModeDepth)
         wanted.bitsPerPixel = asked.bitsPerPixel;
-    const bool rateAsked = (asked.fields & kDmDisplayFrequency) != 0;
+    const bool rateAsked = (asked.fields & kModeRate) != 0;
     auto fits = [&](const DisplayMode& m) {
         return m.width == wanted.width && m.height == wanted.height &&
                m.bitsPerPixel == wanted.bitsPerPixel && (!rateAsked || m.refreshHz == asked.refreshHz);
     };
-    const bool sizeAsked = (asked.fields & (kDmPelsWidth | kDmPelsHeight)) != 0;
-    // By name first, then the current mode for a change of depth alone: a
-    // namesake of the same size and rate has other timings.
-    for (const uint64_t id : {asked.platformId, sizeAsked ? uint64_t{0} : current.platformId}) {
+    const bool sizeAsked = (asked.fields & (kModeWidth | kModeHeight)) != 0;
+    // A listed mode asked for as listed by its name, then the current mode
+    // for a change of depth alone: a namesake of the same size and rate has
+    // other timings.
+    const uint64_t named = (asked.fields & kModeAsListed) ? asked.platformId : 0;
+    for (const uint64_t id : {named, sizeAsked ? uint64_t{0} : current.platformId}) {
         if (id == 0)
             continue;
         for (std::size_t i = 0; i < listed.size(); ++i)
@@ -132,7 +111,7 @@ bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, i
     for (int32_t index = 0; display.enumerate(index, mode); ++index) {
         if (mode.bitsPerPixel != bitsPerPixel || mode.width != width || mode.height != height)
             continue;
-        if (display.change(mode, kCdsFullscreen) == kDispChangeSuccessful)
+        if (display.change(mode, ModeScope::ThisRun) == ModeChange::Done)
             return succeeded();
         if (fallbackIndex == 0)
             fallbackIndex = index;
@@ -149,23 +128,23 @@ bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, i
     base.bitsPerPixel = bitsPerPixel;
 
     // Size and depth in one request: some systems take only this form.
-    base.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
-    if (display.change(base, kCdsFullscreen) == kDispChangeSuccessful)
+    base.fields = kModeDepth | kModeWidth | kModeHeight;
+    if (display.change(base, ModeScope::ThisRun) == ModeChange::Done)
         return succeeded();
 
     // Depth first, then size.
-    base.fields = kDmBitsPerPel;
-    int32_t result = display.change(base, kCdsFullscreen);
-    if (result != kDispChangeSuccessful) {
+    base.fields = kModeDepth;
+    ModeChange result = display.change(base, ModeScope::ThisRun);
+    if (result != ModeChange::Done) {
         report(display, result, width, height, bitsPerPixel);
         return false;
     }
-    base.fields = kDmPelsWidth | kDmPelsHeight;
-    result = display.change(base, kCdsFullscreen);
-    if (result == kDispChangeSuccessful)
+    base.fields = kModeWidth | kModeHeight;
+    result = display.change(base, ModeScope::ThisRun);
+    if (result == ModeChange::Done)
         return succeeded();
     // The depth has changed already: take it back before telling the user.
-    display.resetToRegistryMode();
+    display.resetToSystemMode();
     report(display, result, width, height, bitsPerPixel);
     return false;
 }
@@ -175,10 +154,10 @@ bool restoreDisplayMode(DisplayBackend& display) {
         return true;
     const DisplayBackend::SavedMode saved = *display.savedMode;
     display.savedMode.reset();
-    // The earlier mode is an ordinary one, not a mode for this run only.
-    if (saved.known && display.change(saved.mode, 0) == kDispChangeSuccessful)
+    // The earlier mode is the user's own, not a mode for this run only.
+    if (saved.known && display.change(saved.mode, ModeScope::Lasting) == ModeChange::Done)
         return true;
-    display.resetToRegistryMode();
+    display.resetToSystemMode();
     return false;
 }
 

@@ -8,23 +8,30 @@
 
 namespace kelvara {
 
-// Which fields of a DisplayMode a change request applies (the platform's own
-// bit values, so the Windows backend passes them through unchanged).
-inline constexpr uint32_t kDmBitsPerPel = 0x40000;
-inline constexpr uint32_t kDmPelsWidth = 0x80000;
-inline constexpr uint32_t kDmPelsHeight = 0x100000;
-inline constexpr uint32_t kDmDisplayFrequency = 0x400000;
+// Which fields of a DisplayMode a change request applies, as bits of
+// DisplayMode::fields.
+inline constexpr uint32_t kModeDepth = 1u << 0;
+inline constexpr uint32_t kModeWidth = 1u << 1;
+inline constexpr uint32_t kModeHeight = 1u << 2;
+inline constexpr uint32_t kModeRate = 1u << 3;
+// The mode exactly as the display listed it: every field the listing set,
+// the platform's own among them. A request built from a listed mode with
+// other fields leaves this bit out.
+inline constexpr uint32_t kModeAsListed = 1u << 4;
 
-// Flags of a change request: kCdsFullscreen marks the mode as lasting for this
-// run only; 0 makes an ordinary dynamic change.
-inline constexpr uint32_t kCdsFullscreen = 4;
+// How long a change lasts: for this run only (the system may undo it when the
+// program ends), or until it is changed again.
+enum class ModeScope { ThisRun, Lasting };
 
-// Results of a change request, with the platform's values. Backends may return
-// other values too; they count as failures of unknown kind.
-inline constexpr int32_t kDispChangeSuccessful = 0;
-inline constexpr int32_t kDispChangeRestart = 1;
-inline constexpr int32_t kDispChangeFailed = -1;
-inline constexpr int32_t kDispChangeBadMode = -2;
+// How a change request ended. Each platform maps its own codes to these and
+// names its reason in its own failure line.
+enum class ModeChange {
+    Done,
+    NeedsRestart, // the system takes the mode only after a restart
+    Failed,       // the hardware or the system failed to make the change
+    BadMode,      // the display does not offer the mode
+    Other,        // refused for another reason
+};
 
 // The caption of every display-mode failure box.
 inline constexpr const char* kDisplayErrorCaption = "SS Error";
@@ -41,8 +48,8 @@ struct DisplayMode {
     // has none. Two listed modes may agree in every field above and differ
     // in timings; this tells them apart.
     uint64_t platformId = 0;
-    // kDm* bits: the fields a change request applies. The enumeration sets
-    // every field it filled.
+    // kMode* bits: the fields a change request applies. The enumeration sets
+    // every field it filled, and kModeAsListed.
     uint32_t fields = 0;
     // The platform's whole record as the backend filled it, opaque here. It
     // carries more than the fields above (display flags, position, ...), so a
@@ -66,12 +73,12 @@ class DisplayBackend {
     // Fills `mode` with the mode the display runs now; false when unknown.
     virtual bool currentMode(DisplayMode& mode) = 0;
 
-    // Asks for `mode` (the fields named by mode.fields) with kCds* flags;
-    // returns a kDispChange* code.
-    virtual int32_t change(const DisplayMode& mode, uint32_t flags) = 0;
+    // Asks for `mode` (the fields named by mode.fields) for `scope`.
+    virtual ModeChange change(const DisplayMode& mode, ModeScope scope) = 0;
 
-    // Returns the display to the mode stored in the system's settings.
-    virtual int32_t resetToRegistryMode() = 0;
+    // Gives the display back the mode the system keeps as the user's own,
+    // whatever this program asked for meanwhile.
+    virtual ModeChange resetToSystemMode() = 0;
 
     // Shows a failure to the user: error icon, single OK button, no owner
     // window; returns once the user has closed it.
@@ -93,16 +100,13 @@ DisplayBackend& systemDisplay();
 std::string displayModeText(int32_t width, int32_t height, int32_t bitsPerPixel);
 
 // The failure text for a change result, formatted with the requested mode.
-std::string displayFailureText(int32_t result, int32_t width, int32_t height, int32_t bitsPerPixel);
-
-// "DISP_CHANGE_BADMODE" and so on, for reports that name the reason.
-const char* displayChangeResultName(int32_t result);
+std::string displayFailureText(ModeChange result, int32_t width, int32_t height, int32_t bitsPerPixel);
 
 // The index in `listed` of the mode a change request `asked` stands for, or
-// -1 when none: the listed mode named by asked.platformId when it agrees with
-// every field the request applies (a listed mode asked for unchanged);
-// otherwise the first listed mode with the asked size, depth and rate, rates
-// compared exactly. A field the request leaves out is `current`'s; a request
+// -1 when none: the listed mode named by asked.platformId when the request is
+// for a mode as listed (kModeAsListed) and that mode agrees with it; otherwise
+// the first listed mode with the asked size, depth and rate, rates compared
+// exactly. A field the request leaves out is `current`'s; a request
 // that leaves the size out keeps `current` itself when it still fits.
 int32_t pickListedMode(const std::vector<DisplayMode>& listed, const DisplayMode& asked,
                        const DisplayMode& current);
@@ -119,11 +123,11 @@ void listDisplayModes(DisplayBackend& display, std::vector<std::string>* comboEn
 bool switchDisplayMode(DisplayBackend& display, int32_t width, int32_t height, int32_t bitsPerPixel);
 
 // Puts back the mode the display had before the first successful switch, as
-// an ordinary (not run-only) change; does nothing when nothing was switched.
+// a lasting change; does nothing when nothing was switched.
 // Returns true when the earlier mode is back (or nothing was switched). When
 // the earlier mode could not be read at the switch, or is refused now, the
-// display goes back to the mode stored in the system's settings and the result
-// is false. Shows no message: the saver is closing.
+// display goes back to the system's own mode (resetToSystemMode) and the
+// result is false. Shows no message: the saver is closing.
 bool restoreDisplayMode(DisplayBackend& display);
 
 } // namespace kelvara

@@ -8,12 +8,13 @@
 // settings; not thread-safe, call from the main thread. A refused change is
 // named by its DISP_CHANGE_* code on the debugger's output only; the user sees
 // the message box of the switching rules and nothing else.
-#include "display/display_modes.h"
+#include "display/display_win32.h"
 
-#include <windows.h>
-
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -21,25 +22,52 @@ namespace {
 
 static_assert(sizeof(DEVMODEA) <= sizeof(DisplayMode::platformRecord),
               "DisplayMode::platformRecord must hold a whole DEVMODEA");
-static_assert(kDmBitsPerPel == DM_BITSPERPEL && kDmPelsWidth == DM_PELSWIDTH &&
-              kDmPelsHeight == DM_PELSHEIGHT && kDmDisplayFrequency == DM_DISPLAYFREQUENCY);
-static_assert(kCdsFullscreen == CDS_FULLSCREEN);
-static_assert(kDispChangeSuccessful == DISP_CHANGE_SUCCESSFUL && kDispChangeRestart == DISP_CHANGE_RESTART &&
-              kDispChangeFailed == DISP_CHANGE_FAILED && kDispChangeBadMode == DISP_CHANGE_BADMODE);
+
+// The neutral fields and their DEVMODEA bits.
+constexpr struct {
+    uint32_t field;
+    DWORD dm;
+} kFieldBits[] = {{kModeDepth, DM_BITSPERPEL},
+                  {kModeWidth, DM_PELSWIDTH},
+                  {kModeHeight, DM_PELSHEIGHT},
+                  {kModeRate, DM_DISPLAYFREQUENCY}};
+
+// The code's own name, for the line that reports a refusal.
+const char* resultName(LONG result) {
+    switch (result) {
+    case DISP_CHANGE_RESTART:
+        return "DISP_CHANGE_RESTART";
+    case DISP_CHANGE_FAILED:
+        return "DISP_CHANGE_FAILED";
+    case DISP_CHANGE_BADMODE:
+        return "DISP_CHANGE_BADMODE";
+    case DISP_CHANGE_NOTUPDATED:
+        return "DISP_CHANGE_NOTUPDATED";
+    case DISP_CHANGE_BADFLAGS:
+        return "DISP_CHANGE_BADFLAGS";
+    case DISP_CHANGE_BADPARAM:
+        return "DISP_CHANGE_BADPARAM";
+    case DISP_CHANGE_BADDUALVIEW:
+        return "DISP_CHANGE_BADDUALVIEW";
+    default:
+        return "unknown display change result";
+    }
+}
 
 DisplayMode fromDevMode(const DEVMODEA& dm) {
     DisplayMode mode;
     mode.width = static_cast<int32_t>(dm.dmPelsWidth);
     mode.height = static_cast<int32_t>(dm.dmPelsHeight);
     mode.bitsPerPixel = static_cast<int32_t>(dm.dmBitsPerPel);
-    mode.refreshHz = static_cast<int32_t>(dm.dmDisplayFrequency);
-    mode.fields = dm.dmFields;
+    mode.refreshHz = static_cast<double>(dm.dmDisplayFrequency);
+    mode.fields = modeFieldsOf(dm.dmFields);
     std::memcpy(mode.platformRecord.data(), &dm, sizeof dm);
     mode.hasPlatformRecord = true;
     return mode;
 }
 
-// The record the enumeration gave, with the portable fields laid over it.
+// The record the enumeration gave, with the portable fields laid over it; a
+// mode asked for as listed keeps every field the enumeration set.
 DEVMODEA toDevMode(const DisplayMode& mode) {
     DEVMODEA dm;
     std::memset(&dm, 0, sizeof dm);
@@ -50,8 +78,9 @@ DEVMODEA toDevMode(const DisplayMode& mode) {
     dm.dmPelsWidth = static_cast<DWORD>(mode.width);
     dm.dmPelsHeight = static_cast<DWORD>(mode.height);
     dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
-    dm.dmDisplayFrequency = static_cast<DWORD>(mode.refreshHz);
-    dm.dmFields = mode.fields;
+    dm.dmDisplayFrequency = static_cast<DWORD>(std::lround(mode.refreshHz));
+    if (!mode.hasPlatformRecord || (mode.fields & kModeAsListed) == 0)
+        dm.dmFields = dmFieldsOf(mode.fields);
     return dm;
 }
 
@@ -68,16 +97,11 @@ bool enumerateInto(DWORD index, DisplayMode& mode) {
 void traceRefusal(const char* what, const DEVMODEA* dm, LONG result) {
     if (result == DISP_CHANGE_SUCCESSFUL)
         return;
-    char line[200];
     if (dm)
-        std::snprintf(line, sizeof line,
-                      "kelvara: ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s\n",
-                      dm->dmPelsWidth, dm->dmPelsHeight, dm->dmBitsPerPel, dm->dmFields, what,
-                      displayChangeResultName(result));
+        reportFailure("ChangeDisplaySettingsA(%lux%lux%lu, fields 0x%lx) for %s: %s", dm->dmPelsWidth,
+                      dm->dmPelsHeight, dm->dmBitsPerPel, dm->dmFields, what, resultName(result));
     else
-        std::snprintf(line, sizeof line, "kelvara: ChangeDisplaySettingsA(none) for %s: %s\n", what,
-                      displayChangeResultName(result));
-    OutputDebugStringA(line);
+        reportFailure("ChangeDisplaySettingsA(none) for %s: %s", what, resultName(result));
 }
 
 class Win32Display final : public DisplayBackend {
@@ -90,17 +114,21 @@ class Win32Display final : public DisplayBackend {
 
     bool currentMode(DisplayMode& mode) override { return enumerateInto(ENUM_CURRENT_SETTINGS, mode); }
 
-    int32_t change(const DisplayMode& mode, uint32_t flags) override {
+    ModeChange change(const DisplayMode& mode, ModeScope scope) override {
         DEVMODEA dm = toDevMode(mode);
-        const LONG result = ChangeDisplaySettingsA(&dm, flags);
-        traceRefusal(flags == CDS_FULLSCREEN ? "this run" : "restore", &dm, result);
-        return static_cast<int32_t>(result);
+        // CDS_FULLSCREEN: for this run only, never written to the settings;
+        // 0: an ordinary dynamic change.
+        const bool thisRun = scope == ModeScope::ThisRun;
+        const LONG result = ChangeDisplaySettingsA(&dm, thisRun ? CDS_FULLSCREEN : 0);
+        traceRefusal(thisRun ? "this run" : "restore", &dm, result);
+        return modeChangeOf(result);
     }
 
-    int32_t resetToRegistryMode() override {
+    // The mode stored in the system's settings (the registry's).
+    ModeChange resetToSystemMode() override {
         const LONG result = ChangeDisplaySettingsA(nullptr, 0);
         traceRefusal("the stored mode", nullptr, result);
-        return static_cast<int32_t>(result);
+        return modeChangeOf(result);
     }
 
     void showError(const std::string& text, const char* caption) override {
@@ -109,6 +137,37 @@ class Win32Display final : public DisplayBackend {
 };
 
 } // namespace
+
+uint32_t modeFieldsOf(DWORD dmFields) {
+    uint32_t fields = kModeAsListed;
+    for (const auto& bit : kFieldBits)
+        if (dmFields & bit.dm)
+            fields |= bit.field;
+    return fields;
+}
+
+DWORD dmFieldsOf(uint32_t fields) {
+    DWORD dm = 0;
+    for (const auto& bit : kFieldBits)
+        if (fields & bit.field)
+            dm |= bit.dm;
+    return dm;
+}
+
+ModeChange modeChangeOf(LONG result) {
+    switch (result) {
+    case DISP_CHANGE_SUCCESSFUL:
+        return ModeChange::Done;
+    case DISP_CHANGE_RESTART:
+        return ModeChange::NeedsRestart;
+    case DISP_CHANGE_FAILED:
+        return ModeChange::Failed;
+    case DISP_CHANGE_BADMODE:
+        return ModeChange::BadMode;
+    default:
+        return ModeChange::Other;
+    }
+}
 
 DisplayBackend& systemDisplay() {
     static Win32Display display;

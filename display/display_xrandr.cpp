@@ -12,10 +12,11 @@
 // is sized to hold every monitor after the change (never past the server's
 // maximum); the other monitors stay where they are, so a larger mode may
 // overlap the one beside it.
-// A change lasts until it is changed back (there is no run-only change): the
-// host restores the earlier mode on every way out, and a request for the
-// first mode (or resetToRegistryMode) puts back the primary's mode, place,
-// rotation and outputs and the screen's size from before the first change.
+// A change lasts until it is changed back (X has no run-only change: both
+// scopes are the same here): the host restores the earlier mode on every way
+// out, and a request for the first mode (or resetToSystemMode) puts back the
+// primary's mode, place, rotation and outputs and the screen's size from
+// before the first change.
 // For the ways out the host never sees (SIGKILL, a crash) a guard process,
 // started before the first change, does the same (mode_guard_posix.h).
 // A server without RandR 1.2 cannot switch: one line says so. Failures print
@@ -34,6 +35,7 @@
 #include "display/display_modes.h"
 #include "display/mode_guard_posix.h"
 #include "display/mode_rate_xrandr.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -98,14 +100,14 @@ class XrandrDisplay final : public DisplayBackend {
         return true;
     }
 
-    int32_t change(const DisplayMode& mode, uint32_t) override {
+    ModeChange change(const DisplayMode& mode, ModeScope) override {
         std::optional<Primary> p = readPrimary();
         if (!p)
-            return kDispChangeFailed;
-        if ((mode.fields & kDmBitsPerPel) != 0 && mode.bitsPerPixel != depth()) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits\n", mode.width,
+            return ModeChange::Failed;
+        if ((mode.fields & kModeDepth) != 0 && mode.bitsPerPixel != depth()) {
+            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width,
                      mode.height, mode.bitsPerPixel, depth());
-            return kDispChangeBadMode;
+            return ModeChange::BadMode;
         }
         std::vector<DisplayMode> listed;
         for (const OutputMode& m : p->modes)
@@ -113,11 +115,11 @@ class XrandrDisplay final : public DisplayBackend {
         const DisplayMode current = p->current() ? toDisplayMode(*p->current()) : DisplayMode{};
         const int32_t index = pickListedMode(listed, mode, current);
         if (index < 0) {
-            complain("kelvara: XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode\n",
-                     (mode.fields & kDmPelsWidth) ? mode.width : current.width,
-                     (mode.fields & kDmPelsHeight) ? mode.height : current.height,
-                     (mode.fields & kDmDisplayFrequency) ? " at the asked rate" : "");
-            return kDispChangeBadMode;
+            complain("XRRSetCrtcConfig(%dx%d%s): the primary monitor offers no such mode",
+                     (mode.fields & kModeWidth) ? mode.width : current.width,
+                     (mode.fields & kModeHeight) ? mode.height : current.height,
+                     (mode.fields & kModeRate) ? " at the asked rate" : "");
+            return ModeChange::BadMode;
         }
         const OutputMode& target = p->modes[static_cast<std::size_t>(index)];
         if (!start_) {
@@ -131,13 +133,13 @@ class XrandrDisplay final : public DisplayBackend {
         return apply(to, target, std::nullopt);
     }
 
-    int32_t resetToRegistryMode() override { return start_ ? restoreStart() : kDispChangeSuccessful; }
+    ModeChange resetToSystemMode() override { return start_ ? restoreStart() : ModeChange::Done; }
 
     void showError(const std::string& text, const char* caption) override {
         std::string line = text;
         while (!line.empty() && line.back() == '\n')
             line.pop_back();
-        std::fprintf(stderr, "kelvara: %s: %s\n", caption, line.c_str());
+        reportFailure("%s: %s", caption, line.c_str());
     }
 
   private:
@@ -149,7 +151,7 @@ class XrandrDisplay final : public DisplayBackend {
         if (lastComplaint_ == line)
             return;
         lastComplaint_ = line;
-        std::fputs(line, stderr);
+        reportFailure("%s", line);
     }
 
     bool open() {
@@ -160,11 +162,11 @@ class XrandrDisplay final : public DisplayBackend {
         display_ = XOpenDisplay(nullptr);
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!display_) {
-            complain("kelvara: XOpenDisplay for display modes: cannot open the display\n");
+            complain("XOpenDisplay for display modes: cannot open the display");
         } else if (!XRRQueryExtension(display_, &eventBase, &errorBase) ||
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
-            complain("kelvara: XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
-                     "mode cannot change\n");
+            complain("XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
+                     "mode cannot change");
             XCloseDisplay(display_);
             display_ = nullptr;
         }
@@ -183,7 +185,7 @@ class XrandrDisplay final : public DisplayBackend {
         mode.bitsPerPixel = depth();
         mode.refreshHz = m.rate;
         mode.platformId = m.id;
-        mode.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight | kDmDisplayFrequency;
+        mode.fields = kModeAsListed | kModeDepth | kModeWidth | kModeHeight | kModeRate;
         return mode;
     }
 
@@ -238,7 +240,7 @@ class XrandrDisplay final : public DisplayBackend {
         }
         XRRFreeScreenResources(res);
         if (p.setting.crtc == None || p.setting.mode == None) {
-            complain("kelvara: XRRGetOutputInfo: no monitor is lit; the display mode cannot change\n");
+            complain("XRRGetOutputInfo: no monitor is lit; the display mode cannot change");
             return std::nullopt;
         }
         return p;
@@ -296,17 +298,17 @@ class XrandrDisplay final : public DisplayBackend {
         int nowWidth = 0, nowHeight = 0;
         if (rootSize(nowWidth, nowHeight) && nowWidth == width && nowHeight == height)
             return true;
-        complain("kelvara: XRRSetScreenSize(%dx%d): refused\n", width, height);
+        complain("XRRSetScreenSize(%dx%d): refused", width, height);
         return false;
     }
 
     // The primary as it was before the first change, whole: its mode (the
     // very one), place, rotation and outputs, and the screen's size.
-    int32_t restoreStart() {
+    ModeChange restoreStart() {
         const OutputMode* mode = start_->current();
-        const int32_t result = apply(start_->setting, mode ? *mode : OutputMode{},
-                                     std::make_pair(start_->screenWidth, start_->screenHeight));
-        if (result == kDispChangeSuccessful)
+        const ModeChange result = apply(start_->setting, mode ? *mode : OutputMode{},
+                                        std::make_pair(start_->screenWidth, start_->screenHeight));
+        if (result == ModeChange::Done)
             guard_.disarm();
         return result;
     }
@@ -319,9 +321,8 @@ class XrandrDisplay final : public DisplayBackend {
         lastComplaint_.clear();
         if (!open())
             return;
-        if (restoreStart() == kDispChangeSuccessful)
-            std::fputs("kelvara: the saver ended with the display switched; its earlier mode is back\n",
-                       stderr);
+        if (restoreStart() == ModeChange::Done)
+            reportFailure("the saver ended with the display switched; its earlier mode is back");
         XCloseDisplay(display_);
         display_ = nullptr;
     }
@@ -329,10 +330,10 @@ class XrandrDisplay final : public DisplayBackend {
     // Sets one CRTC as `to` says (`m` is its mode); the screen grows first
     // when the CRTC reaches past it, then takes `screen` (a restore) or
     // follows the monitors.
-    int32_t apply(const CrtcSetting& to, const OutputMode& m, std::optional<std::pair<int, int>> screen) {
+    ModeChange apply(const CrtcSetting& to, const OutputMode& m, std::optional<std::pair<int, int>> screen) {
         int othersRight = 0, othersBottom = 0, screenWidth = 0, screenHeight = 0;
         if (!othersExtent(to.crtc, othersRight, othersBottom) || !rootSize(screenWidth, screenHeight))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         const bool turned = sideways(to.rotation);
         const int right = std::max(othersRight, to.x + (turned ? m.height : m.width));
         const int bottom = std::max(othersBottom, to.y + (turned ? m.width : m.height));
@@ -343,21 +344,21 @@ class XrandrDisplay final : public DisplayBackend {
         const int wantWidth = screen ? screen->first : std::max(right, minW);
         const int wantHeight = screen ? screen->second : std::max(bottom, minH);
         if (range && (std::max(wantWidth, right) > maxW || std::max(wantHeight, bottom) > maxH)) {
-            complain("kelvara: XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d\n",
+            complain("XRRSetScreenSize(%dx%d): beyond the screen's largest size, %dx%d",
                      std::max(wantWidth, right), std::max(wantHeight, bottom), maxW, maxH);
-            return kDispChangeBadMode;
+            return ModeChange::BadMode;
         }
         guard_.arm();
         // Every CRTC must fit the screen at every step: grow, set, then shrink.
         const int growWidth = std::max({screenWidth, wantWidth, right});
         const int growHeight = std::max({screenHeight, wantHeight, bottom});
         if ((growWidth != screenWidth || growHeight != screenHeight) && !setScreenSize(growWidth, growHeight))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         if (!setCrtc(to, m))
-            return kDispChangeFailed;
+            return ModeChange::Failed;
         if ((wantWidth != growWidth || wantHeight != growHeight) && !setScreenSize(wantWidth, wantHeight))
-            return kDispChangeFailed;
-        return kDispChangeSuccessful;
+            return ModeChange::Failed;
+        return ModeChange::Done;
     }
 
     bool setCrtc(const CrtcSetting& to, const OutputMode& m) {
@@ -374,7 +375,7 @@ class XrandrDisplay final : public DisplayBackend {
         const char* reason = status == RRSetConfigInvalidTime         ? "the configuration changed meanwhile"
                              : status == RRSetConfigInvalidConfigTime ? "the configuration is out of date"
                                                                       : "the server refused it";
-        complain("kelvara: XRRSetCrtcConfig(%dx%d@%.2f): %s\n", m.width, m.height, m.rate, reason);
+        complain("XRRSetCrtcConfig(%dx%d@%.2f): %s", m.width, m.height, m.rate, reason);
         return false;
     }
 

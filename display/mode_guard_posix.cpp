@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/failure_line.h"
+
 namespace kelvara {
 
 namespace {
@@ -80,7 +82,7 @@ bool ModeGuard::start(std::function<void()> restore) {
         return true;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        std::fprintf(stderr, "kelvara: socketpair for the display mode's guard: %s\n", std::strerror(errno));
+        reportFailure("socketpair for the display mode's guard: %s", std::strerror(errno));
         return false;
     }
     const pid_t first = fork();
@@ -93,7 +95,7 @@ bool ModeGuard::start(std::function<void()> restore) {
     }
     close(ends[0]);
     if (first < 0) {
-        std::fprintf(stderr, "kelvara: fork for the display mode's guard: %s\n", std::strerror(errno));
+        reportFailure("fork for the display mode's guard: %s", std::strerror(errno));
         close(ends[1]);
         return false;
     }

@@ -2,10 +2,11 @@
 // GetMonitorInfoA, in virtual-screen coordinates (a monitor left of or above
 // the primary has negative ones).
 //
-// Provides: listMonitors. Limits: mirrored monitors are listed as the system
+// Provides: listMonitors, virtualScreen (display_win32.h). Limits: mirrored monitors are listed as the system
 // lists them (one entry); the layout merges any that overlap.
 #include <windows.h>
 
+#include "display/display_win32.h"
 #include "display/monitors.h"
 
 namespace kelvara {
@@ -33,6 +34,16 @@ std::vector<Monitor> listMonitors() {
     std::vector<Monitor> monitors;
     EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&monitors));
     return monitors;
+}
+
+ScreenRect virtualScreen() {
+    RECT box{};
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr)
+        return ScreenRect{};
+    GetClipBox(screen, &box);
+    ReleaseDC(nullptr, screen);
+    return ScreenRect{box.left, box.top, box.right - box.left, box.bottom - box.top};
 }
 
 } // namespace kelvara

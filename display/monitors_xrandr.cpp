@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "display/monitors_xrandr.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -76,7 +77,7 @@ std::vector<Monitor> listMonitorsOn(Display* display) {
 std::vector<Monitor> listMonitors() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        std::fprintf(stderr, "kelvara: XOpenDisplay for the monitor list: cannot open the display\n");
+        reportFailure("XOpenDisplay for the monitor list: cannot open the display");
         return {};
     }
     std::vector<Monitor> monitors = listMonitorsOn(display);

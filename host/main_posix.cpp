@@ -9,6 +9,7 @@
 #include "display/display_modes.h"
 #include "host/saver_host.h"
 #include "kelvara_version.h"
+#include "settings/failure_line.h"
 #include "settings/printable_text.h"
 #include "settings/settings_store.h"
 #include "settings/store_file.h"
@@ -21,7 +22,7 @@ using namespace kelvara;
 // they hold, in the file's own form.
 int printConfiguration(const std::filesystem::path& file, const SettingsStore& store) {
     if (file.empty()) {
-        std::fprintf(stderr, "kelvara: no settings file: neither XDG_CONFIG_HOME nor HOME is set\n");
+        reportFailure("no settings file: neither XDG_CONFIG_HOME nor HOME is set");
         return 1;
     }
     std::error_code error;
@@ -45,7 +46,7 @@ int printConfiguration(const std::filesystem::path& file, const SettingsStore& s
 int main(int argc, char** argv) {
     const ParsedOptions parsed = parseSaverOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
     if (!parsed.ok) {
-        std::fprintf(stderr, "kelvara: %s (try --help)\n", parsed.error.c_str());
+        reportFailure("%s (try --help)", parsed.error.c_str());
         return kExitUsage;
     }
     const SaverOptions& options = parsed.options;
@@ -73,12 +74,24 @@ int main(int argc, char** argv) {
     // rather than a file that went bad.
     std::error_code error;
     if (!options.settingsFile.empty() && std::filesystem::is_directory(file, error)) {
-        std::fprintf(stderr, "kelvara: --settings '%s' is a folder, not a file (try --help)\n",
-                     printableExcerpt(options.settingsFile).c_str());
+        reportFailure("--settings '%s' is a folder, not a file (try --help)",
+                      printableExcerpt(options.settingsFile).c_str());
         return kExitUsage;
     }
     FileStore store(file);
     if (options.kind == RunKind::Configure)
         return printConfiguration(file, store);
+#ifdef KELVARA_WAYLAND
+    // Under a Wayland compositor an X11 window cannot cover the other
+    // programs, and Xwayland refuses the desktop's picture.
+    if (options.kind == RunKind::Wayland || (options.kindByDefault && waylandOffersLayerShell()))
+        return runWaylandSaver(options, store);
+#else
+    if (options.kind == RunKind::Wayland) {
+        reportFailure("--wayland: this kelvara was built without Wayland (scripts/setup installs what the "
+                      "build needs)");
+        return 1;
+    }
+#endif
     return runSaver(options, store);
 }

@@ -14,4 +14,16 @@ namespace kelvara {
 // Provided per platform: saver_window_x11.cpp.
 int runSaver(const SaverOptions& options, SettingsStore& store);
 
+// The same on Wayland: one overlay surface on every output, until input, a
+// signal, a limit, an output coming or going or the compositor's end ends
+// the run. 1 when it cannot start (no compositor, no layer-shell, no desktop
+// OpenGL through EGL). Provided by saver_window_wayland.cpp, in builds with
+// Wayland (KELVARA_WAYLAND).
+int runWaylandSaver(const SaverOptions& options, SettingsStore& store);
+
+// Whether WAYLAND_DISPLAY names a compositor that offers layer-shell: a plain
+// run then covers the outputs through Wayland rather than Xwayland, which
+// cannot take the desktop's picture.
+bool waylandOffersLayerShell();
+
 } // namespace kelvara

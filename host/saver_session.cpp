@@ -5,7 +5,6 @@
 
 #include "host/saver_rules.h"
 #include "render/monitor_pictures.h"
-#include "settings/presets.h"
 
 namespace kelvara {
 
@@ -96,7 +95,8 @@ bool SaverSession::switchDisplay() {
 bool SaverSession::startDrawing() {
     Shared* shared = shared_.get();
     // The limiter outlives the render thread: the thread's observer calls it.
-    shared->limiter = std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
+    shared->limiter =
+        std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
     RenderThreadOptions options;
     options.waitForRetrace = config_.control.waitForRetrace;
     options.maxFps = config_.control.maxFps;
@@ -113,7 +113,7 @@ bool SaverSession::startDrawing() {
         shared->cannotDraw.store(true);
         shared->requestEnd();
     };
-    options.presetPicked = [shared](int preset) { shared->preset.store(preset); };
+    options.presetPicked = [shared](Preset preset) { shared->preset.store(preset); };
     // After a mode switch the monitors have moved: each keeps the picture it
     // had at the capture.
     std::vector<MonitorDraw> monitors =
@@ -185,8 +185,8 @@ void SaverSession::abandonShared() {
 // thread picked is stored as if the user had chosen it; randPreset stays on.
 void SaverSession::save() {
     Settings toSave = settings_;
-    if (const int preset = shared_->preset.load())
-        applyPreset(toSave, preset);
+    if (const std::optional<Preset> preset = shared_->preset.load())
+        applyPreset(toSave, *preset);
     revertOverrides(toSave, stored_, config_.overrides);
     saveSettings(toSave, store_);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "display/monitors.h"
 #include "render/frame_stats.h"
 #include "render/render_host.h"
+#include "settings/presets.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
@@ -129,7 +131,7 @@ class SaverSession {
     struct Shared {
         std::unique_ptr<FrameStats> stats;
         std::unique_ptr<RunLimiter> limiter;
-        std::atomic<int> preset{0};
+        std::atomic<std::optional<Preset>> preset{};
         std::atomic<bool> cannotDraw{false};
         // The platform to ask for the run's end; null once the session has
         // let go of it, as the platform may be gone before those threads are.

@@ -20,11 +20,13 @@
 #include "cli/run_control.h"
 #include "display/display_modes.h"
 #include "display/display_state_win32.h"
+#include "display/display_win32.h"
 #include "display/monitors.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
 #include "host/saver_window.h"
 #include "render/render_host.h"
+#include "settings/failure_line.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
@@ -61,6 +63,8 @@ constexpr int kIconId = 100;
 // How long the end of a run waits for the render thread to finish its frame
 // and release its context before the process exits anyway.
 constexpr unsigned kRenderJoinMs = 2000;
+// Exit code of a run that could not draw or did not say all it had to.
+constexpr int kExitRunFailed = 1;
 
 using VerifyPasswordFn = BOOL(WINAPI*)(HWND);
 using AssociateContextFn = HANDLE(WINAPI*)(HWND, HANDLE);
@@ -203,6 +207,7 @@ class Win32Saver final : public SaverPlatform {
     std::unique_ptr<SettingsStore> store_;
     std::optional<SaverSession> session_;
     RenderThread* thread_ = nullptr;
+    bool noThread_ = false; // the render thread could not start (it has said why)
     uint32_t autoPlayMessage_ = 0;
     CloseGate closeGate_;
     PasswordHook password_;
@@ -210,32 +215,14 @@ class Win32Saver final : public SaverPlatform {
     MouseMoveCounter mouseMoves_;
 };
 
-// A GUI program has no console of its own, but one started from a terminal
-// (or under Wine) still has the standard error it inherited; a debugger sees
-// the debug string.
 void Win32Saver::report(const std::string& line) {
-    std::fprintf(stderr, "kelvara: %s\n", line.c_str());
-    std::fflush(stderr);
-    OutputDebugStringA(("kelvara: " + line + "\n").c_str());
+    reportFailure("%s", line.c_str());
 }
-
-// The virtual screen: the clip box of a device context for the whole screen,
-// which spans every monitor (those left of or above the primary at negative
-// coordinates). The full-screen window covers it.
-namespace {
-ScreenRect wholeScreen() {
-    RECT box{};
-    HDC screen = GetDC(nullptr);
-    GetClipBox(screen, &box);
-    ReleaseDC(nullptr, screen);
-    return ScreenRect{box.left, box.top, box.right - box.left, box.bottom - box.top};
-}
-} // namespace
 
 // Every monitor of the virtual screen; a preview is one viewport showing the
 // primary monitor's desktop.
 std::vector<MonitorView> Win32Saver::monitors() {
-    std::vector<MonitorView> views = layoutMonitors(listMonitors(), wholeScreen());
+    std::vector<MonitorView> views = layoutMonitors(listMonitors(), virtualScreen());
     if (isPreview) {
         views.resize(1);
         views[0].viewport = ScreenRect{}; // the whole preview window
@@ -247,7 +234,7 @@ std::vector<MonitorView> Win32Saver::monitors() {
 void Win32Saver::showWindow(bool switched) {
     if (!switched)
         return;
-    const ScreenRect screen = wholeScreen();
+    const ScreenRect screen = virtualScreen();
     SetWindowPos(window_, HWND_TOP, screen.x, screen.y, screen.width, screen.height, SWP_SHOWWINDOW);
 }
 
@@ -258,7 +245,10 @@ bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw>
     withDisplayState.displayPower = &displayState.notice();
     thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, std::move(monitors),
                                 threadPriority, withDisplayState);
-    return thread_ != nullptr;
+    noThread_ = thread_ == nullptr;
+    if (noThread_)
+        displayState.stop();
+    return !noThread_;
 }
 
 bool Win32Saver::stopDrawing(unsigned timeoutMs) {
@@ -307,8 +297,10 @@ void Win32Saver::startUp(HWND window) {
     config.statsName = "KELVARA_STATS";
     config.joinTimeoutMs = kRenderJoinMs;
     session_.emplace(*this, *store_, std::move(config));
+    // A mode that cannot be set has shown its box and ends the run with 0; a
+    // run with no thread to draw with is a failure.
     if (!session_->start())
-        PostQuitMessage(0);
+        PostQuitMessage(noThread_ ? kExitRunFailed : 0);
 }
 
 LRESULT Win32Saver::appProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -418,20 +410,19 @@ HWND Win32Saver::createWindow() {
     DWORD exStyle = 0;
     DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     const char* title = kFullScreenTitle;
-    RECT area{};
+    // Every monitor, or the preview's whole parent.
+    ScreenRect area = virtualScreen();
     if (isPreview) {
-        GetClientRect(parent_, &area);
+        RECT client{};
+        GetClientRect(parent_, &client);
+        area = ScreenRect{client.left, client.top, client.right - client.left, client.bottom - client.top};
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = kPreviewTitle;
     } else {
-        // The clip box of a screen DC spans every monitor.
-        HDC screen = GetDC(nullptr);
-        GetClipBox(screen, &area);
-        ReleaseDC(nullptr, screen);
         exStyle = WS_EX_TOPMOST;
     }
-    return CreateWindowExA(exStyle, kClassName, title, style, area.left, area.top, area.right - area.left,
-                           area.bottom - area.top, parent_, nullptr, instance, this);
+    return CreateWindowExA(exStyle, kClassName, title, style, area.x, area.y, area.width, area.height, parent_,
+                           nullptr, instance, this);
 }
 
 int Win32Saver::run() {
@@ -459,6 +450,10 @@ int Win32Saver::run() {
         }
         result = static_cast<int>(msg.wParam);
     }
+    // A run that ended without drawing (no OpenGL) or without the statistics
+    // asked for is not a success, whatever the window's end posted.
+    if (result == 0 && session_ && session_->ended())
+        result = session_->exitCode();
     // Every way out of the loop ends the drawing, also one that never reached
     // WM_DESTROY: without the run's end nothing is saved.
     session_.reset();

@@ -36,6 +36,7 @@
 #include "host/saver_session.h"
 #include "render/gl_context_glx.h"
 #include "render/render_host.h"
+#include "settings/failure_line.h"
 #include "settings/printable_text.h"
 
 namespace kelvara {
@@ -107,12 +108,12 @@ void grabInput(Display* display, Window window) {
             const unsigned mask = ButtonPressMask | PointerMotionMask;
             if (XGrabPointer(display, window, True, mask, GrabModeAsync, GrabModeAsync, None, None,
                              CurrentTime) != GrabSuccess)
-                std::fprintf(stderr, "kelvara: XGrabPointer: refused; the pointer may reach other windows\n");
+                reportFailure("XGrabPointer: refused; the pointer may reach other windows");
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::fprintf(stderr, "kelvara: XGrabKeyboard: refused; keys may reach other windows\n");
+    reportFailure("XGrabKeyboard: refused; keys may reach other windows");
 }
 
 // Up to 2 s; checked often, as the first frame waits for it.
@@ -199,10 +200,9 @@ OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
 void reportOpenFailure() {
     const char* name = XDisplayName(nullptr);
     if (!name || !*name)
-        std::fprintf(stderr, "kelvara: XOpenDisplay: cannot open the display: DISPLAY is not set\n");
+        reportFailure("XOpenDisplay: cannot open the display: DISPLAY is not set");
     else
-        std::fprintf(stderr, "kelvara: XOpenDisplay(\"%s\"): cannot open the display\n",
-                     printableExcerpt(name).c_str());
+        reportFailure("XOpenDisplay(\"%s\"): cannot open the display", printableExcerpt(name).c_str());
 }
 
 SessionConfig sessionConfig(const SaverOptions& options) {
@@ -244,7 +244,7 @@ class X11Saver final : public SaverPlatform {
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override { kelvara::requestEnd(); }
-    void report(const std::string& line) override { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
     void showError(const std::string& text) override { report(text); }
 
   private:
@@ -291,11 +291,11 @@ bool X11Saver::open() {
     // switched or shown, rather than leave a black window.
     int glxError = 0, glxEvent = 0;
     if (!glXQueryExtension(display_, &glxError, &glxEvent)) {
-        std::fprintf(stderr, "kelvara: glXQueryExtension: the X server offers no GLX; nothing to draw with\n");
+        reportFailure("glXQueryExtension: the X server offers no GLX; nothing to draw with");
         return false;
     }
     if (!installSignals())
-        std::fprintf(stderr, "kelvara: pipe: %s; signals end the run abruptly\n", std::strerror(errno));
+        reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
     if (ownWindow_) {
         glx_ = prepareGlx(DefaultScreen(display_), 0);
         return true;
@@ -307,7 +307,7 @@ bool X11Saver::findTarget() {
     target_ = options_.intoRoot ? DefaultRootWindow(display_) : static_cast<Window>(options_.window);
     XWindowAttributes a;
     if (!XGetWindowAttributes(display_, target_, &a)) {
-        std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window\n", target_);
+        reportFailure("XGetWindowAttributes(0x%lx): no such window", target_);
         return false;
     }
     // DestroyNotify of the window ends the run.

@@ -30,6 +30,7 @@
 #include "display/display_x11.h"
 #include "render/glx_format.h"
 #include "render/render_host.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -104,7 +105,7 @@ void lowerThreadPriority(int threadPriority) {
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, tid);
     if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
-        std::fprintf(stderr, "kelvara: setpriority(%d): %s\n", current + nice, std::strerror(errno));
+        reportFailure("setpriority(%d): %s", current + nice, std::strerror(errno));
 }
 
 uint32_t millisecondSeed() {
@@ -131,7 +132,7 @@ class FrameRateOverlay {
     bool load(Display* display) {
         XFontStruct* font = XLoadQueryFont(display, "fixed");
         if (!font) {
-            std::fprintf(stderr, "kelvara: XLoadQueryFont(\"fixed\"): no such font; no frame counter\n");
+            reportFailure("XLoadQueryFont(\"fixed\"): no such font; no frame counter");
             return false;
         }
         listBase_ = glGenLists(kGlyphCount);
@@ -227,24 +228,23 @@ class GlxSetup {
     void prepare(int screen, VisualID onlyVisual) {
         display = XOpenDisplay(nullptr);
         if (!display) {
-            std::fprintf(stderr, "kelvara: XOpenDisplay on the render thread: cannot open the display; nothing "
-                                 "to draw with\n");
+            reportFailure("XOpenDisplay on the render thread: cannot open the display; nothing "
+                          "to draw with");
             return;
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
             if (onlyVisual != 0)
-                std::fprintf(stderr,
-                             "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx; "
-                             "nothing to draw with\n",
-                             onlyVisual);
+                reportFailure("glXGetFBConfigs: no double-buffered RGBA configuration for visual 0x%lx; "
+                              "nothing to draw with",
+                              onlyVisual);
             else
-                std::fprintf(stderr, "kelvara: glXGetFBConfigs: no double-buffered RGBA configuration; nothing to draw with\n");
+                reportFailure("glXGetFBConfigs: no double-buffered RGBA configuration; nothing to draw with");
             return;
         }
         XVisualInfo* info = glXGetVisualFromFBConfig(display, config);
         if (!info) {
-            std::fprintf(stderr, "kelvara: glXGetVisualFromFBConfig: the configuration has no visual; nothing to draw with\n");
+            reportFailure("glXGetVisualFromFBConfig: the configuration has no visual; nothing to draw with");
             return;
         }
         visual = info->visualid;
@@ -252,7 +252,7 @@ class GlxSetup {
         XFree(info);
         context = glXCreateNewContext(display, config, GLX_RGBA_TYPE, nullptr, True);
         if (!context)
-            std::fprintf(stderr, "kelvara: glXCreateNewContext: refused; nothing to draw with\n");
+            reportFailure("glXCreateNewContext: refused; nothing to draw with");
     }
 
     // Written by the worker only, read after it was joined.
@@ -276,9 +276,9 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     if (glxReady(setup, visual, depth)) {
         display = setup.display;
         if (!XGetWindowAttributes(display, window, &attributes))
-            std::fprintf(stderr, "kelvara: XGetWindowAttributes(0x%lx): no such window to draw into\n", window);
+            reportFailure("XGetWindowAttributes(0x%lx): no such window to draw into", window);
         else if (!(current = glXMakeCurrent(display, window, setup.context)))
-            std::fprintf(stderr, "kelvara: glXMakeCurrent: refused; nothing to draw with\n");
+            reportFailure("glXMakeCurrent: refused; nothing to draw with");
     }
     if (!current) {
         monitors.clear();
@@ -382,7 +382,7 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
             state->ended.notify_all();
         });
     } catch (const std::system_error& e) {
-        std::fprintf(stderr, "kelvara: std::thread: %s\n", e.what());
+        reportFailure("std::thread: %s", e.what());
         delete handle;
         return nullptr;
     }

@@ -76,7 +76,8 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     // first frame shows, on every monitor. No preset touches the texture
     // settings, so the capture still matches the screen texture.
     if (settings.randPreset != 0) {
-        const int preset = pickRandomPreset(settings, panes[0].scene->rng);
+        const Preset preset = presetForDraw(panes[0].scene->rng.next());
+        applyPreset(settings, preset);
         if (presetPicked)
             presetPicked(preset);
     }
@@ -125,6 +126,31 @@ void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderS
         surface.swap();
 }
 
+// One frame where every monitor has its own surface: the due ones drawn and
+// presented each on its own, so a monitor that shows nothing (hidden, off)
+// holds up no other. False when none was due.
+bool drawPaneSurfaces(std::vector<Pane>& panes, const Settings& settings, PaneSurfaces& surfaces) {
+    bool drew = false;
+    for (std::size_t i = 0; i < panes.size(); ++i) {
+        const PaneDue due = surfaces.begin(i);
+        if (due == PaneDue::Wait)
+            continue;
+        if (due == PaneDue::AfterDark)
+            panes[i].scene->timer.resume();
+        Pane& pane = panes[i];
+        setViewport(pane.viewport);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glBindTexture(GL_TEXTURE_2D, pane.texture);
+        drawFrame(*pane.scene, settings);
+        glFlush();
+        surfaces.present(i);
+        drew = true;
+    }
+    if (!drew)
+        surfaces.wait();
+    return drew;
+}
+
 // Nobody saw the dark time: the scenes move on from where they stopped, rather
 // than leap by the whole pause, and the pacer starts its deadlines afresh.
 void resumeAfterDark(std::vector<Pane>& panes, const RenderSurface& surface) {
@@ -149,7 +175,10 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
             resumeAfterDark(panes, surface);
             continue;
         }
-        if (several)
+        if (surface.panes) {
+            if (!drawPaneSurfaces(panes, settings, *surface.panes))
+                continue;
+        } else if (several)
             drawPanes(panes, settings, surface);
         else
             renderFrame(*panes[0].scene, settings, surface.swap);

@@ -9,6 +9,7 @@
 #include "display/monitors.h"
 #include "render/frame_stats.h"
 #include "scene/frame.h"
+#include "settings/presets.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -48,6 +49,29 @@ int bestPixelFormat(const std::vector<PixelFormatInfo>& formats);
 class FramePacer;
 class DisplaySleepGate;
 
+// Whether a monitor with a surface of its own is drawn this frame.
+enum class PaneDue {
+    Wait,      // not yet: its last frame is not shown yet, or its output is off
+    Now,       // draw it
+    AfterDark, // draw it; it was not drawn for a while, so its motion resumes rather than leaps
+};
+
+// The surfaces of the monitors when each has its own (see RenderSurface).
+// Called on the render thread only, with the one GL context current.
+class PaneSurfaces {
+  public:
+    virtual ~PaneSurfaces() = default;
+    // Whether monitor `pane` is due; when it is, its surface is made the one
+    // drawn into.
+    virtual PaneDue begin(std::size_t pane) = 0;
+    // Shows what was drawn into monitor `pane`'s surface; never waits for the
+    // display.
+    virtual void present(std::size_t pane) = 0;
+    // No monitor was due: waits (briefly, so the run's end is seen) until one
+    // may be.
+    virtual void wait() = 0;
+};
+
 // The surface the scene draws on: its size in pixels, how to present, and
 // when: `pacer` (if any) is told of every presented frame and may sleep to
 // hold the frame rate; `sleepGate` (if any) is asked before every frame and
@@ -58,6 +82,12 @@ struct RenderSurface {
     PresentFrame swap;
     FramePacer* pacer = nullptr;
     DisplaySleepGate* sleepGate = nullptr;
+    // A surface of its own for every monitor (Wayland), when `panes` is set:
+    // then `swap` is unused, and each frame the loop asks every monitor in
+    // turn whether it is due, draws the due ones each into its own surface
+    // and presents each on its own. Without it every monitor is drawn into
+    // its viewport of the one surface, with one present.
+    PaneSurfaces* panes = nullptr;
 };
 
 // Called after every frame with the frame's number (1-based); lets a host count
@@ -75,10 +105,10 @@ struct MonitorDraw {
 // it and from each other for the rest, so no two monitors move alike.
 uint32_t monitorSeed(uint32_t seed, std::size_t index);
 
-// Called once with the id of the random preset the loop applied to its own
-// record, before the first frame: the host keeps the user's copy and decides
-// what to store.
-using PresetObserver = std::function<void(int presetId)>;
+// Called once with the random preset the loop applied to its own record,
+// before the first frame: the host keeps the user's copy and decides what to
+// store.
+using PresetObserver = std::function<void(Preset preset)>;
 
 // The render thread's work once its GL context is current: centre the wave,
 // set the viewport, seed the random source (two draws thrown away), apply a

@@ -11,8 +11,8 @@ namespace {
 
 // One fixed preset. Explode presets leave the wave options alone and wave
 // presets leave the children count alone; every preset turns movement on.
-struct Preset {
-    int id;
+struct PresetRow {
+    Preset id;
     float x_div, y_div;
     int32_t mode;
     std::optional<int32_t> genChildren;
@@ -23,16 +23,16 @@ struct Preset {
 constexpr std::nullopt_t kKeep = std::nullopt;
 
 // clang-format off
-const Preset kPresets[] = {
+const PresetRow kPresetRows[] = {
     // id                   x   y   Mode     children amplitude freq1 freq2  rotX    rotY     rotZ       zoom
-    {IDC_PRESET_EXPLODE1, 30, 25, kExplode, 2,       kKeep, kKeep, kKeep, 45, 30, 45, 25,  45, 20,    3, 0},
-    {IDC_PRESET_EXPLODE2,  5, 35, kExplode, 2,       kKeep, kKeep, kKeep, 30, 30, 30, 50,  60, 20,    4, 0},
-    {IDC_PRESET_EXPLODE3, 40,  5, kExplode, 2,       kKeep, kKeep, kKeep,  0,  0, 360, 30,  0,  0,    5, 0},
-    {IDC_PRESET_EXPLODE4,  5,  5, kExplode, 3,       kKeep, kKeep, kKeep,  0,  0, 30, 30,  20, 10,    5, 0},
-    {IDC_PRESET_WAVE1,    60, 40, kWave3,   kKeep,   7,     25,    25,     0,  0,  0,  0,   0,  0,   14, 0},
-    {IDC_PRESET_WAVE2,    80, 60, kWave2,   kKeep,   80,    10,    15,     0,  0, 80, 20, 360, 50,   13, 0},
-    {IDC_PRESET_WAVE3,    80, 60, kWave3,   kKeep,   50,    20,    20,     0,  0,  0,  0, 3600, 100, 14, 0},
-    {IDC_PRESET_WAVE4,    60, 40, kWave3,   kKeep,   20,    20,    30,    10, 30, 10, 25,  45, 20,   25, 20},
+    {Preset::Explode1,    30, 25, kExplode, 2,       kKeep, kKeep, kKeep, 45, 30, 45, 25,  45, 20,    3, 0},
+    {Preset::Explode2,     5, 35, kExplode, 2,       kKeep, kKeep, kKeep, 30, 30, 30, 50,  60, 20,    4, 0},
+    {Preset::Explode3,    40,  5, kExplode, 2,       kKeep, kKeep, kKeep,  0,  0, 360, 30,  0,  0,    5, 0},
+    {Preset::Explode4,     5,  5, kExplode, 3,       kKeep, kKeep, kKeep,  0,  0, 30, 30,  20, 10,    5, 0},
+    {Preset::Wave1,       60, 40, kWave3,   kKeep,   7,     25,    25,     0,  0,  0,  0,   0,  0,   14, 0},
+    {Preset::Wave2,       80, 60, kWave2,   kKeep,   80,    10,    15,     0,  0, 80, 20, 360, 50,   13, 0},
+    {Preset::Wave3,       80, 60, kWave3,   kKeep,   50,    20,    20,     0,  0,  0,  0, 3600, 100, 14, 0},
+    {Preset::Wave4,       60, 40, kWave3,   kKeep,   20,    20,    30,    10, 30, 10, 25,  45, 20,   25, 20},
 };
 // clang-format on
 
@@ -51,23 +51,11 @@ std::vector<std::string> bankValueNames(int bank) {
     return names;
 }
 
-constexpr int kSaveButtons[kBankCount] = {IDC_SAVE_BANK_A, IDC_SAVE_BANK_B, IDC_SAVE_BANK_C, IDC_SAVE_BANK_D};
-constexpr int kRecallButtons[kBankCount] = {IDC_RECALL_BANK_A, IDC_RECALL_BANK_B, IDC_RECALL_BANK_C,
-                                            IDC_RECALL_BANK_D};
-
-int indexOf(const int (&ids)[kBankCount], int id) {
-    for (int i = 0; i < kBankCount; ++i) {
-        if (ids[i] == id)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
-bool applyPreset(Settings& s, int presetId) {
-    for (const Preset& p : kPresets) {
-        if (p.id != presetId)
+void applyPreset(Settings& s, Preset preset) {
+    for (const PresetRow& p : kPresetRows) {
+        if (p.id != preset)
             continue;
         s.x_div = p.x_div;
         s.y_div = p.y_div;
@@ -85,15 +73,12 @@ bool applyPreset(Settings& s, int presetId) {
         s.rotZ1 = p.rotZ1;
         s.zoom0 = p.zoom0;
         s.zoom1 = p.zoom1;
-        return true;
+        return;
     }
-    return false;
 }
 
-int pickRandomPreset(Settings& s, Rng& rng) {
-    const int id = kPresetIds[static_cast<std::size_t>(rng.next() % static_cast<int>(kPresetIds.size()))];
-    applyPreset(s, id);
-    return id;
+Preset presetForDraw(int draw) {
+    return kPresets[static_cast<std::size_t>(draw) % kPresets.size()];
 }
 
 namespace {
@@ -161,8 +146,5 @@ void recallBank(int bank, Settings& s, const SettingsStore& store) {
             setIntField(s, f, v);
     }
 }
-
-int bankForSaveButton(int controlId) { return indexOf(kSaveButtons, controlId); }
-int bankForRecallButton(int controlId) { return indexOf(kRecallButtons, controlId); }
 
 } // namespace kelvara

@@ -7,28 +7,26 @@
 #include <string>
 #include <string_view>
 
-#include "resources/resource_ids.h"
-#include "scene/random.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
 
-// The eight fixed presets by the id of their button, in the order a random
-// draw picks them (draw modulo 8): Explode 1 to 4, then Wave 1 to 4.
-inline constexpr std::array<int, 8> kPresetIds = {IDC_PRESET_EXPLODE1, IDC_PRESET_EXPLODE2, IDC_PRESET_EXPLODE3,
-                                                  IDC_PRESET_EXPLODE4, IDC_PRESET_WAVE1,    IDC_PRESET_WAVE2,
-                                                  IDC_PRESET_WAVE3,    IDC_PRESET_WAVE4};
+// The eight fixed presets, in the order a random draw picks them (draw
+// modulo 8): Explode 1 to 4, then Wave 1 to 4. The dialog's buttons map to
+// these in ui/.
+enum class Preset { Explode1, Explode2, Explode3, Explode4, Wave1, Wave2, Wave3, Wave4 };
+inline constexpr std::array<Preset, 8> kPresets = {Preset::Explode1, Preset::Explode2, Preset::Explode3,
+                                                   Preset::Explode4, Preset::Wave1,    Preset::Wave2,
+                                                   Preset::Wave3,    Preset::Wave4};
 
-// Sets the grid, view mode, wave or explode option and movement fields of the
-// preset whose button id is `presetId`; every other field keeps its value.
-// False, with nothing changed, when the id is no preset's (a dialog then does
-// not refresh either).
-bool applyPreset(Settings& s, int presetId);
+// Sets the grid, view mode, wave or explode option and movement fields of
+// `preset`; every other field keeps its value.
+void applyPreset(Settings& s, Preset preset);
 
-// The render thread's random preset: draws the next value from `rng`, applies
-// preset number draw % 8 of kPresetIds and returns its id.
-int pickRandomPreset(Settings& s, Rng& rng);
+// The render thread's random preset for one draw of its random sequence
+// (0..32767): preset number draw % 8 of kPresets.
+Preset presetForDraw(int draw);
 
 // User banks A to D are numbers 0 to 3. A bank keeps these fields, named here
 // rather than counted off the stored order: a field's position in this list is
@@ -64,10 +62,5 @@ void saveBank(int bank, const Settings& s, SettingsStore& store);
 // field to 0 (not to the default). When the key cannot be opened, or the bank
 // number is outside 0..3, nothing changes. resW, resH and resC never change.
 void recallBank(int bank, Settings& s, const SettingsStore& store);
-
-// The bank number a dialog's "Save Bank" or "Recall Bank" button stands for,
-// or -1 for any other id.
-int bankForSaveButton(int controlId);
-int bankForRecallButton(int controlId);
 
 } // namespace kelvara

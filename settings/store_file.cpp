@@ -13,6 +13,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "settings/failure_line.h"
 #include "settings/file_sync.h"
 #include "settings/printable_text.h"
 
@@ -132,7 +133,9 @@ FileContents readWholeFile(const fs::path& path) {
 // A file name as a message quotes it: one line, however odd the name.
 std::string shown(const fs::path& path) { return printableExcerpt(path.string(), 512); }
 
-void report(const std::string& line) { std::fprintf(stderr, "kelvara: %s\n", line.c_str()); }
+void report(const std::string& line) {
+    reportFailure("%s", line.c_str());
+}
 
 // Parses a file that was read. Text of which not one line is a value or a
 // comment is not a settings file (a --settings pointing at the wrong file, or

@@ -74,7 +74,8 @@ void onCommand(HWND dialog, DialogEnv& env, int id, int code) {
         showRadioGroup(dialog, *group);
         return;
     }
-    if (applyPreset(s, id)) {
+    if (const std::optional<Preset> preset = presetForButton(id)) {
+        applyPreset(s, *preset);
         fillConfigDialog(dialog, env);
         return;
     }

@@ -164,6 +164,45 @@ const RadioGroup* applyRadio(Settings& s, int id) {
 
 // ---- Priority trackbar -------------------------------------------------------------------
 
+namespace {
+
+struct PresetButton {
+    int id;
+    Preset preset;
+};
+
+constexpr PresetButton kPresetButtons[] = {
+    {IDC_PRESET_EXPLODE1, Preset::Explode1}, {IDC_PRESET_EXPLODE2, Preset::Explode2},
+    {IDC_PRESET_EXPLODE3, Preset::Explode3}, {IDC_PRESET_EXPLODE4, Preset::Explode4},
+    {IDC_PRESET_WAVE1, Preset::Wave1},       {IDC_PRESET_WAVE2, Preset::Wave2},
+    {IDC_PRESET_WAVE3, Preset::Wave3},       {IDC_PRESET_WAVE4, Preset::Wave4},
+};
+
+constexpr int kSaveButtons[kBankCount] = {IDC_SAVE_BANK_A, IDC_SAVE_BANK_B, IDC_SAVE_BANK_C, IDC_SAVE_BANK_D};
+constexpr int kRecallButtons[kBankCount] = {IDC_RECALL_BANK_A, IDC_RECALL_BANK_B, IDC_RECALL_BANK_C,
+                                            IDC_RECALL_BANK_D};
+
+int indexOf(const int (&ids)[kBankCount], int id) {
+    for (int i = 0; i < kBankCount; ++i) {
+        if (ids[i] == id)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::optional<Preset> presetForButton(int controlId) {
+    for (const PresetButton& button : kPresetButtons) {
+        if (button.id == controlId)
+            return button.preset;
+    }
+    return std::nullopt;
+}
+
+int bankForSaveButton(int controlId) { return indexOf(kSaveButtons, controlId); }
+int bankForRecallButton(int controlId) { return indexOf(kRecallButtons, controlId); }
+
 int trackbarPositionFor(int32_t priority) {
     if (priority < kTrackbarMin || priority > kTrackbarMax)
         return 2; // "Normal", the priority such a value runs at

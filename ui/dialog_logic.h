@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "resources/resource_ids.h"
+#include "settings/presets.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -98,6 +99,16 @@ std::optional<int> radioFor(const RadioGroup& group, int32_t value);
 // returns the group (the caller then checks that button and clears the rest);
 // nullptr, nothing changed, when `id` is no radio button.
 const RadioGroup* applyRadio(Settings& s, int id);
+
+// ---- Preset and bank buttons ----------------------------------------------------
+
+// The preset a button stands for, or nothing for any other id.
+std::optional<Preset> presetForButton(int controlId);
+
+// The bank number a "Save Bank" or "Recall Bank" button stands for, or -1 for
+// any other id.
+int bankForSaveButton(int controlId);
+int bankForRecallButton(int controlId);
 
 // ---- Priority trackbar -----------------------------------------------------------
 

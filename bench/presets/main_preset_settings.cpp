@@ -30,14 +30,14 @@ int main(int argc, char** argv) {
             std::printf("%.*s\n", static_cast<int>(name.size()), name.data());
         return 0;
     }
-    const int id = presetIdByName(arg);
-    if (id < 0) {
+    const std::optional<PresetChoice> choice = presetByName(arg);
+    if (!choice) {
         std::fprintf(stderr, "kelvara-preset-settings: no preset named \"%s\"\n%s", arg.c_str(), kUsage);
         return 2;
     }
     Settings settings;
-    if (id != kDefaultsPreset)
-        applyPreset(settings, id);
+    if (choice->preset)
+        applyPreset(settings, *choice->preset);
     std::vector<StoredValue> values;
     for (const SettingField& field : kSettingFields)
         values.push_back({field.name, storedFieldValue(settings, field)});

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <string>
 
-#include "settings/presets.h"
 
 namespace kelvara {
 
@@ -24,16 +23,16 @@ std::array<std::string_view, 8> presetNames() {
     return {"Explode 1", "Explode 2", "Explode 3", "Explode 4", "Wave 1", "Wave 2", "Wave 3", "Wave 4"};
 }
 
-int presetIdByName(std::string_view name) {
+std::optional<PresetChoice> presetByName(std::string_view name) {
     const std::string key = folded(name);
     if (key == "defaults")
-        return kDefaultsPreset;
+        return PresetChoice{};
     const auto names = presetNames();
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (folded(names[i]) == key)
-            return kPresetIds[i];
+            return PresetChoice{kPresets[i]};
     }
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace kelvara

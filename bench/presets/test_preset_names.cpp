@@ -9,36 +9,44 @@
 namespace kelvara {
 namespace {
 
+Preset presetNamed(std::string_view name) {
+    const std::optional<PresetChoice> choice = presetByName(name);
+    EXPECT_TRUE(choice && choice->preset) << name;
+    return choice && choice->preset ? *choice->preset : Preset::Explode1;
+}
+
 TEST(PresetNames, everyNameFindsItsOwnPresetOnce) {
     const auto names = presetNames();
-    std::set<int> ids;
+    std::set<Preset> presets;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(presetIdByName(names[i]), kPresetIds[i]) << names[i];
-        ids.insert(presetIdByName(names[i]));
+        EXPECT_EQ(presetNamed(names[i]), kPresets[i]) << names[i];
+        presets.insert(presetNamed(names[i]));
     }
-    EXPECT_EQ(ids.size(), names.size());
+    EXPECT_EQ(presets.size(), names.size());
 }
 
 TEST(PresetNames, caseAndBlanksDoNotMatter) {
-    EXPECT_EQ(presetIdByName("wave3"), IDC_PRESET_WAVE3);
-    EXPECT_EQ(presetIdByName("  WAVE 3 "), IDC_PRESET_WAVE3);
-    EXPECT_EQ(presetIdByName("Explode4"), IDC_PRESET_EXPLODE4);
-    EXPECT_EQ(presetIdByName("Defaults"), kDefaultsPreset);
+    EXPECT_EQ(presetNamed("wave3"), Preset::Wave3);
+    EXPECT_EQ(presetNamed("  WAVE 3 "), Preset::Wave3);
+    EXPECT_EQ(presetNamed("Explode4"), Preset::Explode4);
+    const std::optional<PresetChoice> defaults = presetByName("Defaults");
+    ASSERT_TRUE(defaults.has_value());
+    EXPECT_FALSE(defaults->preset.has_value());
 }
 
 TEST(PresetNames, unknownNamesAreRefused) {
     for (const char* bad : {"", "wave", "wave 5", "wave 33", "explode 0", "default"})
-        EXPECT_EQ(presetIdByName(bad), -1) << bad;
+        EXPECT_FALSE(presetByName(bad).has_value()) << bad;
 }
 
 TEST(PresetNames, appliedPresetSetsTheNamedMode) {
     // Wave 3 shows a wave, Explode 1 the pieces: the names are not swapped.
     Settings wave;
-    ASSERT_TRUE(applyPreset(wave, presetIdByName("Wave 3")));
+    applyPreset(wave, presetNamed("Wave 3"));
     EXPECT_NE(wave.Mode, kExplode);
     Settings explode;
     explode.Mode = kWave1;
-    ASSERT_TRUE(applyPreset(explode, presetIdByName("Explode 1")));
+    applyPreset(explode, presetNamed("Explode 1"));
     EXPECT_EQ(explode.Mode, kExplode);
 }
 

@@ -276,9 +276,9 @@ std::optional<std::string> checkStoredAfter(const HostileCase& c,
     for (std::size_t i = 0; i < kSettingCount; ++i)
         setFieldFromStored(loaded, kSettingFields[i], c.stored[i]);
     std::string nearest;
-    for (int id : kPresetIds) {
+    for (Preset preset : kPresets) {
         Settings s = loaded;
-        applyPreset(s, id);
+        applyPreset(s, preset);
         StoredRecord want = c.stored;
         for (std::size_t i = 0; i < kSettingCount; ++i) {
             const SettingField& f = kSettingFields[i];

@@ -117,7 +117,7 @@ bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDra
                         options.observer(frame);
                 },
                 options.stats,
-                [this, &options](int preset) {
+                [this, &options](Preset preset) {
                     preset_.store(preset);
                     options.presetPicked(preset);
                 });

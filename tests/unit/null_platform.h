@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,7 +61,7 @@ class NullPlatform final : public SaverPlatform {
     void note(const std::string& entry);
     void forget(); // clears the log
     bool drawing() const { return threadRunning_.load(); }
-    int presetPicked() const { return preset_.load(); }
+    std::optional<Preset> presetPicked() const { return preset_.load(); }
     int requestedEnds() const { return requestedEnds_.load(); }
 
     // The monitors the window covers: one 320 x 240 unless a test lays out more.
@@ -89,7 +90,7 @@ class NullPlatform final : public SaverPlatform {
     std::vector<MonitorDraw> threadMonitors_;
     std::atomic<bool> threadRunning_{false};
     std::atomic<uint64_t> frames_{0};
-    std::atomic<int> preset_{0};
+    std::atomic<std::optional<Preset>> preset_{};
     std::atomic<int> requestedEnds_{0};
 };
 

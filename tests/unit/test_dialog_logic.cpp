@@ -356,3 +356,27 @@ TEST(DialogLogic, mailAddressCarriesTheSubject) {
     EXPECT_EQ(mailtoUrl("a@b", "x&y=z?#%"), "mailto:a@b?subject=x%26y%3Dz%3F%23%25");
     EXPECT_EQ(mailtoUrl("a@b", "A-z_0.9~"), "mailto:a@b?subject=A-z_0.9~");
 }
+
+TEST(DialogLogic, presetButtonsStandForTheirPresetsAndNoOtherIdDoes) {
+    const std::pair<int, Preset> buttons[] = {{1025, Preset::Explode1}, {1026, Preset::Explode2},
+                                              {1072, Preset::Explode3}, {1064, Preset::Explode4},
+                                              {1065, Preset::Wave1},    {1066, Preset::Wave2},
+                                              {1067, Preset::Wave3},    {1068, Preset::Wave4}};
+    for (const auto& [id, preset] : buttons)
+        EXPECT_EQ(presetForButton(id), preset) << id;
+    for (int id : {0, 1, 2, -1, 1024, 1027, 1063, 1069, 1070, 1073, 1079, 2003, 1025 + 65536})
+        EXPECT_FALSE(presetForButton(id).has_value()) << id;
+}
+
+TEST(DialogLogic, bankButtonsStandForBanksAToD) {
+    const int save[] = {1079, 1070, 1074, 1076};
+    const int recall[] = {1069, 1073, 1075, 1077};
+    for (int bank = 0; bank < kBankCount; ++bank) {
+        EXPECT_EQ(bankForSaveButton(save[bank]), bank);
+        EXPECT_EQ(bankForRecallButton(recall[bank]), bank);
+        EXPECT_EQ(bankForSaveButton(recall[bank]), -1);
+        EXPECT_EQ(bankForRecallButton(save[bank]), -1);
+    }
+    for (int id : {0, 1025, 1071, 1078})
+        EXPECT_EQ(bankForSaveButton(id) + bankForRecallButton(id), -2) << id;
+}

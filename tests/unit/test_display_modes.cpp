@@ -15,9 +15,9 @@ namespace {
 using Kind = FakeDisplay::Kind;
 
 // Refuses a request whose applied fields are exactly `fields`.
-std::function<int32_t(const DisplayMode&, uint32_t)> refuseFields(uint32_t fields, int32_t result) {
+std::function<ModeChange(const DisplayMode&, ModeScope)> refuseFields(uint32_t fields, ModeChange result) {
     return
-        [=](const DisplayMode& m, uint32_t) { return m.fields == fields ? result : kDispChangeSuccessful; };
+        [=](const DisplayMode& m, ModeScope) { return m.fields == fields ? result : ModeChange::Done; };
 }
 
 } // namespace
@@ -26,9 +26,9 @@ TEST(DisplayModes, exactMatchesAreRequestedInEnumerationOrderAsListed) {
     FakeDisplay display;
     display.modes = {mode(640, 480, 16, 60), mode(800, 600, 16, 60), mode(800, 600, 32, 60),
                      mode(800, 600, 16, 75), mode(1024, 768, 16, 60)};
-    display.modes[1].fields |= 0x20000; // a field only the platform knows about travels with the record
-    display.answer = [](const DisplayMode& m, uint32_t) {
-        return m.refreshHz == 60 ? kDispChangeFailed : kDispChangeSuccessful;
+    display.modes[1].platformRecord[7] = 0x5a; // the platform's own record travels with the mode
+    display.answer = [](const DisplayMode& m, ModeScope) {
+        return m.refreshHz == 60 ? ModeChange::Failed : ModeChange::Done;
     };
 
     EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
@@ -36,14 +36,15 @@ TEST(DisplayModes, exactMatchesAreRequestedInEnumerationOrderAsListed) {
     const auto changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_EQ(changes[0].mode.refreshHz, 60);
-    EXPECT_EQ(changes[0].mode.fields, kAllEnumerated | 0x20000);
+    EXPECT_EQ(changes[0].mode.fields, kAllEnumerated);
+    EXPECT_EQ(changes[0].mode.platformRecord[7], 0x5a);
     EXPECT_EQ(changes[1].mode.refreshHz, 75);
     EXPECT_EQ(changes[1].mode.fields, kAllEnumerated);
     for (const auto& c : changes) {
         EXPECT_EQ(c.mode.width, 800);
         EXPECT_EQ(c.mode.height, 600);
         EXPECT_EQ(c.mode.bitsPerPixel, 16);
-        EXPECT_EQ(c.flags, kCdsFullscreen);
+        EXPECT_EQ(c.scope, ModeScope::ThisRun);
     }
     EXPECT_TRUE(display.callsOf(Kind::ShowError).empty());
     EXPECT_EQ(display.current.refreshHz, 75);
@@ -59,21 +60,21 @@ TEST(DisplayModes, exactMatchesAreRequestedInEnumerationOrderAsListed) {
 TEST(DisplayModes, unlistedModeFallsBackFromModeZerosRecord) {
     FakeDisplay display;
     display.modes = {mode(640, 480, 8, 72), mode(800, 600, 16, 60)};
-    display.answer = refuseFields(kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight, kDispChangeBadMode);
+    display.answer = refuseFields(kModeDepth | kModeWidth | kModeHeight, ModeChange::BadMode);
 
     EXPECT_TRUE(switchDisplayMode(display, 1152, 864, 32));
 
     const auto changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 3u);
-    EXPECT_EQ(changes[0].mode.fields, 0x1C0000u);
-    EXPECT_EQ(changes[1].mode.fields, 0x40000u);
-    EXPECT_EQ(changes[2].mode.fields, 0x180000u);
+    EXPECT_EQ(changes[0].mode.fields, kModeDepth | kModeWidth | kModeHeight);
+    EXPECT_EQ(changes[1].mode.fields, kModeDepth);
+    EXPECT_EQ(changes[2].mode.fields, kModeWidth | kModeHeight);
     for (const auto& c : changes) {
         EXPECT_EQ(c.mode.width, 1152);
         EXPECT_EQ(c.mode.height, 864);
         EXPECT_EQ(c.mode.bitsPerPixel, 32);
         EXPECT_EQ(c.mode.refreshHz, 72) << "the rest of the record is mode 0's";
-        EXPECT_EQ(c.flags, kCdsFullscreen);
+        EXPECT_EQ(c.scope, ModeScope::ThisRun);
     }
     // The fallback record was filled again from mode 0 after the search.
     const auto enums = display.callsOf(Kind::Enumerate);
@@ -90,13 +91,13 @@ TEST(DisplayModes, fallbackBaseIsTheFirstRefusedCandidateButModeZeroCountsAsNone
     FakeDisplay display;
     display.modes = {mode(640, 480, 8, 70), mode(800, 600, 16, 85), mode(640, 480, 16, 60),
                      mode(800, 600, 16, 100)};
-    display.answer = [](const DisplayMode& m, uint32_t) {
-        return m.fields == kAllEnumerated ? kDispChangeFailed : kDispChangeSuccessful;
+    display.answer = [](const DisplayMode& m, ModeScope) {
+        return m.fields == kAllEnumerated ? ModeChange::Failed : ModeChange::Done;
     };
     EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
     auto changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 3u);
-    EXPECT_EQ(changes[2].mode.fields, 0x1C0000u);
+    EXPECT_EQ(changes[2].mode.fields, kModeDepth | kModeWidth | kModeHeight);
     EXPECT_EQ(changes[2].mode.refreshHz, 85);
 
     // Candidates at 0 and 2 refused: a refused mode 0 leaves the base open, so
@@ -124,7 +125,7 @@ TEST(DisplayModes, displayWithoutModesStillTriesTheFallbacks) {
     EXPECT_TRUE(switchDisplayMode(display, 800, 600, 16));
     const auto changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(changes[0].mode.fields, 0x1C0000u);
+    EXPECT_EQ(changes[0].mode.fields, kModeDepth | kModeWidth | kModeHeight);
     EXPECT_EQ(changes[0].mode.width, 800);
     EXPECT_EQ(changes[0].mode.refreshHz, 0);
 }
@@ -132,12 +133,12 @@ TEST(DisplayModes, displayWithoutModesStillTriesTheFallbacks) {
 TEST(DisplayModes, separateDepthSwitchFailingReportsAndStops) {
     FakeDisplay display;
     display.modes = {mode(640, 480, 8, 60), mode(1024, 768, 16, 60)};
-    display.answer = [](const DisplayMode& m, uint32_t) {
-        if (m.fields == (kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight))
-            return kDispChangeFailed;
-        if (m.fields == kDmBitsPerPel)
-            return kDispChangeBadMode;
-        return kDispChangeSuccessful;
+    display.answer = [](const DisplayMode& m, ModeScope) {
+        if (m.fields == (kModeDepth | kModeWidth | kModeHeight))
+            return ModeChange::Failed;
+        if (m.fields == kModeDepth)
+            return ModeChange::BadMode;
+        return ModeChange::Done;
     };
 
     EXPECT_FALSE(switchDisplayMode(display, 1024, 768, 32));
@@ -154,12 +155,12 @@ TEST(DisplayModes, separateDepthSwitchFailingReportsAndStops) {
 TEST(DisplayModes, separateSizeSwitchFailingResetsBeforeTheReport) {
     FakeDisplay display;
     display.modes = {mode(640, 480, 8, 60)};
-    display.answer = [](const DisplayMode& m, uint32_t) {
-        if (m.fields == (kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight))
-            return kDispChangeBadMode;
-        if (m.fields == (kDmPelsWidth | kDmPelsHeight))
-            return kDispChangeRestart;
-        return kDispChangeSuccessful;
+    display.answer = [](const DisplayMode& m, ModeScope) {
+        if (m.fields == (kModeDepth | kModeWidth | kModeHeight))
+            return ModeChange::BadMode;
+        if (m.fields == (kModeWidth | kModeHeight))
+            return ModeChange::NeedsRestart;
+        return ModeChange::Done;
     };
 
     EXPECT_FALSE(switchDisplayMode(display, 1024, 768, 32));
@@ -173,22 +174,20 @@ TEST(DisplayModes, separateSizeSwitchFailingResetsBeforeTheReport) {
 }
 
 TEST(DisplayModes, failureTextFollowsTheLastResult) {
-    EXPECT_EQ(displayFailureText(kDispChangeRestart, 800, 600, 16),
+    EXPECT_EQ(displayFailureText(ModeChange::NeedsRestart, 800, 600, 16),
               "You must change your video mode to 800x600x16-bit color and then restart\n");
-    EXPECT_EQ(displayFailureText(kDispChangeBadMode, 800, 600, 16),
+    EXPECT_EQ(displayFailureText(ModeChange::BadMode, 800, 600, 16),
               "The video mode 800x600x16-bit color is not supported\n");
-    EXPECT_EQ(displayFailureText(kDispChangeFailed, 800, 600, 16),
+    EXPECT_EQ(displayFailureText(ModeChange::Failed, 800, 600, 16),
               "Hardware failed to change to 800x600x16-bit color\n");
-    for (int32_t other : {-3, -4, -5, 2, 12345})
-        EXPECT_EQ(displayFailureText(other, 800, 600, 16),
-                  "Failed to change to 800x600x16-bit color - unknown reason\n")
-            << other;
+    EXPECT_EQ(displayFailureText(ModeChange::Other, 800, 600, 16),
+              "Failed to change to 800x600x16-bit color - unknown reason\n");
 
-    // Through the switch: an unusual code from the depth step, with the
-    // numbers as given, signs included.
+    // Through the switch: a refusal of another kind from the depth step, with
+    // the numbers as given, signs included.
     FakeDisplay display;
-    display.answer = [](const DisplayMode& m, uint32_t) {
-        return m.fields == (kDmPelsWidth | kDmPelsHeight) ? kDispChangeSuccessful : -5;
+    display.answer = [](const DisplayMode& m, ModeScope) {
+        return m.fields == (kModeWidth | kModeHeight) ? ModeChange::Done : ModeChange::Other;
     };
     EXPECT_FALSE(switchDisplayMode(display, -640, 480, 2147483647));
     const auto boxes = display.callsOf(Kind::ShowError);
@@ -241,7 +240,7 @@ TEST(DisplayModes, restorePutsBackTheModeFromBeforeTheFirstSwitch) {
     EXPECT_TRUE(restoreDisplayMode(display));
     ASSERT_EQ(display.calls.size(), 1u);
     EXPECT_EQ(display.calls[0].kind, Kind::Change);
-    EXPECT_EQ(display.calls[0].flags, 0u) << "an ordinary change, not one for this run only";
+    EXPECT_EQ(display.calls[0].scope, ModeScope::Lasting) << "the user's own mode, not one for this run only";
     EXPECT_EQ(display.current.width, 1280);
     EXPECT_EQ(display.current.height, 1024);
     EXPECT_EQ(display.current.bitsPerPixel, 32);
@@ -255,7 +254,7 @@ TEST(DisplayModes, restorePutsBackTheModeFromBeforeTheFirstSwitch) {
 
 TEST(DisplayModes, failedSwitchLeavesNothingToRestore) {
     FakeDisplay display;
-    display.answer = [](const DisplayMode&, uint32_t) { return kDispChangeFailed; };
+    display.answer = [](const DisplayMode&, ModeScope) { return ModeChange::Failed; };
     EXPECT_FALSE(switchDisplayMode(display, 800, 600, 16));
     display.calls.clear();
     EXPECT_TRUE(restoreDisplayMode(display));
@@ -268,7 +267,7 @@ TEST(DisplayModes, restoreFallsBackToTheStoredMode) {
     refused.current = mode(1280, 1024, 32, 75);
     refused.stored = mode(1600, 1200, 32, 60);
     ASSERT_TRUE(switchDisplayMode(refused, 800, 600, 16));
-    refused.answer = [](const DisplayMode&, uint32_t) { return kDispChangeFailed; };
+    refused.answer = [](const DisplayMode&, ModeScope) { return ModeChange::Failed; };
     refused.calls.clear();
     EXPECT_FALSE(restoreDisplayMode(refused));
     EXPECT_EQ(refused.sequence(), (std::vector<Kind>{Kind::Change, Kind::Reset}));
@@ -308,8 +307,12 @@ TEST(DisplayModes, listedModeIsPickedByItsIdAmongNamesakes) {
     DisplayMode resized = listed[4];
     resized.width = 800;
     resized.height = 600;
-    resized.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
+    resized.fields = kModeDepth | kModeWidth | kModeHeight;
     EXPECT_EQ(pickListedMode(listed, resized, current), 2);
+    // Size and depth alone, on the record of a later namesake: the first fit.
+    DisplayMode sizeOnly = listed[4];
+    sizeOnly.fields = kModeDepth | kModeWidth | kModeHeight;
+    EXPECT_EQ(pickListedMode(listed, sizeOnly, current), 0);
 }
 
 TEST(DisplayModes, sizeDepthAndRateTakeTheFirstMatchWithRatesComparedExactly) {
@@ -321,14 +324,14 @@ TEST(DisplayModes, sizeDepthAndRateTakeTheFirstMatchWithRatesComparedExactly) {
     EXPECT_EQ(pickListedMode(listed, mode(800, 600, 24, 56.25), current), 3);
     EXPECT_EQ(pickListedMode(listed, mode(800, 600, 16, 56.25), current), -1) << "the depth counts";
     DisplayMode anyRate = mode(800, 600, 24, 0.0);
-    anyRate.fields = kDmBitsPerPel | kDmPelsWidth | kDmPelsHeight;
+    anyRate.fields = kModeDepth | kModeWidth | kModeHeight;
     EXPECT_EQ(pickListedMode(listed, anyRate, current), 2) << "the first of the size";
 }
 
 TEST(DisplayModes, depthAloneKeepsTheCurrentModeNotANamesake) {
     const std::vector<DisplayMode> listed = namesakes();
     DisplayMode depth = mode(0, 0, 24, 0.0);
-    depth.fields = kDmBitsPerPel;
+    depth.fields = kModeDepth;
     EXPECT_EQ(pickListedMode(listed, depth, listed[4]), 4);
     EXPECT_EQ(pickListedMode(listed, depth, listed[3]), 3);
     depth.bitsPerPixel = 32;

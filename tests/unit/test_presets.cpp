@@ -7,7 +7,6 @@
 #include <set>
 #include <string>
 
-#include "scene/random.h"
 #include "settings/presets.h"
 #include "settings/store_memory.h"
 
@@ -61,16 +60,16 @@ Row waveRow(double x, double y, double mode, double amp, double f1, double f2, d
             {"rotZ1", rz1}, {"zoom0", z0},        {"zoom1", z1}};
 }
 
-const std::map<int, Row>& presetTable() {
-    static const std::map<int, Row> table = {
-        {1025, explodeRow(30, 25, 2, 45, 30, 45, 25, 45, 20, 3, 0)},
-        {1026, explodeRow(5, 35, 2, 30, 30, 30, 50, 60, 20, 4, 0)},
-        {1072, explodeRow(40, 5, 2, 0, 0, 360, 30, 0, 0, 5, 0)},
-        {1064, explodeRow(5, 5, 3, 0, 0, 30, 30, 20, 10, 5, 0)},
-        {1065, waveRow(60, 40, 3, 7, 25, 25, 0, 0, 0, 0, 0, 0, 14, 0)},
-        {1066, waveRow(80, 60, 2, 80, 10, 15, 0, 0, 80, 20, 360, 50, 13, 0)},
-        {1067, waveRow(80, 60, 3, 50, 20, 20, 0, 0, 0, 0, 3600, 100, 14, 0)},
-        {1068, waveRow(60, 40, 3, 20, 20, 30, 10, 30, 10, 25, 45, 20, 25, 20)},
+const std::map<Preset, Row>& presetTable() {
+    static const std::map<Preset, Row> table = {
+        {Preset::Explode1, explodeRow(30, 25, 2, 45, 30, 45, 25, 45, 20, 3, 0)},
+        {Preset::Explode2, explodeRow(5, 35, 2, 30, 30, 30, 50, 60, 20, 4, 0)},
+        {Preset::Explode3, explodeRow(40, 5, 2, 0, 0, 360, 30, 0, 0, 5, 0)},
+        {Preset::Explode4, explodeRow(5, 5, 3, 0, 0, 30, 30, 20, 10, 5, 0)},
+        {Preset::Wave1, waveRow(60, 40, 3, 7, 25, 25, 0, 0, 0, 0, 0, 0, 14, 0)},
+        {Preset::Wave2, waveRow(80, 60, 2, 80, 10, 15, 0, 0, 80, 20, 360, 50, 13, 0)},
+        {Preset::Wave3, waveRow(80, 60, 3, 50, 20, 20, 0, 0, 0, 0, 3600, 100, 14, 0)},
+        {Preset::Wave4, waveRow(60, 40, 3, 20, 20, 30, 10, 30, 10, 25, 45, 20, 25, 20)},
     };
     return table;
 }
@@ -79,22 +78,24 @@ bool sameBytes(const Settings& a, const Settings& b) { return std::memcmp(&a, &b
 
 } // namespace
 
-TEST(Presets, eachButtonSetsItsRowAndNothingElse) {
+TEST(Presets, eachPresetSetsItsRowAndNothingElse) {
     const Settings before = sentinelSettings();
-    for (const auto& [id, row] : presetTable()) {
+    ASSERT_EQ(presetTable().size(), kPresets.size());
+    for (const auto& [preset, row] : presetTable()) {
         Settings s = before;
-        ASSERT_TRUE(applyPreset(s, id)) << id;
+        applyPreset(s, preset);
+        const int n = static_cast<int>(preset);
         for (const SettingField& f : kSettingFields) {
             auto it = row.find(f.name);
             const double expected = it != row.end() ? it->second : valueOf(before, f);
-            EXPECT_EQ(valueOf(s, f), expected) << "preset " << id << ", " << f.name;
+            EXPECT_EQ(valueOf(s, f), expected) << "preset " << n << ", " << f.name;
         }
     }
 
     // The fields the dialog and the render thread rely on no preset touching.
     Settings s = before;
-    for (int id : kPresetIds)
-        applyPreset(s, id);
+    for (Preset preset : kPresets)
+        applyPreset(s, preset);
     for (const char* name : {"Priority", "xySizeX", "xySizeY", "xyGoraud", "useLinear", "screenTextureWidth",
                              "screenTextureHeight", "useTrails", "useOGL", "randPreset", "resW", "resH", "resC"})
         EXPECT_EQ(valueOf(s, fieldNamed(name)), valueOf(before, fieldNamed(name))) << name;
@@ -102,41 +103,21 @@ TEST(Presets, eachButtonSetsItsRowAndNothingElse) {
     // Wave 4's movement is the default movement.
     Settings defaults;
     setDefaults(defaults);
-    applyPreset(s, IDC_PRESET_WAVE4);
+    applyPreset(s, Preset::Wave4);
     for (const char* name : {"rotX0", "rotX1", "rotY0", "rotY1", "rotZ0", "rotZ1", "zoom0", "zoom1"})
         EXPECT_EQ(valueOf(s, fieldNamed(name)), valueOf(defaults, fieldNamed(name))) << name;
 }
 
-TEST(Presets, idsOfOtherControlsChangeNothing) {
-    const Settings before = sentinelSettings();
-    for (int id : {0, 1, 2, -1, 1024, 1027, 1063, 1069, 1070, 1073, 1079, 2003, 1025 + 65536}) {
-        Settings s = before;
-        EXPECT_FALSE(applyPreset(s, id)) << id;
-        EXPECT_TRUE(sameBytes(s, before)) << id;
-    }
-}
-
 TEST(Presets, randomPresetTakesOneDrawModuloEight) {
     // Draw n modulo 8 picks Explode 1 to 4, then Wave 1 to 4.
-    const int byDraw[8] = {1025, 1026, 1072, 1064, 1065, 1066, 1067, 1068};
-    std::set<int> seen;
-    for (uint32_t seed = 0; seed < 64; ++seed) {
-        Rng rng;
-        seedRenderRandom(rng, seed);
-        Rng probe = rng;
-        const int draw = probe.next();
-
-        Settings s = sentinelSettings();
-        const int id = pickRandomPreset(s, rng);
-        EXPECT_EQ(id, byDraw[draw % 8]) << "seed " << seed;
-        EXPECT_EQ(rng.state(), probe.state()) << "exactly one draw, seed " << seed;
-
-        Settings expected = sentinelSettings();
-        applyPreset(expected, id);
-        EXPECT_TRUE(sameBytes(s, expected)) << "seed " << seed;
-        seen.insert(id);
+    const Preset byRemainder[8] = {Preset::Explode1, Preset::Explode2, Preset::Explode3, Preset::Explode4,
+                                   Preset::Wave1,    Preset::Wave2,    Preset::Wave3,    Preset::Wave4};
+    std::set<Preset> seen;
+    for (int draw : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 32760, 32767}) {
+        EXPECT_EQ(presetForDraw(draw), byRemainder[draw % 8]) << draw;
+        seen.insert(presetForDraw(draw));
     }
-    EXPECT_EQ(seen.size(), 8u) << "64 seeds should reach every preset";
+    EXPECT_EQ(seen.size(), 8u);
 }
 
 TEST(Banks, valueNamesAndFieldOrder) {
@@ -281,17 +262,4 @@ TEST(Banks, onlyBanksZeroToThree) {
     }
     EXPECT_EQ(store.writeCount, 0);
     EXPECT_TRUE(store.values().empty());
-}
-
-TEST(Banks, buttonsStandForBanksAToD) {
-    const int save[] = {1079, 1070, 1074, 1076};
-    const int recall[] = {1069, 1073, 1075, 1077};
-    for (int bank = 0; bank < kBankCount; ++bank) {
-        EXPECT_EQ(bankForSaveButton(save[bank]), bank);
-        EXPECT_EQ(bankForRecallButton(recall[bank]), bank);
-        EXPECT_EQ(bankForSaveButton(recall[bank]), -1);
-        EXPECT_EQ(bankForRecallButton(save[bank]), -1);
-    }
-    for (int id : {0, 1025, 1071, 1078})
-        EXPECT_EQ(bankForSaveButton(id) + bankForRecallButton(id), -2) << id;
 }

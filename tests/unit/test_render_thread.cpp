@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "display/display_power.h"
@@ -13,6 +14,7 @@
 #include "render/render_thread.h"
 #include "render/resource_texture.h"
 #include "settings/presets.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 namespace glrec = kelvara::glrec;
@@ -44,13 +46,6 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     });
     return swaps;
 }
-
-// A display that is off for its first `darkAnswers` answers, then lit.
-struct DarkAtFirst final : DisplayPowerSource {
-    int darkAnswers = 0;
-    int asked = 0;
-    DisplayPower displayPower() override { return asked++ < darkAnswers ? DisplayPower::Off : DisplayPower::On; }
-};
 
 } // namespace
 
@@ -173,13 +168,13 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
 
     std::atomic<uint64_t> frames{0};
     int swaps = 0;  // the render thread's own until the join
-    int picked = 0; // likewise
+    std::optional<Preset> picked; // likewise
     renderRunning.store(1, std::memory_order_release);
     std::thread render([&] {
         Scene scene;
         runRenderLoop(scene, s, capture, RenderSurface{320, 240, [&swaps] { ++swaps; }}, 99u, renderRunning,
                       [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); }, nullptr,
-                      [&picked](int preset) { picked = preset; });
+                      [&picked](Preset preset) { picked = preset; });
     });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (frames.load(std::memory_order_relaxed) < 3 && std::chrono::steady_clock::now() < giveUp)
@@ -196,7 +191,12 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     EXPECT_NE(s.x_div, 3.0f);
     Settings announced;
     announced.x_div = 3;
-    ASSERT_TRUE(applyPreset(announced, picked));
+    ASSERT_TRUE(picked.has_value());
+    // The first draw after the seeding's two thrown away picks it.
+    Rng rng;
+    seedRenderRandom(rng, monitorSeed(99u, 0));
+    EXPECT_EQ(*picked, presetForDraw(rng.next()));
+    applyPreset(announced, *picked);
     EXPECT_EQ(announced.x_div, s.x_div);
 }
 
@@ -204,8 +204,9 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     Settings s;
     s.enableMovement = 1;
     double now = 0.0; // the scene's clock: moves only while the display is dark
-    DarkAtFirst display;
-    display.darkAnswers = 5;
+    const int darkAnswers = 5;
+    test::FakeDisplay display;
+    display.darkFor(darkAnswers);
     int swaps = 0;
     int askedBeforeFirstSwap = -1;
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
@@ -215,7 +216,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
                      [&](double deadline) { deadlines.push_back(deadline); pacerNow = deadline; });
     RenderSurface surface{64, 48, [&] {
                               if (swaps++ == 0)
-                                  askedBeforeFirstSwap = display.asked;
+                                  askedBeforeFirstSwap = static_cast<int>(display.powerAskedAt.size());
                           }};
     surface.pacer = &pacer;
     surface.sleepGate = &gate;
@@ -238,7 +239,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     glrec::setMode(glrec::Mode::Record);
 
     EXPECT_EQ(swaps, 2);
-    EXPECT_GT(askedBeforeFirstSwap, display.darkAnswers) << "a frame was drawn in the dark";
+    EXPECT_GT(askedBeforeFirstSwap, darkAnswers) << "a frame was drawn in the dark";
     EXPECT_GT(now, 0.0);
     // The dark second moved nothing: the camera is where the lit run has it.
     EXPECT_EQ(scene.camera.rotX, reference.camera.rotX);
@@ -367,8 +368,8 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     s.Mode = 1;
     s.enableMovement = 1;
     double now = 0.0;
-    DarkAtFirst display;
-    display.darkAnswers = 3;
+    test::FakeDisplay display;
+    display.darkFor(3);
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
     std::atomic<int> running{1};
     RenderSurface surface{1280, 480, {}};
@@ -390,4 +391,87 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     EXPECT_EQ(left.camera.rotY, litLeft.camera.rotY);
     EXPECT_EQ(right.camera.rotY, litRight.camera.rotY) << "the second monitor's scene leapt by the dark time";
     EXPECT_EQ(right.camera.zoom, litRight.camera.zoom);
+}
+
+namespace {
+
+// Surfaces of their own per monitor, due as `schedule` says: one string a
+// frame, one letter a monitor ('n' now, 'w' wait, 'd' after dark). Notes
+// where in the GL log each present came.
+struct ScriptedPanes final : PaneSurfaces {
+    std::vector<std::string> schedule;
+    std::size_t passes = 0; // every frame asks the first monitor first
+    int waits = 0;
+    std::vector<std::size_t> presented;     // monitor of each present
+    std::vector<std::size_t> presentAtCall; // GL log length at each present
+    PaneDue begin(std::size_t pane) override {
+        if (pane == 0)
+            ++passes;
+        const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
+        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : PaneDue::Now;
+    }
+    void present(std::size_t pane) override {
+        presented.push_back(pane);
+        presentAtCall.push_back(glrec::calls().size());
+    }
+    void wait() override { ++waits; }
+};
+
+} // namespace
+
+TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnScene) {
+    Settings s;
+    std::vector<MonitorDraw> monitors = twoMonitors();
+    monitors[0].viewport = ScreenRect{0, 0, 640, 480};
+    monitors[1].viewport = ScreenRect{0, 0, 400, 300}; // each its own surface's origin
+    Scene first([] { return 0.0; }), second([] { return 0.0; });
+    ScriptedPanes panes;
+    // Frame 1: only the first is due; then only the second; then neither (a
+    // wait, no frame); then both.
+    panes.schedule = {"nw", "wn", "ww", "nd"};
+    std::atomic<int> running{1};
+    int sharedPresents = 0;
+    RenderSurface surface{640, 480, [&sharedPresents] { ++sharedPresents; }};
+    surface.panes = &panes;
+    int frames = 0;
+    glrec::reset();
+    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, [&](uint64_t n) {
+        frames = static_cast<int>(n);
+        if (n >= 3)
+            running = 0;
+    });
+
+    EXPECT_EQ(frames, 3) << "a pass where nothing was due is no frame";
+    EXPECT_EQ(sharedPresents, 0);
+    EXPECT_EQ(panes.waits, 1);
+    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 0, 1}));
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 4u) << "each surface cleared for its own frame";
+    // Between one present and the next: that monitor's viewport, its own
+    // texture, its scene, then a flush, and nothing of the other's.
+    const std::vector<glrec::Call>& log = glrec::calls();
+    std::size_t from = 0;
+    std::vector<double> textureOf[2];
+    for (std::size_t k = 0; k < panes.presented.size(); ++k) {
+        const std::size_t pane = panes.presented[k];
+        std::vector<double> viewport, texture;
+        bool cleared = false;
+        std::string last;
+        for (std::size_t i = from; i < panes.presentAtCall[k]; ++i) {
+            if (log[i].name == "glViewport")
+                viewport = log[i].args;
+            if (log[i].name == "glBindTexture")
+                texture = log[i].args;
+            cleared = cleared || log[i].name == "glClear";
+            last = log[i].name;
+        }
+        EXPECT_TRUE(cleared) << "present " << k;
+        EXPECT_EQ(last, "glFlush") << "present " << k;
+        const ScreenRect& v = monitors[pane].viewport;
+        EXPECT_EQ(viewport, (std::vector<double>{0, 0, double(v.width), double(v.height)})) << "present " << k;
+        if (textureOf[pane].empty())
+            textureOf[pane] = texture;
+        EXPECT_EQ(texture, textureOf[pane]) << "present " << k;
+        from = panes.presentAtCall[k];
+    }
+    EXPECT_NE(textureOf[0], textureOf[1]);
 }

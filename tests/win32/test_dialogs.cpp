@@ -158,7 +158,7 @@ class DialogTest : public ::testing::Test {
                          test::mode(800, 600, 16, 60), test::mode(800, 600, 16, 75),
                          test::mode(1024, 768, 32, 60)};
         display.currentReadable = false;
-        display.answer = [](const DisplayMode&, uint32_t) { return kDispChangeBadMode; };
+        display.answer = [](const DisplayMode&, ModeScope) { return ModeChange::BadMode; };
         env.settings = &settings;
         env.store = &store;
         env.display = &display;

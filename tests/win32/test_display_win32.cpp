@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "display/display_modes.h"
+#include "display/display_win32.h"
 #include "unit/fake_display.h"
 
 using namespace kelvara;
@@ -60,9 +61,10 @@ TEST(DisplayWin32, switchingToTheCurrentModeAndBackLeavesItInPlace) {
     ASSERT_TRUE(switchDisplayMode(display, before.width, before.height, before.bitsPerPixel));
     std::vector<test::FakeDisplay::Call> changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(changes[0].flags, static_cast<uint32_t>(CDS_FULLSCREEN));
+    EXPECT_EQ(changes[0].scope, ModeScope::ThisRun);
     EXPECT_TRUE(changes[0].mode.hasPlatformRecord);
-    EXPECT_NE(changes[0].mode.fields & DM_PELSWIDTH, 0u);
+    EXPECT_NE(changes[0].mode.fields & kModeAsListed, 0u);
+    EXPECT_NE(changes[0].mode.fields & kModeWidth, 0u);
     ASSERT_TRUE(display.savedMode.has_value());
     EXPECT_TRUE(display.savedMode->known);
 
@@ -70,8 +72,8 @@ TEST(DisplayWin32, switchingToTheCurrentModeAndBackLeavesItInPlace) {
     EXPECT_FALSE(display.savedMode.has_value());
     changes = display.callsOf(Kind::Change);
     ASSERT_EQ(changes.size(), 2u);
-    EXPECT_EQ(changes[1].flags, 0u);
-    EXPECT_EQ(changes[1].result, DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(changes[1].scope, ModeScope::Lasting);
+    EXPECT_EQ(changes[1].result, ModeChange::Done);
     EXPECT_TRUE(display.callsOf(Kind::ShowError).empty()) << "no message box";
 
     DisplayMode after;
@@ -79,4 +81,22 @@ TEST(DisplayWin32, switchingToTheCurrentModeAndBackLeavesItInPlace) {
     EXPECT_EQ(after.width, before.width);
     EXPECT_EQ(after.height, before.height);
     EXPECT_EQ(after.bitsPerPixel, before.bitsPerPixel);
+}
+
+TEST(DisplayWin32, fallbackRequestsCarryTheSystemsFieldBits) {
+    EXPECT_EQ(dmFieldsOf(kModeDepth | kModeWidth | kModeHeight), 0x1C0000u);
+    EXPECT_EQ(dmFieldsOf(kModeDepth), 0x40000u);
+    EXPECT_EQ(dmFieldsOf(kModeWidth | kModeHeight), 0x180000u);
+    EXPECT_EQ(dmFieldsOf(kModeRate), static_cast<DWORD>(DM_DISPLAYFREQUENCY));
+    EXPECT_EQ(modeFieldsOf(DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS),
+              kModeAsListed | kModeDepth | kModeWidth | kModeHeight);
+}
+
+TEST(DisplayWin32, changeResultsMapToTheirKinds) {
+    EXPECT_EQ(modeChangeOf(DISP_CHANGE_SUCCESSFUL), ModeChange::Done);
+    EXPECT_EQ(modeChangeOf(DISP_CHANGE_RESTART), ModeChange::NeedsRestart);
+    EXPECT_EQ(modeChangeOf(DISP_CHANGE_FAILED), ModeChange::Failed);
+    EXPECT_EQ(modeChangeOf(DISP_CHANGE_BADMODE), ModeChange::BadMode);
+    for (LONG other : {-3L, -4L, -5L, -6L, 2L, 12345L})
+        EXPECT_EQ(modeChangeOf(other), ModeChange::Other) << other;
 }

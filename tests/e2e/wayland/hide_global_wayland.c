@@ -13,55 +13,61 @@
 enum { kMaxRegistries = 16 };
 
 struct Wrapped {
-    struct wl_proxy *registry;
-    const struct wl_registry_listener *listener;
+    struct wl_proxy* registry;
+    const struct wl_registry_listener* listener;
 };
 
 static struct Wrapped wrapped[kMaxRegistries];
 
-static int hidden(const char *interface) {
-    const char *list = getenv("KELVARA_HIDE_GLOBALS");
+static int hidden(const char* interface) {
+    const char* list = getenv("KELVARA_HIDE_GLOBALS");
     size_t length = strlen(interface);
     while (list && *list) {
-        while (*list == ' ') list++;
+        while (*list == ' ')
+            list++;
         size_t word = strcspn(list, " ");
-        if (word == length && strncmp(list, interface, length) == 0) return 1;
+        if (word == length && strncmp(list, interface, length) == 0)
+            return 1;
         list += word;
     }
     return 0;
 }
 
-static const struct wl_registry_listener *original(struct wl_registry *registry) {
+static const struct wl_registry_listener* original(struct wl_registry* registry) {
     for (int i = 0; i < kMaxRegistries; i++) {
-        if (wrapped[i].registry == (struct wl_proxy *)registry) return wrapped[i].listener;
+        if (wrapped[i].registry == (struct wl_proxy*)registry)
+            return wrapped[i].listener;
     }
     return NULL;
 }
 
-static void onGlobal(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
+static void onGlobal(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                      uint32_t version) {
-    const struct wl_registry_listener *listener = original(registry);
-    if (listener && listener->global && !hidden(interface)) listener->global(data, registry, name, interface, version);
+    const struct wl_registry_listener* listener = original(registry);
+    if (listener && listener->global && !hidden(interface))
+        listener->global(data, registry, name, interface, version);
 }
 
-static void onGlobalRemove(void *data, struct wl_registry *registry, uint32_t name) {
-    const struct wl_registry_listener *listener = original(registry);
-    if (listener && listener->global_remove) listener->global_remove(data, registry, name);
+static void onGlobalRemove(void* data, struct wl_registry* registry, uint32_t name) {
+    const struct wl_registry_listener* listener = original(registry);
+    if (listener && listener->global_remove)
+        listener->global_remove(data, registry, name);
 }
 
 static const struct wl_registry_listener kFilter = {onGlobal, onGlobalRemove};
 
-int wl_proxy_add_listener(struct wl_proxy *proxy, void (**implementation)(void), void *data) {
-    typedef int (*AddListener)(struct wl_proxy *, void (**)(void), void *);
+int wl_proxy_add_listener(struct wl_proxy* proxy, void (**implementation)(void), void* data) {
+    typedef int (*AddListener)(struct wl_proxy*, void (**)(void), void*);
     static AddListener next;
-    if (!next) next = (AddListener)dlsym(RTLD_NEXT, "wl_proxy_add_listener");
+    if (!next)
+        next = (AddListener)dlsym(RTLD_NEXT, "wl_proxy_add_listener");
     if (strcmp(wl_proxy_get_class(proxy), "wl_registry") == 0) {
         /* A registry made where a destroyed one was takes its place. */
         for (int i = 0; i < kMaxRegistries; i++) {
             if (!wrapped[i].registry || wrapped[i].registry == proxy) {
                 wrapped[i].registry = proxy;
-                wrapped[i].listener = (const struct wl_registry_listener *)implementation;
-                return next(proxy, (void (**)(void))&kFilter, data);
+                wrapped[i].listener = (const struct wl_registry_listener*)implementation;
+                return next(proxy, (void (**)(void)) & kFilter, data);
             }
         }
     }

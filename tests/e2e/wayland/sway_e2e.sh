@@ -215,6 +215,15 @@ side_by_side | mixed_sizes | left_of_first | three | scale_2 | key)
     still_picture
     start --wayland
     watch_outputs "$pid"
+    if [ "$case_name" = scale_2 ]; then
+        # Drawn at half the pixels and doubled by the compositor, the picture
+        # would be made of 2x2 blocks: it must differ from its blocked copy
+        # (at the edges of the picture and along the light's gradients).
+        convert "$dir/saver-HEADLESS-2.png" -sample 50% -sample 200% "$dir/blocked.png"
+        n=$(compare -metric AE -fuzz 2% "$dir/saver-HEADLESS-2.png" "$dir/blocked.png" null: 2>&1)
+        echo "HEADLESS-2 (scale 2): $n pixels differ from the picture in 2x2 blocks (want over 1000)"
+        [ "${n%%.*}" -gt 1000 ] 2>/dev/null || fail "the scale-2 output was not drawn at its own pixels"
+    fi
     key_ends "$pid"
     grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
     ;;
@@ -231,6 +240,7 @@ auto_pick)
     ;;
 motion)
     set_up_desktops
+    still_picture
     start --wayland
     watch_outputs "$pid"
     "$pointer" -s 300 move 5 0 move 5 0 move 5 0 move 5 0 move 5 0 || fail "the pointer helper failed"
@@ -253,6 +263,7 @@ signal)
     set_up_desktops
     for sig in TERM INT; do
         rm -f "$settings"
+        still_picture
         start --wayland
         watch_outputs "$pid"
         kill -"$sig" "$pid"

@@ -21,13 +21,13 @@
 enum { kButtonLeft = 0x110, kStateReleased = 0, kStatePressed = 1, kAxisVertical = 0 };
 
 struct Globals {
-    struct wl_seat *seat;
-    struct zwlr_virtual_pointer_manager_v1 *manager;
+    struct wl_seat* seat;
+    struct zwlr_virtual_pointer_manager_v1* manager;
 };
 
-static void onGlobal(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
+static void onGlobal(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                      uint32_t version) {
-    struct Globals *globals = data;
+    struct Globals* globals = data;
     (void)version;
     if (strcmp(interface, wl_seat_interface.name) == 0 && !globals->seat) {
         globals->seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
@@ -36,7 +36,7 @@ static void onGlobal(void *data, struct wl_registry *registry, uint32_t name, co
     }
 }
 
-static void onGlobalRemove(void *data, struct wl_registry *registry, uint32_t name) {
+static void onGlobalRemove(void* data, struct wl_registry* registry, uint32_t name) {
     (void)data;
     (void)registry;
     (void)name;
@@ -56,27 +56,30 @@ static void sleepMs(long ms) {
     }
 }
 
-static int parseNumber(const char *text, long low, long high, long *out) {
-    char *end = NULL;
+static int parseNumber(const char* text, long low, long high, long* out) {
+    char* end = NULL;
     errno = 0;
     long value = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return 0;
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
+        return 0;
     *out = value;
     return 1;
 }
 
-static int usage(const char *why) {
-    fprintf(stderr, "kelvara_wl_pointer: %s\nusage: kelvara_wl_pointer [-s MS] {move DX DY | click | wheel}...\n",
+static int usage(const char* why) {
+    fprintf(stderr,
+            "kelvara_wl_pointer: %s\nusage: kelvara_wl_pointer [-s MS] {move DX DY | click | wheel}...\n",
             why);
     return 2;
 }
 
 /* Checks the whole command line before anything is sent. */
-static int checkArguments(int argc, char **argv) {
+static int checkArguments(int argc, char** argv) {
     long value;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "-s") == 0) {
-            if (i + 1 >= argc || !parseNumber(argv[i + 1], 0, 60000, &value)) return 0;
+            if (i + 1 >= argc || !parseNumber(argv[i + 1], 0, 60000, &value))
+                return 0;
             i++;
         } else if (strcmp(argv[i], "move") == 0) {
             if (i + 2 >= argc || !parseNumber(argv[i + 1], -10000, 10000, &value) ||
@@ -90,8 +93,8 @@ static int checkArguments(int argc, char **argv) {
     return argc > 1;
 }
 
-static void runActions(struct zwlr_virtual_pointer_v1 *pointer, struct wl_display *display, int argc,
-                       char **argv) {
+static void runActions(struct zwlr_virtual_pointer_v1* pointer, struct wl_display* display, int argc,
+                       char** argv) {
     long delay = 0;
     for (int i = 1; i < argc; i++) {
         long dx, dy;
@@ -104,7 +107,8 @@ static void runActions(struct zwlr_virtual_pointer_v1 *pointer, struct wl_displa
             parseNumber(argv[i + 1], -10000, 10000, &dx);
             parseNumber(argv[i + 2], -10000, 10000, &dy);
             i += 2;
-            zwlr_virtual_pointer_v1_motion(pointer, nowMs(), wl_fixed_from_int((int)dx), wl_fixed_from_int((int)dy));
+            zwlr_virtual_pointer_v1_motion(pointer, nowMs(), wl_fixed_from_int((int)dx),
+                                           wl_fixed_from_int((int)dy));
         } else if (strcmp(argv[i], "click") == 0) {
             zwlr_virtual_pointer_v1_button(pointer, nowMs(), kButtonLeft, kStatePressed);
             zwlr_virtual_pointer_v1_frame(pointer);
@@ -117,15 +121,16 @@ static void runActions(struct zwlr_virtual_pointer_v1 *pointer, struct wl_displa
     }
 }
 
-int main(int argc, char **argv) {
-    if (!checkArguments(argc, argv)) return usage("bad arguments");
-    struct wl_display *display = wl_display_connect(NULL);
+int main(int argc, char** argv) {
+    if (!checkArguments(argc, argv))
+        return usage("bad arguments");
+    struct wl_display* display = wl_display_connect(NULL);
     if (!display) {
         fprintf(stderr, "kelvara_wl_pointer: cannot connect to the Wayland display: %s\n", strerror(errno));
         return 1;
     }
     struct Globals globals = {NULL, NULL};
-    struct wl_registry *registry = wl_display_get_registry(display);
+    struct wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, &globals);
     wl_display_roundtrip(display);
     if (!globals.manager) {
@@ -133,12 +138,13 @@ int main(int argc, char **argv) {
         wl_display_disconnect(display);
         return 1;
     }
-    struct zwlr_virtual_pointer_v1 *pointer =
+    struct zwlr_virtual_pointer_v1* pointer =
         zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.manager, globals.seat);
     wl_display_roundtrip(display);
     runActions(pointer, display, argc, argv);
     int failed = wl_display_get_error(display) != 0;
-    if (failed) fprintf(stderr, "kelvara_wl_pointer: the compositor refused the pointer\n");
+    if (failed)
+        fprintf(stderr, "kelvara_wl_pointer: the compositor refused the pointer\n");
     zwlr_virtual_pointer_v1_destroy(pointer);
     wl_display_roundtrip(display);
     wl_display_disconnect(display);

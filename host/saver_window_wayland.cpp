@@ -1,0 +1,469 @@
+// The saver on Wayland: the platform under a SaverSession.
+//
+// Provides: runWaylandSaver (--wayland, and a plain run where the compositor
+// offers layer-shell) and waylandOffersLayerShell for that choice. One
+// OVERLAY layer-shell surface per output (anchored to every edge, no
+// exclusive zone, the keyboard exclusively ours), placed by xdg-output and
+// drawn at the output's buffer scale; each output's own picture from
+// screencopy, taken before any surface shows; one EGL context for all
+// surfaces on the render thread. A key, a button, the wheel or the pointer
+// moving (the mouse rule) ends the run, as do SIGTERM, SIGINT and SIGHUP, an
+// output that comes or goes, a surface the compositor closes, and the
+// compositor going away.
+// Limits: an overlay, not a lock: the compositor's own key bindings still
+// work, and locking is the user's locker's business. No idle inhibitor: the
+// user's idle daemon starts the run. Display modes are never switched
+// (resW/resH/resC are ignored with one line). Needs zwlr_layer_shell_v1
+// (wlroots compositors, KDE); without screencopy (KDE) the logo is shown.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/capture_wayland.h"
+#include "display/output_views.h"
+#include "display/outputs_wayland.h"
+#include "host/saver_host.h"
+#include "host/saver_rules.h"
+#include "host/saver_session.h"
+#include "render/gl_context_egl.h"
+#include "settings/failure_line.h"
+
+namespace kelvara {
+
+namespace {
+
+constexpr unsigned kJoinTimeoutMs = 3000;
+// How long the compositor may take to give every surface its size.
+constexpr int kConfigureTimeoutMs = 3000;
+
+// Process-wide by necessity: a signal handler has no object to reach.
+int signalPipe[2] = {-1, -1};
+
+void wakeToEnd() {
+    const int saved = errno;
+    const char byte = 1;
+    if (signalPipe[1] >= 0)
+        [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void onSignal(int) {
+    wakeToEnd();
+}
+
+bool installSignals() {
+    if (pipe(signalPipe) != 0)
+        return false;
+    for (int fd : signalPipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+// A client cannot switch an output's mode: the switch is never asked for
+// (the session runs as a window that may not switch), and nothing here is
+// ever called.
+class NoDisplayModes final : public DisplayBackend {
+  public:
+    bool enumerate(int32_t, DisplayMode&) override { return false; }
+    bool currentMode(DisplayMode&) override { return false; }
+    ModeChange change(const DisplayMode&, ModeScope) override { return ModeChange::Other; }
+    ModeChange resetToSystemMode() override { return ModeChange::Done; }
+    void showError(const std::string& text, const char*) override { reportFailure("%s", text.c_str()); }
+};
+
+SessionConfig sessionConfig(const SaverOptions& options) {
+    SessionConfig config;
+    config.fullScreen = false; // covers every output, but never switches a mode
+    config.control.limits = options.limits;
+    config.control.statsFile = options.statsFile;
+    config.control.waitForRetrace = options.waitForRetrace;
+    config.control.maxFps = options.maxFps;
+    config.showFrameRate = options.showFrameRate;
+    config.overrides = options.overrides;
+    config.statsName = "--stats";
+    config.joinTimeoutMs = kJoinTimeoutMs;
+    return config;
+}
+
+// One output's layer surface.
+struct OutputSurface {
+    WaylandOutput* output = nullptr;
+    wl_surface* surface = nullptr;
+    zwlr_layer_surface_v1* layer = nullptr;
+    int32_t width = 0; // logical, as configured
+    int32_t height = 0;
+    bool configured = false;
+    bool closed = false;
+};
+
+class WaylandSaver final : public SaverPlatform {
+  public:
+    explicit WaylandSaver(const SaverOptions& options) : options_(options) {}
+    ~WaylandSaver() override;
+
+    // The compositor, layer-shell, EGL and the signals; false (the reason on
+    // stderr) when the run cannot start.
+    bool open();
+    // Events until input, a signal, a limit or the compositor ends the run.
+    void pumpEvents(const SaverSession& session);
+
+    std::vector<MonitorView> monitors() override { return outputViews(outputGeometries(*connection_)); }
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
+                                   std::vector<CaptureBuffer>& pictures) override;
+    DisplayBackend& display() override { return noModes_; }
+    void showWindow(bool switched) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+                      const RenderThreadOptions& options) override;
+    bool stopDrawing(unsigned timeoutMs) override;
+    void requestEnd() override { wakeToEnd(); }
+    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
+    void showError(const std::string& text) override { report(text); }
+
+    // Input.
+    void seatChanged(uint32_t capabilities);
+    void end() { ended_ = true; }
+    void pointerAt(uint32_t serial, wl_fixed_t x, wl_fixed_t y);
+    void pointerMoved(wl_fixed_t x, wl_fixed_t y);
+
+  private:
+    void noteDisplayMode(const Settings& settings);
+    bool surfacesLost() const;
+
+    const SaverOptions& options_;
+    std::unique_ptr<WaylandConnection> connection_;
+    std::shared_ptr<EglSetup> egl_;
+    std::vector<std::unique_ptr<OutputSurface>> surfaces_;
+    wl_keyboard* keyboard_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    MouseMoveCounter mouse_;
+    NoDisplayModes noModes_;
+    EglRenderThread* thread_ = nullptr;
+    bool ended_ = false;
+    bool modeNoted_ = false;
+};
+
+// ---- input -----------------------------------------------------------------
+
+void keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
+    close(fd);
+}
+void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
+void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+// Only a press: the release of the key that started the run is not input.
+void key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+    if (state == WL_KEYBOARD_KEY_STATE_PRESSED)
+        static_cast<WaylandSaver*>(data)->end();
+}
+void modifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+
+const wl_keyboard_listener kKeyboardListener = {keymap, keyboardEnter, keyboardLeave, key, modifiers, repeatInfo};
+
+void pointerEnter(void* data, wl_pointer*, uint32_t serial, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
+    static_cast<WaylandSaver*>(data)->pointerAt(serial, x, y);
+}
+void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+void pointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    static_cast<WaylandSaver*>(data)->pointerMoved(x, y);
+}
+void pointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+    if (state == WL_POINTER_BUTTON_STATE_PRESSED)
+        static_cast<WaylandSaver*>(data)->end();
+}
+void pointerAxis(void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {
+    static_cast<WaylandSaver*>(data)->end();
+}
+void pointerFrame(void*, wl_pointer*) {}
+void pointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void pointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void pointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+
+// Named: newer libwayland headers list events of versions the seat is not bound at.
+const wl_pointer_listener kPointerListener = {.enter = pointerEnter,
+                                              .leave = pointerLeave,
+                                              .motion = pointerMotion,
+                                              .button = pointerButton,
+                                              .axis = pointerAxis,
+                                              .frame = pointerFrame,
+                                              .axis_source = pointerAxisSource,
+                                              .axis_stop = pointerAxisStop,
+                                              .axis_discrete = pointerAxisDiscrete,
+#ifdef WL_POINTER_AXIS_VALUE120_SINCE_VERSION
+                                              .axis_value120 = nullptr,
+#endif
+};
+
+void onSeatChanged(void* data, uint32_t capabilities) {
+    static_cast<WaylandSaver*>(data)->seatChanged(capabilities);
+}
+
+void WaylandSaver::seatChanged(uint32_t capabilities) {
+    const bool keys = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    const bool pointing = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+    if (keys && !keyboard_) {
+        keyboard_ = wl_seat_get_keyboard(connection_->seat);
+        wl_keyboard_add_listener(keyboard_, &kKeyboardListener, this);
+    } else if (!keys && keyboard_) {
+        wl_keyboard_release(keyboard_);
+        keyboard_ = nullptr;
+    }
+    if (pointing && !pointer_) {
+        pointer_ = wl_seat_get_pointer(connection_->seat);
+        wl_pointer_add_listener(pointer_, &kPointerListener, this);
+    } else if (!pointing && pointer_) {
+        wl_pointer_release(pointer_);
+        pointer_ = nullptr;
+        mouse_ = MouseMoveCounter{};
+    }
+}
+
+// Where the pointer rests when it comes onto a surface: not a move. The
+// cursor is hidden over the saver.
+void WaylandSaver::pointerAt(uint32_t serial, wl_fixed_t x, wl_fixed_t y) {
+    wl_pointer_set_cursor(pointer_, serial, nullptr, 0, 0);
+    mouse_.seen = true;
+    mouse_.x = wl_fixed_to_int(x);
+    mouse_.y = wl_fixed_to_int(y);
+}
+
+void WaylandSaver::pointerMoved(wl_fixed_t x, wl_fixed_t y) {
+    if (countMouseMove(mouse_, wl_fixed_to_int(x), wl_fixed_to_int(y)))
+        end();
+}
+
+// ---- layer surfaces ----------------------------------------------------------
+
+void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
+    auto* s = static_cast<OutputSurface*>(data);
+    zwlr_layer_surface_v1_ack_configure(layer, serial);
+    s->width = static_cast<int32_t>(width);
+    s->height = static_cast<int32_t>(height);
+    s->configured = true;
+}
+
+void layerClosed(void* data, zwlr_layer_surface_v1*) {
+    static_cast<OutputSurface*>(data)->closed = true;
+}
+
+const zwlr_layer_surface_v1_listener kLayerListener = {layerConfigure, layerClosed};
+
+WaylandSaver::~WaylandSaver() {
+    if (!connection_)
+        return;
+    for (const auto& s : surfaces_) {
+        zwlr_layer_surface_v1_destroy(s->layer);
+        wl_surface_destroy(s->surface);
+    }
+    if (keyboard_)
+        wl_keyboard_release(keyboard_);
+    if (pointer_)
+        wl_pointer_release(pointer_);
+    wl_display_flush(connection_->display);
+    egl_.reset();
+    disconnectWayland(connection_);
+}
+
+bool WaylandSaver::open() {
+    if (!installSignals())
+        reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
+    connection_ = connectWayland();
+    if (!connection_)
+        return false;
+    if (!connection_->layerShell) {
+        reportFailure("the compositor offers no zwlr_layer_shell_v1 (layer-shell), which Kelvara "
+                      "needs to cover the outputs (wlroots compositors and KDE have it, GNOME has not)");
+        return false;
+    }
+    if (!connection_->compositor || connection_->outputs.empty()) {
+        reportFailure("the compositor offers %s; nothing to draw on",
+                      connection_->compositor ? "no outputs" : "no wl_compositor");
+        return false;
+    }
+    egl_ = prepareEgl(connection_->display);
+    if (!egl_)
+        return false;
+    connection_->seatChanged = onSeatChanged;
+    connection_->seatData = this;
+    if (connection_->seat)
+        seatChanged(connection_->seatCapabilities);
+    return true;
+}
+
+void WaylandSaver::noteDisplayMode(const Settings& settings) {
+    if (modeNoted_ || !wantsDisplaySwitch(settings))
+        return;
+    modeNoted_ = true;
+    report("resW/resH/resC: a Wayland client cannot switch display modes; the outputs keep theirs");
+}
+
+CaptureOutcome WaylandSaver::captureMonitors(const std::vector<MonitorView>&, const Settings& settings, bool preview,
+                                             std::vector<CaptureBuffer>& pictures) {
+    noteDisplayMode(settings);
+    return captureOutputs(*connection_, settings, preview, pictures);
+}
+
+void WaylandSaver::showWindow(bool) {
+    WaylandConnection& c = *connection_;
+    for (const auto& output : c.outputs) {
+        auto s = std::make_unique<OutputSurface>();
+        s->output = output.get();
+        s->surface = wl_compositor_create_surface(c.compositor);
+        s->layer = zwlr_layer_shell_v1_get_layer_surface(c.layerShell, s->surface, output->output,
+                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "kelvara");
+        zwlr_layer_surface_v1_add_listener(s->layer, &kLayerListener, s.get());
+        zwlr_layer_surface_v1_set_anchor(s->layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
+                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_size(s->layer, 0, 0);
+        zwlr_layer_surface_v1_set_exclusive_zone(s->layer, -1);
+        zwlr_layer_surface_v1_set_keyboard_interactivity(s->layer,
+                                                         ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+        if (wl_surface_get_version(s->surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION)
+            wl_surface_set_buffer_scale(s->surface, std::max(1, output->geometry.scale));
+        // Whatever the configuration's alpha, nothing below shows through.
+        wl_region* opaque = wl_compositor_create_region(c.compositor);
+        wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
+        wl_surface_set_opaque_region(s->surface, opaque);
+        wl_region_destroy(opaque);
+        wl_surface_commit(s->surface);
+        surfaces_.push_back(std::move(s));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConfigureTimeoutMs);
+    const auto allConfigured = [this] {
+        for (const auto& s : surfaces_)
+            if (!s->configured && !s->closed)
+                return false;
+        return true;
+    };
+    while (!allConfigured() && std::chrono::steady_clock::now() < deadline)
+        if (!dispatchWithin(c.display, nullptr, 100))
+            break;
+}
+
+bool WaylandSaver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options) {
+    noteDisplayMode(settings);
+    if (!egl_ || monitors.size() != surfaces_.size())
+        return false;
+    std::vector<EglPane> panes;
+    for (const auto& s : surfaces_) {
+        const OutputGeometry& g = s->output->geometry;
+        EglPane pane;
+        pane.surface = s->surface;
+        const int32_t scale = std::max(1, g.scale);
+        if (s->configured && s->width > 0 && s->height > 0) {
+            pane.width = s->width * scale;
+            pane.height = s->height * scale;
+        } else {
+            outputBufferSize(g, pane.width, pane.height);
+        }
+        pane.refreshHz = g.refreshMilliHz / 1000.0;
+        pane.poweredOff = &s->output->poweredOff;
+        panes.push_back(pane);
+    }
+    thread_ = startEglRenderThread(connection_->display, std::move(egl_), std::move(panes), settings,
+                                   std::move(monitors), threadPriority, options);
+    return thread_ != nullptr;
+}
+
+bool WaylandSaver::stopDrawing(unsigned timeoutMs) {
+    const bool stopped = joinEglRenderThread(thread_, timeoutMs);
+    thread_ = nullptr;
+    return stopped;
+}
+
+bool WaylandSaver::surfacesLost() const {
+    for (const auto& s : surfaces_)
+        if (s->closed)
+            return true;
+    return false;
+}
+
+void WaylandSaver::pumpEvents(const SaverSession& session) {
+    wl_display* display = connection_->display;
+    for (;;) {
+        if (ended_ || surfacesLost() || connection_->outputsChanged || session.endRequested())
+            return;
+        while (wl_display_prepare_read(display) != 0)
+            if (wl_display_dispatch_pending(display) < 0)
+                return;
+        wl_display_flush(display);
+        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+        const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
+        if (ready > 0 && (fds[0].revents & POLLIN) != 0)
+            wl_display_read_events(display);
+        else
+            wl_display_cancel_read(display);
+        if (ready > 0 && (fds[1].revents & POLLIN) != 0)
+            return;
+        if (wl_display_dispatch_pending(display) < 0 || wl_display_get_error(display) != 0 ||
+            (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0)) {
+            report("the Wayland compositor went away; ending the run");
+            return;
+        }
+    }
+}
+
+} // namespace
+
+bool waylandOffersLayerShell() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name)
+        return false;
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return false;
+    bool offered = false;
+    wl_registry* registry = wl_display_get_registry(display);
+    const wl_registry_listener listener = {
+        [](void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
+            if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0)
+                *static_cast<bool*>(data) = true;
+        },
+        [](void*, wl_registry*, uint32_t) {}};
+    wl_registry_add_listener(registry, &listener, &offered);
+    wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return offered;
+}
+
+int runWaylandSaver(const SaverOptions& options, SettingsStore& store) {
+    WaylandSaver host(options);
+    if (!host.open())
+        return 1;
+    SaverSession session(host, store, sessionConfig(options));
+    if (session.start())
+        host.pumpEvents(session);
+    session.end();
+    if (!session.stopped()) {
+        // The thread still draws into this connection's surfaces: end the
+        // process rather than pull them from under it.
+        std::fflush(nullptr);
+        std::_Exit(session.exitCode());
+    }
+    return session.exitCode();
+}
+
+} // namespace kelvara
