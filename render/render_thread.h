@@ -54,7 +54,8 @@ class DisplaySleepGate;
 
 // Whether a monitor with a surface of its own is drawn this frame.
 enum class PaneDue {
-    Wait,      // not yet: its last frame is not shown yet, or its output is off
+    Wait,      // not yet: its last frame is not shown yet
+    Dark,      // not for a while: its output is off or shows nothing; frames go on without it
     Now,       // draw it
     AfterDark, // draw it; it was not drawn for a while, so its motion resumes rather than leaps
 };
@@ -88,7 +89,8 @@ struct RenderSurface {
     // A surface of its own for every monitor (Wayland), when `panes` is set:
     // then `swap` is unused, and each frame the loop asks every monitor in
     // turn whether it is due, draws the due ones each into its own surface
-    // and presents each on its own. Without it every monitor is drawn into
+    // and presents each on its own; a frame is done once every monitor that is
+    // not dark has been drawn. Without it every monitor is drawn into
     // its viewport of the one surface, with one present.
     PaneSurfaces* panes = nullptr;
 };
@@ -128,9 +130,8 @@ struct RenderThreadOptions {
     bool showFrameRate = false;  // frames per second and frame time in a corner, where the platform can
     FrameStats* stats = nullptr; // filled on the render thread; read it after joinRenderThread
     // Called on the render thread when it gets no GL context to draw with (its
-    // reason already on stderr); the thread then ends without drawing. Without
-    // it, or where the platform does not call it, the thread waits for
-    // renderRunning to drop. Provided by gl_context_glx.cpp.
+    // reason already said in one line); the thread then ends without drawing.
+    // Without it the thread waits for renderRunning to drop.
     std::function<void()> cannotDraw;
     // Called on the render thread with the random preset it applied to its
     // own copy of the settings, before the first frame.
