@@ -144,6 +144,12 @@ uses() {
                 if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\tcompiled into " who }
             }
         }' $depfiles
+    # What configuring read (the whole build is configured, whatever is built
+    # after): CMake's list of the files that make it configure again.
+    sed -n '/^set(CMAKE_MAKEFILE_DEPENDS/,/^ *)/s/^ *"\(\/[^"]*\)"$/\1/p' "$build/CMakeFiles/Makefile.cmake" |
+        while read -r f; do
+            case "$f" in "$src"/*) ;; *) printf '%s\t%s\n' "$f" "configuring $build" ;; esac
+        done
     # The build rules' own inputs and programs (protocol files and their code
     # generator, the libraries built from /usr/src): in CMake's build.make, the
     # prerequisites of a rule and the program a recipe line starts.
