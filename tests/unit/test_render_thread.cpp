@@ -396,7 +396,7 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
 namespace {
 
 // Surfaces of their own per monitor, due as `schedule` says: one string a
-// frame, one letter a monitor ('n' now, 'w' wait, 'd' after dark). Notes
+// pass, one letter a monitor ('n' now, 'w' wait, 'd' after dark, 'x' dark). Notes
 // where in the GL log each present came.
 struct ScriptedPanes final : PaneSurfaces {
     std::vector<std::string> schedule;
@@ -408,7 +408,7 @@ struct ScriptedPanes final : PaneSurfaces {
         if (pane == 0)
             ++passes;
         const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
-        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : PaneDue::Now;
+        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : c == 'x' ? PaneDue::Dark : PaneDue::Now;
     }
     void present(std::size_t pane) override {
         presented.push_back(pane);
@@ -426,9 +426,10 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
     monitors[1].viewport = ScreenRect{0, 0, 400, 300}; // each its own surface's origin
     Scene first([] { return 0.0; }), second([] { return 0.0; });
     ScriptedPanes panes;
-    // Frame 1: only the first is due; then only the second; then neither (a
-    // wait, no frame); then both.
-    panes.schedule = {"nw", "wn", "ww", "nd"};
+    // Only the first is due, then only the second (frame 1 done); neither (a
+    // wait); the second alone while the first is dark (frame 2); both, the
+    // second after a dark spell (frame 3).
+    panes.schedule = {"nw", "wn", "ww", "xn", "nd"};
     std::atomic<int> running{1};
     int sharedPresents = 0;
     RenderSurface surface{640, 480, [&sharedPresents] { ++sharedPresents; }};
@@ -441,11 +442,11 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
             running = 0;
     });
 
-    EXPECT_EQ(frames, 3) << "a pass where nothing was due is no frame";
+    EXPECT_EQ(frames, 3) << "a frame is every monitor drawn once, a dark one left out";
     EXPECT_EQ(sharedPresents, 0);
     EXPECT_EQ(panes.waits, 1);
-    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 0, 1}));
-    EXPECT_EQ(glrec::callsNamed("glClear").size(), 4u) << "each surface cleared for its own frame";
+    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 1, 0, 1}));
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 5u) << "each surface cleared for its own frame";
     // Between one present and the next: that monitor's viewport, its own
     // texture, its scene, then a flush, and nothing of the other's.
     const std::vector<glrec::Call>& log = glrec::calls();
