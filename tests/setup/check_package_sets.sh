@@ -204,6 +204,12 @@ uses() {
         "$build/CMakeCache.txt" | grep -E "^($cachekeys)" | grep -v '_LAUNCHER:' |
         sed -E 's/^([^:]+):[A-Z]+=(.*)$/\1\t\2/' | while IFS="$(printf '\t')" read -r key f; do
             case "$f" in "$src"/* | *.so | *.so.* | *.a) continue ;; esac
+            # A program this machine has outside Debian's folders (/usr/local) is
+            # found on a Debian system where Debian puts it.
+            case "$f" in
+                /usr/bin/* | /usr/sbin/* | /bin/* | /sbin/* | /usr/lib/* | /usr/libexec/*) ;;
+                *) d=$(debian_program "$(basename "$f")") && f="$d" ;;
+            esac
             if [ -f "$f" ] && [ -x "$f" ]; then printf '%s\t%s\n' "$f" "$build: CMake's $key"; fi
         done
 }
