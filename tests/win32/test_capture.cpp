@@ -82,7 +82,7 @@ TEST_F(CaptureWin32, readsThePaintedDesktopUprightInBgrOrder) {
     settings.screenTextureWidth = 512;
     settings.screenTextureHeight = 256;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     ASSERT_EQ(capture.width, 512);
     ASSERT_EQ(capture.height, 256);
     ASSERT_TRUE(holdsPicture(capture));
@@ -95,7 +95,7 @@ TEST_F(CaptureWin32, previewIs128By64AndLeavesTheSizeSettingsAlone) {
     settings.screenTextureHeight = 2048;
     const Settings before = settings;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, true));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, true));
     EXPECT_EQ(capture.width, 128);
     EXPECT_EQ(capture.height, 64);
     EXPECT_EQ(capture.bgr.size(), 128u * 64u * 3u);
@@ -113,7 +113,7 @@ TEST_F(CaptureWin32, packsRowsOfEveryWidth) {
         settings.screenTextureWidth = width;
         settings.screenTextureHeight = 75;
         CaptureBuffer capture;
-        ASSERT_TRUE(captureDesktop(capture, settings, false));
+        ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
         ASSERT_EQ(capture.width, width);
         ASSERT_EQ(capture.height, 75);
         ASSERT_EQ(capture.bgr.size(), static_cast<size_t>(width) * 75u * 3u);
@@ -129,7 +129,7 @@ TEST_F(CaptureWin32, replacesWhatTheBufferHeld) {
     Settings settings;
     settings.screenTextureWidth = 64;
     settings.screenTextureHeight = 32;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     EXPECT_EQ(capture.width, 64);
     EXPECT_EQ(capture.height, 32);
     EXPECT_EQ(capture.bgr.size(), 64u * 32u * 3u);
@@ -142,7 +142,7 @@ TEST_F(CaptureWin32, boundsHostileSizeSettings) {
     settings.screenTextureWidth = -5;
     settings.screenTextureHeight = 0;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     EXPECT_EQ(capture.width, 1);
     EXPECT_EQ(capture.height, 1);
     EXPECT_TRUE(holdsPicture(capture));
