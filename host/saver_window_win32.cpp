@@ -63,6 +63,8 @@ constexpr int kIconId = 100;
 // How long the end of a run waits for the render thread to finish its frame
 // and release its context before the process exits anyway.
 constexpr unsigned kRenderJoinMs = 2000;
+// Exit code of a run that could not draw or did not say all it had to.
+constexpr int kExitRunFailed = 1;
 
 using VerifyPasswordFn = BOOL(WINAPI*)(HWND);
 using AssociateContextFn = HANDLE(WINAPI*)(HWND, HANDLE);
@@ -205,6 +207,7 @@ class Win32Saver final : public SaverPlatform {
     std::unique_ptr<SettingsStore> store_;
     std::optional<SaverSession> session_;
     RenderThread* thread_ = nullptr;
+    bool noThread_ = false; // the render thread could not start (it has said why)
     uint32_t autoPlayMessage_ = 0;
     CloseGate closeGate_;
     PasswordHook password_;
@@ -242,7 +245,10 @@ bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw>
     withDisplayState.displayPower = &displayState.notice();
     thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, std::move(monitors),
                                 threadPriority, withDisplayState);
-    return thread_ != nullptr;
+    noThread_ = thread_ == nullptr;
+    if (noThread_)
+        displayState.stop();
+    return !noThread_;
 }
 
 bool Win32Saver::stopDrawing(unsigned timeoutMs) {
@@ -291,8 +297,10 @@ void Win32Saver::startUp(HWND window) {
     config.statsName = "KELVARA_STATS";
     config.joinTimeoutMs = kRenderJoinMs;
     session_.emplace(*this, *store_, std::move(config));
+    // A mode that cannot be set has shown its box and ends the run with 0; a
+    // run with no thread to draw with is a failure.
     if (!session_->start())
-        PostQuitMessage(0);
+        PostQuitMessage(noThread_ ? kExitRunFailed : 0);
 }
 
 LRESULT Win32Saver::appProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -442,6 +450,10 @@ int Win32Saver::run() {
         }
         result = static_cast<int>(msg.wParam);
     }
+    // A run that ended without drawing (no OpenGL) or without the statistics
+    // asked for is not a success, whatever the window's end posted.
+    if (result == 0 && session_ && session_->ended())
+        result = session_->exitCode();
     // Every way out of the loop ends the drawing, also one that never reached
     // WM_DESTROY: without the run's end nothing is saved.
     session_.reset();

@@ -4,10 +4,10 @@
 // OpenGL bound, the configuration by pixelFormatScore, one context) and the
 // thread that draws every output's scene into that output's own surface.
 // Each surface is presented on its own, when its last frame has been shown
-// (its frame callback came) and, under --max-fps N, when its next deadline
-// has come; the swap never waits (swap interval 0), so an output that shows
-// nothing (hidden, switched off) holds up neither the others nor the end of
-// the run. An output that was not drawn for a while resumes its motion
+// (its frame callback came; not with --no-vsync) and, under --max-fps N or
+// --no-vsync, when its next deadline has come; the swap never waits (swap
+// interval 0), so an output that shows nothing (hidden, switched off) holds
+// up neither the others nor the end of the run. An output that was not drawn for a while resumes its motion
 // rather than leap, as after the X11 display-power pause.
 // Limits: the surfaces keep the size they had when the thread started.
 // Thread priority can only be lowered (nice).
@@ -167,6 +167,21 @@ struct SurfacePane {
     double nextDueMs = 0.0;
 };
 
+// How far apart a surface's frames are held by deadlines of its own, 0 for
+// not at all. Waiting for frame callbacks (the retrace wait's counterpart)
+// holds it to its output's refresh already: only a lower --max-fps needs
+// deadlines. Without them (--no-vsync) frames are held to the refresh, or
+// to --max-fps, by deadlines alone, and --max-fps 0 lets them run free.
+double surfacePeriodMs(bool waitForFrames, int maxFps, double refreshHz) {
+    const double refresh = refreshHz > 1.0 ? refreshHz : kFallbackRefreshHz;
+    if (maxFps == 0)
+        return 0.0;
+    const double rate = maxFps > 0 ? maxFps : refresh;
+    if (waitForFrames && rate >= refresh - 0.5)
+        return 0.0;
+    return 1000.0 / rate;
+}
+
 void frameDone(void* data, wl_callback* callback, uint32_t) {
     auto* pane = static_cast<SurfacePane*>(data);
     wl_callback_destroy(callback);
@@ -184,7 +199,7 @@ class EglSurfaces final : public PaneSurfaces {
     ~EglSurfaces() override;
 
     // The surfaces of `panes`, each current once to turn its swap wait off.
-    bool create(const std::vector<EglPane>& panes, int maxFps);
+    bool create(const std::vector<EglPane>& panes, bool waitForFrames, int maxFps);
     void showFrameRate() { frameRate_ = std::make_unique<FrameRateText>(); }
 
     PaneDue begin(std::size_t pane) override;
@@ -197,6 +212,7 @@ class EglSurfaces final : public PaneSurfaces {
     wl_event_queue* queue_ = nullptr;
     std::vector<SurfacePane> panes_;
     std::unique_ptr<FrameRateText> frameRate_;
+    bool waitForFrames_ = true;
     bool complained_ = false;
 };
 
@@ -216,17 +232,15 @@ EglSurfaces::~EglSurfaces() {
         wl_event_queue_destroy(queue_);
 }
 
-bool EglSurfaces::create(const std::vector<EglPane>& panes, int maxFps) {
+bool EglSurfaces::create(const std::vector<EglPane>& panes, bool waitForFrames, int maxFps) {
+    waitForFrames_ = waitForFrames;
     panes_.resize(panes.size());
     for (std::size_t i = 0; i < panes.size(); ++i) {
         SurfacePane& pane = panes_[i];
         pane.wrapper = static_cast<wl_surface*>(wl_proxy_create_wrapper(panes[i].surface));
         wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pane.wrapper), queue_);
         pane.poweredOff = panes[i].poweredOff;
-        // Frame callbacks hold each surface to its output's refresh; a cap
-        // below that is kept by deadlines of the surface's own.
-        if (maxFps > 0 && (panes[i].refreshHz <= 0.0 || maxFps < panes[i].refreshHz - 0.5))
-            pane.periodMs = 1000.0 / maxFps;
+        pane.periodMs = surfacePeriodMs(waitForFrames, maxFps, panes[i].refreshHz);
         pane.window = wl_egl_window_create(panes[i].surface, std::max(1, panes[i].width),
                                            std::max(1, panes[i].height));
         if (pane.window)
@@ -253,9 +267,13 @@ PaneDue EglSurfaces::begin(std::size_t index) {
     const double now = platformNowMs();
     if (pane.poweredOff && pane.poweredOff->load()) {
         pane.dark = true;
-        return PaneDue::Wait;
+        return PaneDue::Dark;
     }
-    if (pane.callback || (pane.periodMs > 0.0 && pane.drawn && now < pane.nextDueMs))
+    // A frame the compositor has not shown for this long: the output shows
+    // nothing (hidden, off by other means), and the others go on without it.
+    if (pane.callback)
+        return pane.drawn && now - pane.lastMs > kDarkMs ? PaneDue::Dark : PaneDue::Wait;
+    if (pane.periodMs > 0.0 && pane.drawn && now < pane.nextDueMs)
         return PaneDue::Wait;
     if (!eglMakeCurrent(setup_.display, pane.egl, pane.egl, setup_.context)) {
         if (!complained_)
@@ -272,8 +290,10 @@ void EglSurfaces::present(std::size_t index) {
     SurfacePane& pane = panes_[index];
     if (index == 0 && frameRate_)
         frameRate_->draw();
-    pane.callback = wl_surface_frame(pane.wrapper);
-    wl_callback_add_listener(pane.callback, &kFrameListener, &pane);
+    if (waitForFrames_) {
+        pane.callback = wl_surface_frame(pane.wrapper);
+        wl_callback_add_listener(pane.callback, &kFrameListener, &pane);
+    }
     // Commits the surface, the frame request with it.
     eglSwapBuffers(setup_.display, pane.egl);
     const double now = platformNowMs();
@@ -298,7 +318,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
                       std::vector<MonitorDraw>& monitors, int threadPriority, const RenderThreadOptions& options) {
     lowerThreadPriority(threadPriority);
     EglSurfaces surfaces(display, setup);
-    if (panes.size() != monitors.size() || !surfaces.create(panes, options.maxFps)) {
+    if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
         monitors.clear();
         giveUp(options);
         return;

@@ -9,9 +9,10 @@
 // scored; no WGL_ARB_pixel_format attributes, no multisampling, no core
 // profile: the scene needs an OpenGL 1.1 context and nothing more. The window
 // should own its device context (CS_OWNDC), as the saver's class does, so the
-// context stays valid for the thread's life. Failures of the set-up calls are
-// not reported: the loop then runs without a context and draws nothing until
-// renderRunning is cleared. Vertical retrace waiting uses
+// context stays valid for the thread's life. A thread that gets no context, or
+// none that can be made current, says why in one line and tells the host
+// (RenderThreadOptions::cannotDraw), which ends the run, rather than leave a
+// black window until input. Vertical retrace waiting uses
 // WGL_EXT_swap_control where the driver offers it; where it does not pace,
 // frames are held to the primary display's refresh rate.
 
@@ -22,6 +23,7 @@
 #include <mmsystem.h>
 #include <process.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -29,6 +31,7 @@
 #include "display/display_win32.h"
 #include "render/render_host.h"
 #include "scene/frame.h"
+#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -59,6 +62,17 @@ void setSwapInterval(bool waitForRetrace) {
     swapInterval(waitForRetrace ? 1 : 0);
 }
 
+// A thread that has no context to draw with tells the host, which ends the
+// run; a host that cannot be told gets a thread that waits for the run's end.
+void giveUp(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
+    while (renderRunning.load(std::memory_order_acquire) != 0)
+        Sleep(10);
+}
+
 // What both threads hold: the thread's arguments. Kept alive by whichever of
 // the two lets go last, so a thread left running at a join timeout never
 // reads freed memory.
@@ -75,9 +89,18 @@ void renderThreadBody(ThreadState& state) {
     HGLRC context = wglCreateContext(dc);
     RECT client{};
     GetClientRect(state.window, &client);
-    wglMakeCurrent(dc, context);
-    if (context != nullptr)
-        setSwapInterval(state.options.waitForRetrace);
+    const char* refused = context == nullptr ? "wglCreateContext" : nullptr;
+    if (refused == nullptr && !wglMakeCurrent(dc, context))
+        refused = "wglMakeCurrent";
+    if (refused != nullptr) {
+        reportFailure("%s: refused (error %lu); nothing to draw with", refused, GetLastError());
+        if (context != nullptr)
+            wglDeleteContext(context);
+        ReleaseDC(state.window, dc);
+        giveUp(state.options);
+        return;
+    }
+    setSwapInterval(state.options.waitForRetrace);
 
     RenderSurface surface;
     surface.width = client.right - client.left;
@@ -101,8 +124,7 @@ void renderThreadBody(ThreadState& state) {
 
     ReleaseDC(state.window, dc);
     wglMakeCurrent(nullptr, nullptr);
-    if (context != nullptr)
-        wglDeleteContext(context);
+    wglDeleteContext(context);
 }
 
 unsigned __stdcall renderThreadEntry(void* arg) {
@@ -178,14 +200,17 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, s
         thread->state->options = options;
         threadReference = std::make_unique<std::shared_ptr<ThreadState>>(thread->state);
     } catch (const std::bad_alloc&) {
+        reportFailure("no memory for the render thread; nothing to draw with");
         return nullptr;
     }
 
     // Started suspended so the priority holds from the first instruction.
     const uintptr_t handle =
         _beginthreadex(nullptr, 0, renderThreadEntry, threadReference.get(), CREATE_SUSPENDED, nullptr);
-    if (handle == 0)
+    if (handle == 0) {
+        reportFailure("_beginthreadex: %s; nothing to draw with", std::strerror(errno));
         return nullptr;
+    }
     threadReference.release(); // the thread owns it now
     thread->handle = reinterpret_cast<HANDLE>(handle);
     SetThreadPriority(thread->handle, threadPriority);

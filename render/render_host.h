@@ -32,9 +32,8 @@ struct RenderThreadOptions {
     bool showFrameRate = false;   // frames per second and frame time in a corner, where the platform can
     FrameStats* stats = nullptr;  // filled on the render thread; read it after joinRenderThread
     // Called on the render thread when it gets no GL context to draw with (its
-    // reason already on stderr); the thread then ends without drawing. Without
-    // it, or where the platform does not call it, the thread waits for
-    // renderRunning to drop. Provided by gl_context_glx.cpp.
+    // reason already said in one line); the thread then ends without drawing.
+    // Without it the thread waits for renderRunning to drop.
     std::function<void()> cannotDraw;
     // Called on the render thread with the random preset it applied to its
     // own copy of the settings, before the first frame.

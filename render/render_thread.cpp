@@ -126,30 +126,52 @@ void drawPanes(std::vector<Pane>& panes, const Settings& settings, const RenderS
         surface.swap();
 }
 
-// One frame where every monitor has its own surface: the due ones drawn and
-// presented each on its own, so a monitor that shows nothing (hidden, off)
-// holds up no other. False when none was due.
-bool drawPaneSurfaces(std::vector<Pane>& panes, const Settings& settings, PaneSurfaces& surfaces) {
-    bool drew = false;
-    for (std::size_t i = 0; i < panes.size(); ++i) {
-        const PaneDue due = surfaces.begin(i);
-        if (due == PaneDue::Wait)
-            continue;
-        if (due == PaneDue::AfterDark)
-            panes[i].scene->timer.resume();
-        Pane& pane = panes[i];
+// Where every monitor has its own surface: the due ones drawn and presented
+// each on its own, so a monitor that shows nothing (hidden, off) holds up no
+// other. A frame is done once every monitor but the dark ones has been drawn
+// since the last: outputs of different rates count at the slowest one's.
+class PaneRounds {
+  public:
+    explicit PaneRounds(std::size_t count) : drawn_(count, false) {}
+
+    // One pass over the monitors; true when it completed a frame.
+    bool draw(std::vector<Pane>& panes, const Settings& settings, PaneSurfaces& surfaces) {
+        bool drewAny = false;
+        bool done = true;
+        for (std::size_t i = 0; i < panes.size(); ++i) {
+            const PaneDue due = surfaces.begin(i);
+            if (due == PaneDue::Dark)
+                continue;
+            if (due != PaneDue::Wait) {
+                drawPane(panes[i], settings, due == PaneDue::AfterDark);
+                surfaces.present(i);
+                drawn_[i] = true;
+                drewAny = true;
+            }
+            done = done && drawn_[i];
+        }
+        if (!drewAny) {
+            surfaces.wait();
+            return false;
+        }
+        if (done)
+            drawn_.assign(drawn_.size(), false);
+        return done;
+    }
+
+  private:
+    static void drawPane(Pane& pane, const Settings& settings, bool afterDark) {
+        if (afterDark)
+            pane.scene->timer.resume();
         setViewport(pane.viewport);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glBindTexture(GL_TEXTURE_2D, pane.texture);
         drawFrame(*pane.scene, settings);
         glFlush();
-        surfaces.present(i);
-        drew = true;
     }
-    if (!drew)
-        surfaces.wait();
-    return drew;
-}
+
+    std::vector<bool> drawn_;
+};
 
 // Nobody saw the dark time: the scenes move on from where they stopped, rather
 // than leap by the whole pause, and the pacer starts its deadlines afresh.
@@ -169,6 +191,7 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     prepare(panes, settings, seed, stats, presetPicked);
 
     const bool several = panes.size() > 1;
+    PaneRounds rounds(panes.size());
     uint64_t frame = 0;
     while (running.load(std::memory_order_acquire) != 0) {
         if (surface.sleepGate && surface.sleepGate->waitWhileDark(running)) {
@@ -176,7 +199,7 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
             continue;
         }
         if (surface.panes) {
-            if (!drawPaneSurfaces(panes, settings, *surface.panes))
+            if (!rounds.draw(panes, settings, *surface.panes))
                 continue;
         } else if (several)
             drawPanes(panes, settings, surface);

@@ -51,7 +51,8 @@ class DisplaySleepGate;
 
 // Whether a monitor with a surface of its own is drawn this frame.
 enum class PaneDue {
-    Wait,      // not yet: its last frame is not shown yet, or its output is off
+    Wait,      // not yet: its last frame is not shown yet
+    Dark,      // not for a while: its output is off or shows nothing; frames go on without it
     Now,       // draw it
     AfterDark, // draw it; it was not drawn for a while, so its motion resumes rather than leaps
 };
@@ -85,7 +86,8 @@ struct RenderSurface {
     // A surface of its own for every monitor (Wayland), when `panes` is set:
     // then `swap` is unused, and each frame the loop asks every monitor in
     // turn whether it is due, draws the due ones each into its own surface
-    // and presents each on its own. Without it every monitor is drawn into
+    // and presents each on its own; a frame is done once every monitor that is
+    // not dark has been drawn. Without it every monitor is drawn into
     // its viewport of the one surface, with one present.
     PaneSurfaces* panes = nullptr;
 };

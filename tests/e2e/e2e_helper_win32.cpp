@@ -5,8 +5,10 @@
 //       yellow: top left, top right, bottom left, bottom right) for SECONDS,
 //       a known desktop for the saver to capture: Wine's desktop does not show
 //       the X root window.
-//   e2e_helper preview SAVER SECONDS
-//       Makes a 320 x 240 parent window, starts "SAVER /p <parent>" and checks
+//   e2e_helper preview SAVER SECONDS [X Y]
+//       Makes a 320 x 240 parent window (at X, Y on the virtual screen, else
+//       at 40, 40), starts "SAVER /p <parent>", prints the preview's place
+//       ("child rect LEFT TOP RIGHT BOTTOM") and checks
 //       that a preview child fills the parent, that keys, clicks and power
 //       events sent to it do not end it, and that it ends with 0 once the
 //       parent is destroyed. Prints one line per finding; exit code 0 when all
@@ -204,7 +206,7 @@ void check(bool ok, const char* what) {
         ++failures;
 }
 
-int runPreview(const char* saver, int seconds) {
+int runPreview(const char* saver, int seconds, int x, int y) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -215,7 +217,7 @@ int runPreview(const char* saver, int seconds) {
     RECT frame{0, 0, 320, 240};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     HWND parent = CreateWindowExA(0, wc.lpszClassName, "Kelvara preview parent",
-                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, frame.right - frame.left,
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, wc.hInstance, nullptr);
     if (parent == nullptr)
         return 2;
@@ -243,6 +245,9 @@ int runPreview(const char* saver, int seconds) {
         GetClientRect(child, &r);
         check(r.right == 320 && r.bottom == 240, "preview fills the parent's 320 x 240 client area");
         std::printf("child %lu\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(child)));
+        RECT place;
+        GetWindowRect(child, &place);
+        std::printf("child rect %ld %ld %ld %ld\n", place.left, place.top, place.right, place.bottom);
         std::fflush(stdout);
         PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
         PostMessageA(child, WM_LBUTTONDOWN, 0, 0);
@@ -292,14 +297,15 @@ int main(int argc, char** argv) {
     if (mode == "pattern" && argc > 2)
         return runPattern(std::atoi(argv[2]));
     if (mode == "preview" && argc > 3)
-        return runPreview(argv[2], std::atoi(argv[3]));
+        return runPreview(argv[2], std::atoi(argv[3]), argc > 5 ? std::atoi(argv[4]) : 40,
+                          argc > 5 ? std::atoi(argv[5]) : 40);
     if (mode == "modes")
         return listModes();
     if (mode == "monitors")
         return listMonitors();
     if (mode == "desktop" && argc > 3)
         return runDesktop(std::atoi(argv[2]), argc - 3, argv + 3);
-    std::fprintf(stderr, "usage: e2e_helper pattern SECONDS | preview SAVER SECONDS | modes | monitors | "
-                         "desktop SECONDS RRGGBB,RRGGBB,RRGGBB,RRGGBB...\n");
+    std::fprintf(stderr, "usage: e2e_helper pattern SECONDS | preview SAVER SECONDS [X Y] | modes | "
+                         "monitors | desktop SECONDS RRGGBB,RRGGBB,RRGGBB,RRGGBB...\n");
     return 2;
 }

@@ -17,7 +17,7 @@
 # builds. Windows puts a monitor left of the primary at negative coordinates.
 case_layout() {
     case "$1" in
-    side_by_side | mode_switch) echo "1024x768+0+0,1024x768+1024+0" ;;
+    side_by_side | mode_switch | preview) echo "1024x768+0+0,1024x768+1024+0" ;;
     mixed_sizes) echo "1024x768+0+0,800x600+1024+0" ;;
     left_of_primary) echo "--primary 2 800x600+0+0,1024x768+800+0" ;;
     three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
@@ -160,6 +160,21 @@ EOF
         echo "   monitor $6 (${4}x$5+$2+$3): quarters $q0 $q1 $q2 $q3 (want 0 1 2 3 over 40%)," \
             "other monitors' colours ${foreign} per mille (at most 5), edges at least $dark% black (want 90)"
     return "$good"
+}
+
+# shows_quarters SHOT X Y W H K [quiet]: true when the part of SHOT (W x H
+# at X,Y) shows monitor K's four colours where they are on its desktop, over
+# 40% of each quarter's middle (a part of a picture: no frame asked for).
+shows_quarters() {
+    read -r q0 q1 q2 q3 _ <<EOF
+$(judge "$1" "$2" "$3" "$4" "$5" "$6")
+EOF
+    [ -n "${7:-}" ] || echo "   monitor $6 in ${4}x$5+$2+$3: quarters $q0 $q1 $q2 $q3 (want 0 1 2 3 over 40%)"
+    q=0
+    for cell in "$q0" "$q1" "$q2" "$q3"; do
+        [ "${cell%%:*}" -eq "$q" ] && [ "${cell#*:}" -ge 40 ] || return 1
+        q=$((q + 1))
+    done
 }
 
 # shows_own_desktops SHOT MONITORS [quiet]: true when every monitor of the

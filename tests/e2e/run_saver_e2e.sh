@@ -159,6 +159,15 @@ frames=$(sed -n 's/^frames=//p' "$out/stats.txt" 2>/dev/null | tr -d '\r')
     fail "statistics count '$frames' frames, want 40 or more"
 grep -q "KELVARA_SECONDS needs seconds" "$out/limits.log" && pass "a bad KELVARA_SECONDS is reported" ||
     fail "a bad KELVARA_SECONDS went unreported"
+# Statistics asked for and not written: said, and not a success.
+KELVARA_FRAMES=10 KELVARA_NO_VSYNC=1 KELVARA_STATS='Z:\no\such\folder\stats.txt' \
+    wine "$scr" /s 2>"$out/stats-lost.log" &
+saver=$!
+wait_exit "$saver" 40
+rc=$?
+[ "$rc" -eq 1 ] && pass "statistics not written: exit code 1" || fail "statistics not written: exit code $rc, want 1"
+tr -d '\r' <"$out/stats-lost.log" | grep -q '^kelvara: KELVARA_STATS: ' && pass "the lost statistics are reported" ||
+    fail "the lost statistics went unreported"
 
 echo "== a second /s while one runs exits 0 at once and changes nothing"
 clear_settings

@@ -48,6 +48,51 @@ wait_exit() {
     wait "$1"
 }
 
+# A preview is one viewport, whatever the monitors: the primary's desktop in
+# the preview window, here one on the second monitor. It saves nothing.
+preview_case() {
+    read -r x1 y1 _ <<EOF
+$(sed -n 2p "$dir/monitors")
+EOF
+    wine "$helper" preview "$(winepath -w "$scr")" 12 $((x1 + 300)) $((y1 + 250)) >"$dir/preview.log" 2>&1 &
+    saver=$!
+    i=0
+    until grep -qs "preview ready" "$dir/preview.log"; do
+        i=$((i + 1))
+        [ "$i" -gt 200 ] && fail "the preview did not start: $(tr -d '\r' <"$dir/preview.log")"
+        sleep 0.1
+    done
+    # Wine draws a child window's OpenGL into an X window of its own, kept
+    # off the screen: that window is the preview's picture.
+    look_until=$(($(date +%s) + 8))
+    while :; do
+        sleep 1
+        gl=$(xwininfo -root -tree | awk '/ 320x240\+/ && !/Kelvara preview parent/ { print $1; exit }')
+        if [ -n "$gl" ] && import -window "$gl" "$dir/preview.png" 2>/dev/null; then
+            set -- $(identify -format '%w %h' "$dir/preview.png")
+            own_desktop "$dir/preview.png" 0 0 "$1" "$2" 0 quiet && break
+        fi
+        [ "$(date +%s)" -lt "$look_until" ] || break
+    done
+    [ -n "$gl" ] || fail "no X window holds the preview's picture"
+    echo "the preview (the primary's desktop, one viewport):"
+    own_desktop "$dir/preview.png" 0 0 "$1" "$2" 0 ||
+        picture_fault "the preview does not show the primary's desktop whole (see $dir/preview.png)"
+    wait "$saver"
+    rc=$?
+    saver=""
+    tr -d '\r' <"$dir/preview.log" | sed 's/^/   /'
+    [ "$rc" -eq 0 ] || fail "the preview's checks failed"
+    kill "$desktop" 2>/dev/null
+    wait "$desktop" 2>/dev/null
+    desktop=""
+    wineserver -w
+    n=$(wine reg query "$key" 2>/dev/null | grep -c REG_DWORD)
+    [ "$n" -eq 2 ] || fail "$n values under the key after a preview, want the 2 set"
+    wineserver -k >/dev/null 2>&1
+    echo "ok ($case_name)"
+}
+
 (
     flock 9
     if [ ! -f "$WINEPREFIX/.kelvara-ready" ]; then
@@ -91,6 +136,11 @@ until xdotool search --name '^Kelvara test desktop$' >/dev/null 2>&1; do
 done
 sleep 0.5
 import -window root "$dir/desktop.png"
+
+if [ "$case_name" = preview ]; then
+    preview_case
+    exit 0
+fi
 
 # Each value the saver stores is one registry write: the run's are counted.
 WINEDEBUG=-all,+reg wine "$scr" /s 2>"$dir/reg-trace.log" &

@@ -144,6 +144,12 @@ uses() {
                 if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\tcompiled into " who }
             }
         }' $depfiles
+    # What configuring read (the whole build is configured, whatever is built
+    # after): CMake's list of the files that make it configure again.
+    sed -n '/^set(CMAKE_MAKEFILE_DEPENDS/,/^ *)/s/^ *"\(\/[^"]*\)"$/\1/p' "$build/CMakeFiles/Makefile.cmake" |
+        while read -r f; do
+            case "$f" in "$src"/*) ;; *) printf '%s\t%s\n' "$f" "configuring $build" ;; esac
+        done
     # The build rules' own inputs and programs (protocol files and their code
     # generator, the libraries built from /usr/src): in CMake's build.make, the
     # prerequisites of a rule and the program a recipe line starts.
@@ -198,6 +204,12 @@ uses() {
         "$build/CMakeCache.txt" | grep -E "^($cachekeys)" | grep -v '_LAUNCHER:' |
         sed -E 's/^([^:]+):[A-Z]+=(.*)$/\1\t\2/' | while IFS="$(printf '\t')" read -r key f; do
             case "$f" in "$src"/* | *.so | *.so.* | *.a) continue ;; esac
+            # A program this machine has outside Debian's folders (/usr/local) is
+            # found on a Debian system where Debian puts it.
+            case "$f" in
+                /usr/bin/* | /usr/sbin/* | /bin/* | /sbin/* | /usr/lib/* | /usr/libexec/*) ;;
+                *) d=$(debian_program "$(basename "$f")") && f="$d" ;;
+            esac
             if [ -f "$f" ] && [ -x "$f" ]; then printf '%s\t%s\n' "$f" "$build: CMake's $key"; fi
         done
 }

@@ -3,13 +3,15 @@
 // A display for tests: it offers a fixed list of modes, answers change
 // requests by a rule the test chooses, follows the requests it takes, and
 // records every call. Given a real display it passes every call on to it
-// instead, still recording them.
+// instead, still recording them. Its power state follows a script.
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "display/display_modes.h"
+#include "display/display_power.h"
 
 namespace kelvara::test {
 
@@ -27,7 +29,7 @@ inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, double hz, uint64_t i
 }
 
 // A display whose every change is taken unless the test says otherwise.
-struct FakeDisplay : DisplayBackend {
+struct FakeDisplay : DisplayBackend, DisplayPowerSource {
     enum class Kind { Enumerate, Current, Change, Reset, ShowError };
     struct Call {
         Kind kind;
@@ -51,6 +53,22 @@ struct FakeDisplay : DisplayBackend {
     std::function<void(Kind)> noted;
     // When set, the display asked instead of the list and rules above.
     DisplayBackend* real = nullptr;
+    // Its power state, one entry per question (the last repeats), and when
+    // each question came by a clock the test moves.
+    std::vector<DisplayPower> power{DisplayPower::On};
+    std::vector<double> powerAskedAt;
+    double now = 0.0;
+
+    DisplayPower displayPower() override {
+        const std::size_t i = std::min(powerAskedAt.size(), power.size() - 1);
+        powerAskedAt.push_back(now);
+        return power[i];
+    }
+    // Off for the first `answers` questions, lit after.
+    void darkFor(int answers) {
+        power.assign(static_cast<std::size_t>(answers), DisplayPower::Off);
+        power.push_back(DisplayPower::On);
+    }
 
     bool enumerate(int32_t index, DisplayMode& m) override {
         calls.push_back({Kind::Enumerate, index, {}, {}, {}, {}});

@@ -4,27 +4,15 @@
 #include <vector>
 
 #include "display/display_power.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 
 namespace {
 
-// A display whose state follows a script, one entry per question (the last
-// repeats), on a clock the gate's naps advance.
-struct FakeDisplay final : DisplayPowerSource {
-    std::vector<DisplayPower> script{DisplayPower::On};
-    std::vector<double> askedAt;
-    double now = 0.0;
-
-    DisplayPower displayPower() override {
-        const std::size_t i = std::min(askedAt.size(), script.size() - 1);
-        askedAt.push_back(now);
-        return script[i];
-    }
-};
-
+// A gate over a display whose clock its naps advance.
 struct GateRig {
-    FakeDisplay display;
+    test::FakeDisplay display;
     std::vector<double> naps;
     std::atomic<int> running{1};
     std::function<void()> duringNap;
@@ -57,14 +45,14 @@ TEST(DisplaySleepGate, aLitDisplayIsAskedAboutOnceASecond) {
         EXPECT_FALSE(gate.waitWhileDark(rig.running));
         rig.display.now += 1000.0 / 60.0;
     }
-    EXPECT_GE(rig.display.askedAt.size(), 9u);
-    EXPECT_LE(rig.display.askedAt.size(), 11u);
+    EXPECT_GE(rig.display.powerAskedAt.size(), 9u);
+    EXPECT_LE(rig.display.powerAskedAt.size(), 11u);
     EXPECT_TRUE(rig.naps.empty());
 }
 
 TEST(DisplaySleepGate, aDimmedDisplayKeepsDrawing) {
     GateRig rig;
-    rig.display.script = {DisplayPower::Dimmed};
+    rig.display.power = {DisplayPower::Dimmed};
     DisplaySleepGate gate = rig.gate(0.0);
     EXPECT_FALSE(gate.waitWhileDark(rig.running));
     EXPECT_TRUE(rig.naps.empty());
@@ -73,14 +61,14 @@ TEST(DisplaySleepGate, aDimmedDisplayKeepsDrawing) {
 TEST(DisplaySleepGate, waitsWithoutSpinningUntilTheDisplayIsBack) {
     GateRig rig;
     // Off at the first question and for the next four, lit at the sixth.
-    rig.display.script = {DisplayPower::Off, DisplayPower::Off, DisplayPower::Off, DisplayPower::Off,
+    rig.display.power = {DisplayPower::Off, DisplayPower::Off, DisplayPower::Off, DisplayPower::Off,
                           DisplayPower::Off, DisplayPower::On};
     DisplaySleepGate gate = rig.gate(1000.0);
     EXPECT_TRUE(gate.waitWhileDark(rig.running));
-    EXPECT_EQ(rig.display.askedAt.size(), 6u);
+    EXPECT_EQ(rig.display.powerAskedAt.size(), 6u);
     // Asked once a second in the dark too, napping in short slices between.
-    for (std::size_t i = 1; i < rig.display.askedAt.size(); ++i)
-        EXPECT_NEAR(rig.display.askedAt[i] - rig.display.askedAt[i - 1], 1000.0, DisplaySleepGate::kNapMs);
+    for (std::size_t i = 1; i < rig.display.powerAskedAt.size(); ++i)
+        EXPECT_NEAR(rig.display.powerAskedAt[i] - rig.display.powerAskedAt[i - 1], 1000.0, DisplaySleepGate::kNapMs);
     for (double ms : rig.naps)
         EXPECT_EQ(ms, DisplaySleepGate::kNapMs);
     // Lit again: the next frame goes ahead.
@@ -89,7 +77,7 @@ TEST(DisplaySleepGate, waitsWithoutSpinningUntilTheDisplayIsBack) {
 
 TEST(DisplaySleepGate, theEndOfARunIsSeenInTheDark) {
     GateRig rig;
-    rig.display.script = {DisplayPower::Off};
+    rig.display.power = {DisplayPower::Off};
     int naps = 0;
     rig.duringNap = [&] {
         if (++naps == 3)

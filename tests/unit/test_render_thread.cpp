@@ -14,6 +14,7 @@
 #include "render/render_thread.h"
 #include "render/resource_texture.h"
 #include "settings/presets.h"
+#include "unit/fake_display.h"
 
 using namespace kelvara;
 namespace glrec = kelvara::glrec;
@@ -45,13 +46,6 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     });
     return swaps;
 }
-
-// A display that is off for its first `darkAnswers` answers, then lit.
-struct DarkAtFirst final : DisplayPowerSource {
-    int darkAnswers = 0;
-    int asked = 0;
-    DisplayPower displayPower() override { return asked++ < darkAnswers ? DisplayPower::Off : DisplayPower::On; }
-};
 
 } // namespace
 
@@ -210,8 +204,9 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     Settings s;
     s.enableMovement = 1;
     double now = 0.0; // the scene's clock: moves only while the display is dark
-    DarkAtFirst display;
-    display.darkAnswers = 5;
+    const int darkAnswers = 5;
+    test::FakeDisplay display;
+    display.darkFor(darkAnswers);
     int swaps = 0;
     int askedBeforeFirstSwap = -1;
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
@@ -221,7 +216,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
                      [&](double deadline) { deadlines.push_back(deadline); pacerNow = deadline; });
     RenderSurface surface{64, 48, [&] {
                               if (swaps++ == 0)
-                                  askedBeforeFirstSwap = display.asked;
+                                  askedBeforeFirstSwap = static_cast<int>(display.powerAskedAt.size());
                           }};
     surface.pacer = &pacer;
     surface.sleepGate = &gate;
@@ -244,7 +239,7 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     glrec::setMode(glrec::Mode::Record);
 
     EXPECT_EQ(swaps, 2);
-    EXPECT_GT(askedBeforeFirstSwap, display.darkAnswers) << "a frame was drawn in the dark";
+    EXPECT_GT(askedBeforeFirstSwap, darkAnswers) << "a frame was drawn in the dark";
     EXPECT_GT(now, 0.0);
     // The dark second moved nothing: the camera is where the lit run has it.
     EXPECT_EQ(scene.camera.rotX, reference.camera.rotX);
@@ -373,8 +368,8 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     s.Mode = 1;
     s.enableMovement = 1;
     double now = 0.0;
-    DarkAtFirst display;
-    display.darkAnswers = 3;
+    test::FakeDisplay display;
+    display.darkFor(3);
     DisplaySleepGate gate(display, 0.0, [&now] { return now; }, [&now](double ms) { now += ms; });
     std::atomic<int> running{1};
     RenderSurface surface{1280, 480, {}};
@@ -401,7 +396,7 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
 namespace {
 
 // Surfaces of their own per monitor, due as `schedule` says: one string a
-// frame, one letter a monitor ('n' now, 'w' wait, 'd' after dark). Notes
+// pass, one letter a monitor ('n' now, 'w' wait, 'd' after dark, 'x' dark). Notes
 // where in the GL log each present came.
 struct ScriptedPanes final : PaneSurfaces {
     std::vector<std::string> schedule;
@@ -413,7 +408,7 @@ struct ScriptedPanes final : PaneSurfaces {
         if (pane == 0)
             ++passes;
         const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
-        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : PaneDue::Now;
+        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : c == 'x' ? PaneDue::Dark : PaneDue::Now;
     }
     void present(std::size_t pane) override {
         presented.push_back(pane);
@@ -431,9 +426,10 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
     monitors[1].viewport = ScreenRect{0, 0, 400, 300}; // each its own surface's origin
     Scene first([] { return 0.0; }), second([] { return 0.0; });
     ScriptedPanes panes;
-    // Frame 1: only the first is due; then only the second; then neither (a
-    // wait, no frame); then both.
-    panes.schedule = {"nw", "wn", "ww", "nd"};
+    // Only the first is due, then only the second (frame 1 done); neither (a
+    // wait); the second alone while the first is dark (frame 2); both, the
+    // second after a dark spell (frame 3).
+    panes.schedule = {"nw", "wn", "ww", "xn", "nd"};
     std::atomic<int> running{1};
     int sharedPresents = 0;
     RenderSurface surface{640, 480, [&sharedPresents] { ++sharedPresents; }};
@@ -446,11 +442,11 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
             running = 0;
     });
 
-    EXPECT_EQ(frames, 3) << "a pass where nothing was due is no frame";
+    EXPECT_EQ(frames, 3) << "a frame is every monitor drawn once, a dark one left out";
     EXPECT_EQ(sharedPresents, 0);
     EXPECT_EQ(panes.waits, 1);
-    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 0, 1}));
-    EXPECT_EQ(glrec::callsNamed("glClear").size(), 4u) << "each surface cleared for its own frame";
+    EXPECT_EQ(panes.presented, (std::vector<std::size_t>{0, 1, 1, 0, 1}));
+    EXPECT_EQ(glrec::callsNamed("glClear").size(), 5u) << "each surface cleared for its own frame";
     // Between one present and the next: that monitor's viewport, its own
     // texture, its scene, then a flush, and nothing of the other's.
     const std::vector<glrec::Call>& log = glrec::calls();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,25 +9,10 @@
 #include "settings/presets.h"
 #include "unit/null_platform.h"
 
-using namespace kelvara;
-using namespace kelvara::test;
-
+namespace kelvara::test {
 namespace {
 
 using Log = std::vector<std::string>;
-
-SessionConfig fullScreen() {
-    SessionConfig config;
-    config.fullScreen = true;
-    config.control.waitForRetrace = false;
-    return config;
-}
-
-void storeSettings(NullPlatform& platform, const Settings& s) {
-    saveSettings(s, platform.store);
-    platform.store.writeCount = 0;
-    platform.forget();
-}
 
 // Small textures, so the runs stay light.
 Settings lightSettings() {
@@ -45,62 +31,86 @@ SettingOverride overrideOf(const char* name, int32_t value) {
     return o;
 }
 
-Settings loaded(const MemoryStore& store) {
-    Settings s;
-    loadSettings(s, store);
-    return s;
-}
+// A full-screen session over a NullPlatform whose store holds light settings;
+// a test changes what it needs before open().
+struct SessionRig {
+    NullPlatform platform;
+    SessionConfig config;
+    std::optional<kelvara::SaverSession> session;
+
+    SessionRig() {
+        config.fullScreen = true;
+        config.control.waitForRetrace = false;
+        store(lightSettings());
+    }
+    // The settings saved before the run; neither their write nor its log lines count.
+    void store(const Settings& s) {
+        saveSettings(s, platform.store);
+        platform.store.writeCount = 0;
+        platform.forget();
+    }
+    kelvara::SaverSession& open() { return session.emplace(platform, platform.store, config); }
+    Settings saved() const {
+        Settings s;
+        loadSettings(s, platform.store);
+        return s;
+    }
+    long logged(const std::string& line) const {
+        const Log log = platform.log();
+        return std::count(log.begin(), log.end(), line);
+    }
+};
+
+struct SessionFixture : ::testing::Test, SessionRig {};
+// The suite keeps the name its cases have always run under.
+using SaverSession = SessionFixture;
 
 } // namespace
 
-TEST(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndRestoresTheDisplay) {
-    NullPlatform platform;
+TEST_F(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndRestoresTheDisplay) {
     Settings s = lightSettings();
     s.resW = 800;
     s.resH = 600;
     s.resC = 32;
     s.Mode = 2;
-    storeSettings(platform, s);
+    store(s);
     platform.fakeDisplay.modes = {mode(800, 600, 32, 60), mode(1280, 1024, 32, 60)};
-    SaverSession session(platform, platform.store, fullScreen());
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(3));
     platform.input();
     ASSERT_TRUE(platform.waitForEnd());
-    session.end();
-    session.end(); // a second end (WM_DESTROY after a mouse move) changes nothing
+    session->end();
+    session->end(); // a second end (WM_DESTROY after a mouse move) changes nothing
 
     EXPECT_EQ(platform.log(), (Log{"capture", "display change", "show switched", "start drawing",
                                    "stop drawing", "save", "display change"}));
     EXPECT_EQ(platform.store.writeCount, 1);
     EXPECT_EQ(platform.fakeDisplay.current.width, 1280) << "the earlier mode is back";
-    EXPECT_EQ(session.exitCode(), 0);
-    EXPECT_EQ(loaded(platform.store).Mode, 2);
+    EXPECT_EQ(session->exitCode(), 0);
+    EXPECT_EQ(saved().Mode, 2);
 }
 
-TEST(SaverSession, everyMonitorKeepsItsOwnPictureThroughAModeSwitch) {
-    NullPlatform platform;
+TEST_F(SaverSession, everyMonitorKeepsItsOwnPictureThroughAModeSwitch) {
     Settings s = lightSettings();
     s.resW = 800;
     s.resH = 600;
     s.resC = 32;
-    storeSettings(platform, s);
+    store(s);
     platform.fakeDisplay.modes = {mode(800, 600, 32, 60)};
     // Two monitors at the capture; once the primary runs 800 x 600 the
     // layout lists them the other way round, the second moved.
     platform.layout = {MonitorView{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}, true, "one"},
                        MonitorView{{1280, 0, 1024, 768}, {1280, 0, 1024, 768}, false, "two"}};
-    SaverSession session(platform, platform.store, fullScreen());
-    platform.fakeDisplay.noted = [&platform](FakeDisplay::Kind kind) {
+    platform.fakeDisplay.noted = [this](FakeDisplay::Kind kind) {
         if (kind == FakeDisplay::Kind::Change)
             platform.layout = {MonitorView{{800, 0, 1024, 768}, {800, 0, 1024, 768}, false, "two"},
                                MonitorView{{0, 168, 800, 600}, {0, 0, 800, 600}, true, "one"}};
     };
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(2));
-    session.end();
+    session->end();
 
     ASSERT_EQ(platform.drawn.size(), 2u);
     EXPECT_EQ(platform.drawn[0].viewport, (ScreenRect{800, 0, 1024, 768}));
@@ -110,196 +120,163 @@ TEST(SaverSession, everyMonitorKeepsItsOwnPictureThroughAModeSwitch) {
     EXPECT_EQ(platform.drawn[1].capture.width, 64);
 }
 
-TEST(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAreNot) {
-    NullPlatform platform;
+TEST_F(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesAreNot) {
     Settings s = lightSettings();
     s.randPreset = 1;
     s.x_div = 3;
     s.y_div = 3;
     s.Priority = 1;
-    storeSettings(platform, s);
-    SessionConfig config = fullScreen();
+    store(s);
     config.overrides = {overrideOf("Priority", 2)};
-    SaverSession session(platform, platform.store, config);
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(1));
     platform.input();
-    session.end();
+    session->end();
 
     ASSERT_TRUE(platform.presetPicked().has_value());
     // The thread drew from its own record: the session's is as loaded.
-    EXPECT_EQ(session.settings().x_div, 3.0f);
+    EXPECT_EQ(session->settings().x_div, 3.0f);
     Settings expected = s;
     applyPreset(expected, *platform.presetPicked());
-    const Settings saved = loaded(platform.store);
-    EXPECT_NE(saved.x_div, 3.0f);
-    EXPECT_EQ(saved.x_div, expected.x_div);
-    EXPECT_EQ(saved.Mode, expected.Mode);
-    EXPECT_EQ(saved.zoom1, expected.zoom1);
-    EXPECT_EQ(saved.randPreset, 1);
-    EXPECT_EQ(saved.Priority, 1) << "an override is this run's only";
+    const Settings after = saved();
+    EXPECT_NE(after.x_div, 3.0f);
+    EXPECT_EQ(after.x_div, expected.x_div);
+    EXPECT_EQ(after.Mode, expected.Mode);
+    EXPECT_EQ(after.zoom1, expected.zoom1);
+    EXPECT_EQ(after.randPreset, 1);
+    EXPECT_EQ(after.Priority, 1) << "an override is this run's only";
 }
 
-TEST(SaverSession, aPreviewNeverSaves) {
-    NullPlatform platform;
-    storeSettings(platform, lightSettings());
-    SessionConfig config;
+TEST_F(SaverSession, aPreviewNeverSaves) {
+    config.fullScreen = false;
     config.preview = true;
-    SaverSession session(platform, platform.store, config);
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(1));
-    session.end();
+    session->end();
 
     EXPECT_EQ(platform.log(), (Log{"capture preview", "show", "start drawing", "stop drawing"}));
     EXPECT_EQ(platform.store.writeCount, 0);
-    EXPECT_EQ(session.exitCode(), 0);
+    EXPECT_EQ(session->exitCode(), 0);
 }
 
-TEST(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing) {
-    NullPlatform platform;
+TEST_F(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing) {
     Settings s = lightSettings();
     s.resW = 1234;
     s.resH = 567;
     s.resC = 16;
-    storeSettings(platform, s);
+    store(s);
     platform.fakeDisplay.answer = [](const DisplayMode&, ModeScope) { return ModeChange::BadMode; };
-    SaverSession session(platform, platform.store, fullScreen());
 
-    EXPECT_FALSE(session.start());
-    session.end();
+    EXPECT_FALSE(open().start());
+    session->end();
 
     const Log log = platform.log();
     EXPECT_EQ(log.front(), "capture");
     EXPECT_EQ(log.back(), "error: Error setting resolution");
-    EXPECT_EQ(std::find(log.begin(), log.end(), "start drawing"), log.end());
+    EXPECT_EQ(logged("start drawing"), 0);
     EXPECT_EQ(platform.store.writeCount, 0);
-    EXPECT_EQ(session.exitCode(), 1);
+    EXPECT_EQ(session->exitCode(), 1);
 }
 
-TEST(SaverSession, aThreadWithoutGlEndsTheRunWithoutASave) {
-    NullPlatform platform;
-    storeSettings(platform, lightSettings());
+TEST_F(SaverSession, aThreadWithoutGlEndsTheRunWithoutASave) {
     platform.glWorks = false;
-    SaverSession session(platform, platform.store, fullScreen());
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForEnd()) << "the thread's complaint must end the event loop";
-    EXPECT_TRUE(session.endRequested());
-    session.end();
+    EXPECT_TRUE(session->endRequested());
+    session->end();
 
     EXPECT_EQ(platform.store.writeCount, 0);
-    EXPECT_EQ(session.exitCode(), 1);
+    EXPECT_EQ(session->exitCode(), 1);
 }
 
-TEST(SaverSession, aFrameLimitEndsTheRunLikeInput) {
-    NullPlatform platform;
-    storeSettings(platform, lightSettings());
-    SessionConfig config = fullScreen();
+TEST_F(SaverSession, aFrameLimitEndsTheRunLikeInput) {
     config.control.limits.frames = 5;
-    SaverSession session(platform, platform.store, config);
 
-    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForEnd());
-    EXPECT_TRUE(session.endRequested());
-    session.end();
+    EXPECT_TRUE(session->endRequested());
+    session->end();
 
     EXPECT_EQ(platform.requestedEnds(), 1);
     EXPECT_EQ(platform.store.writeCount, 1);
-    EXPECT_EQ(session.exitCode(), 0);
+    EXPECT_EQ(session->exitCode(), 0);
 }
 
-TEST(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) {
+TEST_F(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) {
     for (const bool statsAsked : {true, false}) {
         SCOPED_TRACE(statsAsked ? "statistics asked for" : "no statistics");
-        NullPlatform platform;
-        storeSettings(platform, lightSettings());
-        platform.joinTimesOut = true;
-        SessionConfig config = fullScreen();
-        config.joinTimeoutMs = 50;
+        SessionRig rig;
+        rig.platform.joinTimesOut = true;
+        rig.config.joinTimeoutMs = 50;
         if (statsAsked)
-            config.control.statsFile = "unused-stats.txt";
-        SaverSession session(platform, platform.store, config);
+            rig.config.control.statsFile = "unused-stats.txt";
 
-        ASSERT_TRUE(session.start());
-        ASSERT_TRUE(platform.waitForFrames(1));
-        session.end();
+        ASSERT_TRUE(rig.open().start());
+        ASSERT_TRUE(rig.platform.waitForFrames(1));
+        rig.session->end();
 
-        const Log log = platform.log();
         const std::string said = "report: the render thread did not stop within 50 ms";
-        EXPECT_NE(std::find(log.begin(), log.end(), statsAsked ? said + "; no statistics written" : said),
-                  log.end());
-        EXPECT_EQ(platform.store.writeCount, 1);
-        EXPECT_FALSE(session.stopped());
-        EXPECT_EQ(session.exitCode(), statsAsked ? 1 : 0) << "statistics asked for and not written";
+        EXPECT_EQ(rig.logged(statsAsked ? said + "; no statistics written" : said), 1);
+        EXPECT_EQ(rig.platform.store.writeCount, 1);
+        EXPECT_FALSE(rig.session->stopped());
+        EXPECT_EQ(rig.session->exitCode(), statsAsked ? 1 : 0) << "statistics asked for and not written";
     }
 }
 
 // The platform may be gone soon after the end: the run limiter left running
 // with the thread must not reach it.
-TEST(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
-    NullPlatform platform;
-    storeSettings(platform, lightSettings());
+TEST_F(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
     platform.joinTimesOut = true;
-    SessionConfig config = fullScreen();
     config.joinTimeoutMs = 50;
     config.control.limits.seconds = 0.5;
-    SaverSession session(platform, platform.store, config);
 
-    ASSERT_TRUE(session.start());
-    session.end();
+    ASSERT_TRUE(open().start());
+    session->end();
 
     EXPECT_FALSE(platform.waitForEnd(std::chrono::milliseconds(1500)))
         << "the limiter fired into the platform";
     EXPECT_EQ(platform.requestedEnds(), 0);
 }
 
-TEST(SaverSession, noPictureOfTheDesktopShowsTheLogoWithoutStoringIt) {
+TEST_F(SaverSession, noPictureOfTheDesktopShowsTheLogoWithoutStoringIt) {
     for (const CaptureOutcome outcome : {CaptureOutcome::Failed, CaptureOutcome::Logo}) {
-        NullPlatform platform;
-        storeSettings(platform, lightSettings());
-        platform.capture = outcome;
-        SaverSession session(platform, platform.store, fullScreen());
+        SessionRig rig;
+        rig.platform.capture = outcome;
 
-        ASSERT_TRUE(session.start());
-        EXPECT_EQ(session.settings().useOGL, 1);
-        session.end();
+        ASSERT_TRUE(rig.open().start());
+        EXPECT_EQ(rig.session->settings().useOGL, 1);
+        rig.session->end();
 
         // A platform that has said why adds no second line.
-        const Log log = platform.log();
-        const long reports = std::count_if(log.begin(), log.end(), [](const std::string& line) {
-            return line == "report: no picture of the desktop; showing the logo instead";
-        });
-        EXPECT_EQ(reports, outcome == CaptureOutcome::Failed ? 1 : 0);
-        EXPECT_EQ(loaded(platform.store).useOGL, 0);
-        EXPECT_EQ(platform.store.writeCount, 1);
+        EXPECT_EQ(rig.logged("report: no picture of the desktop; showing the logo instead"),
+                  outcome == CaptureOutcome::Failed ? 1 : 0);
+        EXPECT_EQ(rig.saved().useOGL, 0);
+        EXPECT_EQ(rig.platform.store.writeCount, 1);
     }
 }
 
-TEST(SaverSession, aSessionLeftWithoutItsEndStopsDrawingAndSavesNothing) {
-    NullPlatform platform;
-    storeSettings(platform, lightSettings());
-    {
-        SaverSession session(platform, platform.store, fullScreen());
-        ASSERT_TRUE(session.start());
-        ASSERT_TRUE(platform.waitForFrames(1));
-    }
+TEST_F(SaverSession, aSessionLeftWithoutItsEndStopsDrawingAndSavesNothing) {
+    ASSERT_TRUE(open().start());
+    ASSERT_TRUE(platform.waitForFrames(1));
+    session.reset();
+
     EXPECT_FALSE(platform.drawing());
     EXPECT_EQ(platform.log().back(), "stop drawing");
     EXPECT_EQ(platform.store.writeCount, 0);
 }
 
-TEST(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
+TEST_F(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
     for (int maxFps : {kMaxFpsDisplayRate, 0, 30}) {
-        NullPlatform platform;
-        storeSettings(platform, lightSettings());
-        SessionConfig config = fullScreen();
-        config.control.maxFps = maxFps;
-        SaverSession session(platform, platform.store, config);
-        ASSERT_TRUE(session.start());
-        session.end();
-        EXPECT_EQ(platform.startedWith.maxFps, maxFps);
-        EXPECT_FALSE(platform.startedWith.waitForRetrace);
+        SessionRig rig;
+        rig.config.control.maxFps = maxFps;
+        ASSERT_TRUE(rig.open().start());
+        rig.session->end();
+        EXPECT_EQ(rig.platform.startedWith.maxFps, maxFps);
+        EXPECT_FALSE(rig.platform.startedWith.waitForRetrace);
     }
 }
+
+} // namespace kelvara::test

@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "capture/capture.h"
+#include "display/monitors.h"
+#include "render/monitor_pictures.h"
 #include "win32/pattern_window.h"
 
 using namespace kelvara;
@@ -24,22 +27,25 @@ constexpr int kTolerance = 12; // per channel
 
 // Compares every captured pixel that lies clearly inside a cell with the
 // cell's colour, reading the buffer as rows top first, packed, blue first.
-// Returns the first mismatch as text, empty when all agree.
-std::string mismatchWithPattern(const CaptureBuffer& capture) {
+// The picture shows `columns` of the pattern's columns from `firstColumn` on
+// (all of them unless told). Returns the first mismatch as text, empty when
+// all agree.
+std::string mismatchWithPattern(const CaptureBuffer& capture, int firstColumn = 0,
+                                int columns = kPatternColumns) {
     for (int row = 0; row < kPatternRows; ++row) {
         const int top = patternEdge(row, kPatternRows, capture.height) + kEdgeMargin;
         const int bottom = patternEdge(row + 1, kPatternRows, capture.height) - kEdgeMargin;
-        for (int column = 0; column < kPatternColumns; ++column) {
-            const int left = patternEdge(column, kPatternColumns, capture.width) + kEdgeMargin;
-            const int right = patternEdge(column + 1, kPatternColumns, capture.width) - kEdgeMargin;
-            const auto want = kPatternColours[row][column];
+        for (int column = 0; column < columns; ++column) {
+            const int left = patternEdge(column, columns, capture.width) + kEdgeMargin;
+            const int right = patternEdge(column + 1, columns, capture.width) - kEdgeMargin;
+            const auto want = kPatternColours[row][firstColumn + column];
             for (int y = top; y < bottom; ++y) {
                 for (int x = left; x < right; ++x) {
                     const uint8_t* p = &capture.bgr[(static_cast<size_t>(y) * capture.width + x) * 3];
                     if (std::abs(p[0] - want.b) > kTolerance || std::abs(p[1] - want.g) > kTolerance ||
                         std::abs(p[2] - want.r) > kTolerance) {
                         return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") in cell " +
-                               std::to_string(row) + "," + std::to_string(column) + " reads B" +
+                               std::to_string(row) + "," + std::to_string(firstColumn + column) + " reads B" +
                                std::to_string(p[0]) + " G" + std::to_string(p[1]) + " R" +
                                std::to_string(p[2]);
                     }
@@ -146,4 +152,69 @@ TEST_F(CaptureWin32, boundsHostileSizeSettings) {
     EXPECT_EQ(capture.width, 1);
     EXPECT_EQ(capture.height, 1);
     EXPECT_TRUE(holdsPicture(capture));
+}
+
+// The saver's own capture: the monitors as the saver lays them out over the
+// virtual screen, each cut from one grab.
+TEST_F(CaptureWin32, theSaversPerMonitorCaptureReadsThePaintedDesktop) {
+    const ScreenRect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                            GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const std::vector<MonitorView> views = layoutMonitors(listMonitors(), screen);
+    ASSERT_FALSE(views.empty());
+    const ScreenRect primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    ASSERT_EQ(views[0].desktop, primary) << "the primary first, where the pattern is";
+    Settings settings;
+    settings.screenTextureWidth = 512;
+    settings.screenTextureHeight = 256;
+    const std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    ASSERT_EQ(pictures.size(), views.size());
+    ASSERT_TRUE(holdsPicture(pictures[0]));
+    EXPECT_EQ(pictures[0].width, 512);
+    EXPECT_EQ(pictures[0].height, 256);
+    EXPECT_EQ(mismatchWithPattern(pictures[0]), "");
+}
+
+// Two monitors' cuts of one grab, each its own half of the pattern, and one
+// monitor the grab does not show: its cut comes out empty and the monitor is
+// drawn with the primary's picture.
+TEST_F(CaptureWin32, eachCutShowsItsOwnPartAndAnEmptyCutShowsThePrimarysPicture) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const int half = patternEdge(2, kPatternColumns, width);
+    std::vector<MonitorView> views(3);
+    views[0].desktop = ScreenRect{0, 0, half, height};
+    views[0].primary = true;
+    views[1].desktop = ScreenRect{half, 0, width - half, height};
+    views[2].desktop = ScreenRect{width + 100000, 0, 640, 480};
+    Settings settings;
+    settings.screenTextureWidth = 256;
+    settings.screenTextureHeight = 256;
+    std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    ASSERT_EQ(pictures.size(), 3u);
+    ASSERT_TRUE(holdsPicture(pictures[0]));
+    ASSERT_TRUE(holdsPicture(pictures[1]));
+    EXPECT_EQ(mismatchWithPattern(pictures[0], 0, 2), "");
+    EXPECT_EQ(mismatchWithPattern(pictures[1], 2, 2), "");
+    EXPECT_FALSE(holdsPicture(pictures[2]));
+
+    const std::vector<MonitorDraw> draws = monitorDraws(views, std::move(pictures), views);
+    ASSERT_EQ(draws.size(), 3u);
+    ASSERT_TRUE(holdsPicture(draws[2].capture));
+    EXPECT_EQ(mismatchWithPattern(draws[2].capture, 0, 2), "");
+}
+
+// The largest size the dialog offers: 2048 x 2048 x 3 bytes.
+TEST_F(CaptureWin32, takesTheLargestTextureSizeWhole) {
+    Settings settings;
+    settings.screenTextureWidth = 2048;
+    settings.screenTextureHeight = 2048;
+    MonitorView primary;
+    primary.desktop = ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const std::vector<CaptureBuffer> pictures = captureViews({primary}, settings, false);
+    ASSERT_EQ(pictures.size(), 1u);
+    const CaptureBuffer& capture = pictures[0];
+    EXPECT_EQ(capture.width, 2048);
+    EXPECT_EQ(capture.height, 2048);
+    EXPECT_EQ(capture.bgr.size(), 12582912u);
+    EXPECT_EQ(mismatchWithPattern(capture), "");
 }

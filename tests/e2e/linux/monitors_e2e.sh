@@ -1,12 +1,14 @@
 #!/bin/sh
-# monitors_e2e.sh CASE KELVARA WITH_XORG_DUMMY WORKDIR
+# monitors_e2e.sh CASE KELVARA WITH_XORG_DUMMY WORKDIR [X_WINDOW]
 # One several-monitor case of the native saver, full screen, on an Xorg with
 # the dummy driver whose monitors are placed as the case says. Each monitor's
 # desktop is its own pattern (monitor_checks.sh); Mode 1 with the camera
 # still, every monitor must show its own desktop, upright, whole and centred.
+# The preview case runs /p in a window X_WINDOW (tests/e2e/linux/x_window)
+# makes instead.
 # Exit 77 when the server cannot be had here (not root).
 set -u
-case_name=$1 kelvara=$2 withxorg=$3 work=$4
+case_name=$1 kelvara=$2 withxorg=$3 work=$4 xwindow=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 . "$here/../monitor_checks.sh"
@@ -63,6 +65,49 @@ printf 'Mode=1\nenableMovement=0\n' >"$settings"
 if [ "$case_name" = mode_switch ]; then
     printf 'resW=800\nresH=600\nresC=24\n' >>"$settings"
     xrandr --current >"$dir/xrandr-before"
+fi
+
+# A preview is one viewport, whatever the monitors: one scene of the whole
+# root (a window handed over is one monitor), monitor 0's desktop in its left
+# half and monitor 1's in its right. The window lies across the monitors'
+# lower seam, clear of the middle of every quarter the capture shows. It saves
+# nothing.
+if [ "$case_name" = preview ]; then
+    read -r x1 y1 _ h1 _ <<EOF
+$(sed -n 2p "$dir/monitors")
+EOF
+    "$xwindow" --geometry "320x240+$((x1 - 160))+$((y1 + h1 - 240))" >"$dir/window" &
+    helper=$!
+    i=0
+    while [ ! -s "$dir/window" ]; do
+        i=$((i + 1))
+        [ "$i" -gt 50 ] && fail "the test window did not appear"
+        sleep 0.1
+    done
+    id=$(cat "$dir/window")
+    cp "$settings" "$dir/settings-before"
+    "$kelvara" /p "$id" 2>"$dir/stderr" &
+    pid=$!
+    look_until=$(($(date +%s) + 20))
+    while :; do
+        sleep 1
+        kill -0 "$pid" 2>/dev/null || fail "the preview ended on its own"
+        import -window "$id" "$dir/preview.png"
+        shows_quarters "$dir/preview.png" 0 0 160 240 0 quiet &&
+            shows_quarters "$dir/preview.png" 160 0 160 240 1 quiet && break
+        [ "$(date +%s)" -lt "$look_until" ] || break
+    done
+    echo "the preview (one scene of both monitors' desktops):"
+    shows_quarters "$dir/preview.png" 0 0 160 240 0 && shows_quarters "$dir/preview.png" 160 0 160 240 1 ||
+        picture_fault "the preview is not one scene of the whole desktop (see $dir/preview.png)"
+    kill "$pid"
+    ends_within "$pid" 100 || fail "SIGTERM did not end the preview"
+    pid=""
+    kill "$helper"
+    [ "$status" -eq 0 ] || fail "exit code $status after SIGTERM"
+    cmp -s "$settings" "$dir/settings-before" || fail "the preview changed the settings"
+    echo "ok ($case_name)"
+    exit 0
 fi
 
 # The saves are counted by their renames onto the settings file.

@@ -1,7 +1,7 @@
 // Test helper: an ordinary X window for the saver to draw into.
-// x_window [--daemon-class] [--screenshot good|small|gone]: maps a 640x480
-// window, prints its id (decimal) on stdout, and on SIGTERM destroys the
-// window and exits 0.
+// x_window [--daemon-class] [--screenshot good|small|gone] [--geometry WxH+X+Y]:
+// maps a window (640x480 at 100,100 unless told), prints its id (decimal) on
+// stdout, and on SIGTERM destroys the window and exits 0.
 // --daemon-class: the window carries XScreenSaver's class, as the daemon's do.
 // --screenshot: the window's _SCREENSAVER_SCREENSHOT names a pixmap, as the
 // daemon's do: "good" the window's size, green above and yellow below;
@@ -47,11 +47,16 @@ int main(int argc, char** argv) {
 
     bool daemonClass = false;
     const char* screenshot = nullptr;
+    unsigned width = kWidth, height = kHeight;
+    int x = 100, y = 100;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--daemon-class") == 0) {
             daemonClass = true;
         } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
             screenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--geometry") == 0 && i + 1 < argc &&
+                   std::sscanf(argv[i + 1], "%ux%u+%d+%d", &width, &height, &x, &y) == 4) {
+            ++i;
         } else {
             std::fprintf(stderr, "x_window: unknown argument %s\n", argv[i]);
             return 2;
@@ -64,16 +69,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 100, kWidth, kHeight,
-                                              0, BlackPixel(display, screen), BlackPixel(display, screen));
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, width, height, 0,
+                                              BlackPixel(display, screen), BlackPixel(display, screen));
     if (daemonClass) {
         XClassHint hint{const_cast<char*>("xscreensaver"), const_cast<char*>("XScreenSaver")};
         XSetClassHint(display, window, &hint);
     }
     if (screenshot) {
         const bool small = std::strcmp(screenshot, "small") == 0;
-        Pixmap pixmap = paintedPixmap(display, window, screen, small ? kWidth / 2 : kWidth,
-                                      small ? kHeight / 2 : kHeight);
+        Pixmap pixmap = paintedPixmap(display, window, screen, small ? width / 2 : width,
+                                      small ? height / 2 : height);
         if (std::strcmp(screenshot, "gone") == 0)
             XFreePixmap(display, pixmap);
         const Atom name = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False);
