@@ -166,7 +166,7 @@ TEST_F(CaptureWin32, theSaversPerMonitorCaptureReadsThePaintedDesktop) {
     Settings settings;
     settings.screenTextureWidth = 512;
     settings.screenTextureHeight = 256;
-    const std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    const std::vector<CaptureBuffer> pictures = captureViews(nullptr, views, settings, false);
     ASSERT_EQ(pictures.size(), views.size());
     ASSERT_TRUE(holdsPicture(pictures[0]));
     EXPECT_EQ(pictures[0].width, 512);
@@ -189,7 +189,7 @@ TEST_F(CaptureWin32, eachCutShowsItsOwnPartAndAnEmptyCutShowsThePrimarysPicture)
     Settings settings;
     settings.screenTextureWidth = 256;
     settings.screenTextureHeight = 256;
-    std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    std::vector<CaptureBuffer> pictures = captureViews(nullptr, views, settings, false);
     ASSERT_EQ(pictures.size(), 3u);
     ASSERT_TRUE(holdsPicture(pictures[0]));
     ASSERT_TRUE(holdsPicture(pictures[1]));
@@ -210,7 +210,7 @@ TEST_F(CaptureWin32, takesTheLargestTextureSizeWhole) {
     settings.screenTextureHeight = 2048;
     MonitorView primary;
     primary.desktop = ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    const std::vector<CaptureBuffer> pictures = captureViews({primary}, settings, false);
+    const std::vector<CaptureBuffer> pictures = captureViews(nullptr, {primary}, settings, false);
     ASSERT_EQ(pictures.size(), 1u);
     const CaptureBuffer& capture = pictures[0];
     EXPECT_EQ(capture.width, 2048);
