@@ -144,15 +144,6 @@ uint32_t millisecondSeed() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
 // One output's surface as the thread draws it.
 struct SurfacePane {
     wl_surface* wrapper = nullptr; // the host's surface, its frame callbacks on the thread's queue
@@ -320,7 +311,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     EglSurfaces surfaces(display, setup);
     if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
     if (options.showFrameRate)

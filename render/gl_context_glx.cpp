@@ -113,17 +113,6 @@ uint32_t millisecondSeed() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// A thread that has no context to draw with tells the host, which ends the
-// run; a host that cannot be told gets a thread that waits for the run's end.
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
 // Frames per second and frame time, in the window's lower left corner, drawn
 // with the server's "fixed" font just before each swap. Keeps every GL state
 // it touches, so the scene never sees it.
@@ -282,7 +271,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     }
     if (!current) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
 
