@@ -12,18 +12,47 @@
 
 #include "resources/resource_ids.h"
 #include "ui/dialog_logic.h"
+#include "unit/dialog_template.h"
+#include "unit/setting_values.h"
 
 using namespace kelvara;
+using kelvara::test::DialogTemplate;
+using kelvara::test::TemplateControl;
+using kelvara::test::fieldValue;
 
 namespace {
 
-const SettingField& fieldNamed(const char* name) {
-    for (const SettingField& f : kSettingFields) {
-        if (std::strcmp(f.name, name) == 0)
-            return f;
+const DialogTemplate& configTemplate() {
+    static const DialogTemplate d = test::readDialogTemplate("IDD_CONFIG");
+    return d;
+}
+
+int idOf(const char* text) {
+    const TemplateControl* c = configTemplate().withText(text);
+    return c ? c->id : 0;
+}
+
+// The number boxes on the row of a label saying `label`, left to right, up to
+// the next label on that row.
+std::vector<int> boxesBeside(const char* label) {
+    std::vector<const TemplateControl*> row;
+    const std::vector<TemplateControl>& controls = configTemplate().controls;
+    for (const TemplateControl& l : controls) {
+        if (l.statement != "LTEXT" || l.text != label)
+            continue;
+        int end = std::numeric_limits<int>::max();
+        for (const TemplateControl& c : controls)
+            if (c.statement == "LTEXT" && c.y == l.y && c.x > l.x)
+                end = std::min(end, c.x);
+        for (const TemplateControl& c : controls)
+            if (c.statement == "EDITTEXT" && c.y == l.y && c.x > l.x && c.x < end)
+                row.push_back(&c);
     }
-    ADD_FAILURE() << "no field " << name;
-    return kSettingFields[0];
+    std::sort(row.begin(), row.end(), [](auto* a, auto* b) { return a->x < b->x; });
+    std::vector<int> ids;
+    for (const TemplateControl* c : row)
+        ids.push_back(c->id);
+    return ids;
 }
 
 // The names of the fields whose bits differ between two records.
@@ -34,11 +63,6 @@ std::vector<std::string> changedFields(const Settings& a, const Settings& b) {
             names.emplace_back(f.name);
     }
     return names;
-}
-
-double fieldValue(const Settings& s, const char* name) {
-    const SettingField& f = fieldNamed(name);
-    return f.type == FieldType::Float ? floatField(s, f) : intField(s, f);
 }
 
 } // namespace
@@ -56,39 +80,43 @@ TEST(DialogLogic, numberBoxReadsTheLeadingDigitsOfItsFirstNineCharacters) {
     EXPECT_EQ(parseNumberBox("12345678x9"), 12345678);
 }
 
-// Each box against the field its row of the layout names.
+// Each box of the dialog template against the field its row names.
 TEST(DialogLogic, eachNumberBoxEditsItsOwnFieldAndNoOther) {
     const struct {
-        int id;
-        const char* field;
-    } expected[] = {
-        {IDC_X_DIV, "x_div"},
-        {IDC_Y_DIV, "y_div"},
-        {IDC_AMPLITUDE, "xyAmplitude"},
-        {IDC_FREQUENCY1, "xyFrequency1"},
-        {IDC_FREQUENCY2, "xyFrequency2"},
-        {IDC_CHILDREN, "genChildren"},
-        {1031, "rotX0"},
-        {1030, "rotX1"},
-        {1033, "rotY0"},
-        {1032, "rotY1"},
-        {1035, "rotZ0"},
-        {1034, "rotZ1"},
-        {1037, "zoom0"},
-        {1036, "zoom1"},
+        const char* label;
+        std::vector<const char*> fields;
+    } rows[] = {
+        {"X", {"x_div"}},
+        {"Y", {"y_div"}},
+        {"Amplitude", {"xyAmplitude"}},
+        {"Freq1", {"xyFrequency1"}},
+        {"Freq2", {"xyFrequency2"}},
+        {"Children", {"genChildren"}},
+        // The movement's amplitude column, then its time column.
+        {"RotateX", {"rotX0", "rotX1"}},
+        {"RotateY", {"rotY0", "rotY1"}},
+        {"RotateZ", {"rotZ0", "rotZ1"}},
+        {"Zoom", {"zoom0", "zoom1"}},
     };
-    EXPECT_EQ(std::size(expected), kNumberBoxes.size());
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.field);
-        Settings s;
-        const Settings before = s;
-        ASSERT_TRUE(applyNumberBox(s, e.id, "12a3"));
-        EXPECT_EQ(changedFields(before, s), std::vector<std::string>{e.field});
-        EXPECT_EQ(fieldValue(s, e.field), 12.0);
+    std::size_t boxes = 0;
+    for (const auto& row : rows) {
+        const std::vector<int> ids = boxesBeside(row.label);
+        ASSERT_EQ(ids.size(), row.fields.size()) << row.label;
+        boxes += ids.size();
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const char* field = row.fields[i];
+            SCOPED_TRACE(field);
+            Settings s;
+            const Settings before = s;
+            ASSERT_TRUE(applyNumberBox(s, ids[i], "12a3"));
+            EXPECT_EQ(changedFields(before, s), std::vector<std::string>{field});
+            EXPECT_EQ(fieldValue(s, field), 12.0);
 
-        ASSERT_TRUE(applyNumberBox(s, e.id, ""));
-        EXPECT_EQ(fieldValue(s, e.field), 0.0);
+            ASSERT_TRUE(applyNumberBox(s, ids[i], ""));
+            EXPECT_EQ(fieldValue(s, field), 0.0);
+        }
     }
+    EXPECT_EQ(boxes, kNumberBoxes.size());
 
     Settings s;
     const Settings before = s;
@@ -120,16 +148,16 @@ TEST(DialogLogic, checkBoxClickTogglesItsFlag) {
     const struct {
         int id;
         const char* field;
-    } expected[] = {{IDC_SMOOTH_SHADING, "xyGoraud"},
-                    {IDC_FILTERING, "useLinear"},
-                    {IDC_ENABLE_MOVEMENT, "enableMovement"},
-                    {IDC_OPENGL_LOGO, "useOGL"},
-                    {IDC_RANDOM_PRESET, "randPreset"}};
+    } expected[] = {{idOf("Smooth Shading"), "xyGoraud"},
+                    {idOf("Filtering"), "useLinear"},
+                    {idOf("Enable Movement"), "enableMovement"},
+                    {idOf("OpenGL Logo"), "useOGL"},
+                    {idOf("Random Preset"), "randPreset"}};
     EXPECT_EQ(std::size(expected), kCheckBoxes.size());
     for (const auto& e : expected) {
         SCOPED_TRACE(e.field);
         Settings s;
-        setIntField(s, fieldNamed(e.field), 7); // any non-zero value is on
+        setIntField(s, kSettingFields.at(settingIndex(e.field)), 7); // any non-zero value is on
         const Settings before = s;
         ASSERT_NE(toggleCheckBox(s, e.id), nullptr);
         EXPECT_EQ(changedFields(before, s), std::vector<std::string>{e.field});
@@ -142,45 +170,48 @@ TEST(DialogLogic, checkBoxClickTogglesItsFlag) {
     EXPECT_EQ(toggleCheckBox(s, 1), nullptr); // "OK"
 }
 
+// Each group box of the dialog template: the field its buttons set, and the
+// value each button's text stands for.
 TEST(DialogLogic, radioButtonSetsItsValueAndIsTheOneShownForIt) {
+    const std::vector<std::pair<const char*, int32_t>> sizes = {
+        {"128", 128}, {"256", 256}, {"512", 512}, {"1024", 1024}, {"2048", 2048}};
     const struct {
-        int id;
+        const char* group;
         const char* field;
-        int32_t value;
-    } expected[] = {
-        {1060, "Mode", 0},
-        {1061, "Mode", 1},
-        {1062, "Mode", 2},
-        {1063, "Mode", 3},
-        {1049, "screenTextureWidth", 128},
-        {1051, "screenTextureWidth", 256},
-        {1050, "screenTextureWidth", 512},
-        {1052, "screenTextureWidth", 1024},
-        {1054, "screenTextureWidth", 2048},
-        {1055, "screenTextureHeight", 128},
-        {1057, "screenTextureHeight", 256},
-        {1056, "screenTextureHeight", 512},
-        {1058, "screenTextureHeight", 1024},
-        {1059, "screenTextureHeight", 2048},
+        std::vector<std::pair<const char*, int32_t>> buttons;
+    } groups[] = {
+        {"View Mode", "Mode", {{"Explode", 0}, {"Wave1", 1}, {"Wave2", 2}, {"Wave3", 3}}},
+        {"Width", "screenTextureWidth", sizes},
+        {"Height", "screenTextureHeight", sizes},
     };
     std::size_t buttons = 0;
     for (const RadioGroup* group : kRadioGroups)
         buttons += group->choices.size();
-    EXPECT_EQ(std::size(expected), buttons);
-
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.id);
-        Settings s;
-        s.Mode = 9;
-        s.screenTextureWidth = 300;
-        s.screenTextureHeight = 300;
-        const Settings before = s;
-        const RadioGroup* group = applyRadio(s, e.id);
-        ASSERT_NE(group, nullptr);
-        EXPECT_EQ(changedFields(before, s), std::vector<std::string>{e.field});
-        EXPECT_EQ(fieldValue(s, e.field), e.value);
-        EXPECT_EQ(radioFor(*group, e.value), e.id);
+    for (const auto& g : groups) {
+        const TemplateControl* frame = configTemplate().withText(g.group);
+        ASSERT_NE(frame, nullptr);
+        std::vector<const TemplateControl*> radios = configTemplate().inside(*frame);
+        std::erase_if(radios, [](const TemplateControl* c) { return !c->styled("BS_RADIOBUTTON"); });
+        EXPECT_EQ(radios.size(), g.buttons.size()) << g.group;
+        buttons -= g.buttons.size();
+        for (const auto& [text, value] : g.buttons) {
+            SCOPED_TRACE(std::string(g.group) + " " + text);
+            const auto radio = std::find_if(radios.begin(), radios.end(),
+                                            [&](const TemplateControl* c) { return c->text == text; });
+            ASSERT_NE(radio, radios.end());
+            Settings s;
+            s.Mode = 9;
+            s.screenTextureWidth = 300;
+            s.screenTextureHeight = 300;
+            const Settings before = s;
+            const RadioGroup* group = applyRadio(s, (*radio)->id);
+            ASSERT_NE(group, nullptr);
+            EXPECT_EQ(changedFields(before, s), std::vector<std::string>{g.field});
+            EXPECT_EQ(fieldValue(s, g.field), value);
+            EXPECT_EQ(radioFor(*group, value), (*radio)->id);
+        }
     }
+    EXPECT_EQ(buttons, 0u) << "buttons the template does not show";
     Settings s;
     EXPECT_EQ(applyRadio(s, IDC_PRESET_EXPLODE4), nullptr); // 1064 follows the view modes but is a preset
     EXPECT_EQ(applyRadio(s, 1053), nullptr);                // the gap in the width group's ids
@@ -233,6 +264,33 @@ TEST(DialogLogic, controlIdsBelongToOneKindOfControlOnly) {
                    1,
                    2})
         add(id);
+}
+
+// Number boxes take digits only and do not scroll, so a box holds no more
+// digits than it shows; the check boxes toggle their own mark. The resolution
+// dialog's boxes scroll and take a sign, its list keeps the modes' order.
+TEST(DialogLogic, theTemplatesGiveEachControlItsKind) {
+    for (const NumberBox& box : kNumberBoxes) {
+        const TemplateControl* c = configTemplate().withId(box.id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->statement, "EDITTEXT") << box.id;
+        EXPECT_TRUE(c->styled("ES_NUMBER")) << box.id;
+        EXPECT_FALSE(c->styled("ES_AUTOHSCROLL") || c->styled("ES_MULTILINE")) << box.id;
+    }
+    for (const CheckBox& box : kCheckBoxes) {
+        const TemplateControl* c = configTemplate().withId(box.id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_TRUE(c->styled("BS_AUTOCHECKBOX")) << box.id;
+    }
+    const DialogTemplate resolution = test::readDialogTemplate("IDD_RESOLUTION");
+    for (int id : {IDC_RES_WIDTH, IDC_RES_HEIGHT, IDC_RES_DEPTH}) {
+        const TemplateControl* c = resolution.withId(id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_TRUE(c->styled("ES_AUTOHSCROLL") && !c->styled("ES_NUMBER")) << id;
+    }
+    const TemplateControl* list = resolution.withId(IDC_RES_MODE);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->styled("CBS_DROPDOWN") && !list->styled("CBS_SORT"));
 }
 
 TEST(DialogLogic, trackbarStandsWhereItsLabelSays) {

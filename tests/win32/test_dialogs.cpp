@@ -25,6 +25,7 @@
 #include "settings/store_registry.h"
 #include "ui/config_dialog.h"
 #include "ui/dialogs_win32.h"
+#include "unit/dialog_template.h"
 #include "unit/fake_display.h"
 
 using namespace kelvara;
@@ -201,149 +202,50 @@ template <std::size_t N> std::vector<int> checkedAmong(const DialogDriver& d, co
 
 } // namespace
 
-// ---- Layout: every control of the three templates where the tables put it --------
+// ---- Layout: every control of the three templates where resources/kelvara.rc puts it
 
 namespace {
 
-struct StyleRule {
+// Styles the templates name, by the window class they belong to. A flag is
+// checked both ways (named: set, not named: clear); a type under its mask.
+struct StyleName {
+    const char* cls;
+    const char* name;
     DWORD mask;
     DWORD value;
 };
-constexpr StyleRule kGroupBox = {BS_TYPEMASK, BS_GROUPBOX};
-constexpr StyleRule kRadio = {BS_TYPEMASK, BS_RADIOBUTTON}; // plain: the dialog checks it
-constexpr StyleRule kCheckBox = {BS_TYPEMASK, BS_AUTOCHECKBOX};
-constexpr StyleRule kTwoLineCheckBox = {BS_TYPEMASK | BS_MULTILINE, BS_AUTOCHECKBOX | BS_MULTILINE};
-constexpr StyleRule kPush = {BS_TYPEMASK, BS_PUSHBUTTON};
-constexpr StyleRule kDefault = {BS_TYPEMASK, BS_DEFPUSHBUTTON};
-constexpr StyleRule kLabel = {SS_TYPEMASK, SS_LEFT};
-constexpr StyleRule kRightLabel = {SS_TYPEMASK, SS_RIGHT};
-constexpr StyleRule kLink = {SS_TYPEMASK | SS_NOTIFY, SS_LEFT | SS_NOTIFY};
-constexpr StyleRule kPicture = {SS_TYPEMASK, SS_BITMAP};
-// Digits only and no scrolling: the box holds what it shows.
-constexpr StyleRule kNumberBox = {ES_NUMBER | ES_AUTOHSCROLL | ES_MULTILINE, ES_NUMBER};
-constexpr StyleRule kScrollingBox = {ES_NUMBER | ES_AUTOHSCROLL | ES_MULTILINE, ES_AUTOHSCROLL};
-// Unsorted, with an edit field; its scroll bar moves to the list (checked there).
-constexpr StyleRule kDropDown = {CBS_DROPDOWNLIST | CBS_SORT, CBS_DROPDOWN};
-constexpr StyleRule kTrackbar = {TBS_VERT | TBS_NOTICKS, TBS_HORZ | TBS_NOTICKS};
-
-// One control of a template: `text` null where the text is not the template's
-// to say (boxes, the trackbar, pictures). Place and size in dialog units.
-struct Expected {
-    int id;
-    const char* cls;
-    const char* text;
-    int x, y, w, h;
-    StyleRule style;
+const StyleName kStyleNames[] = {
+    {"Button", "BS_GROUPBOX", BS_TYPEMASK, BS_GROUPBOX},
+    {"Button", "BS_RADIOBUTTON", BS_TYPEMASK, BS_RADIOBUTTON},
+    {"Button", "BS_AUTOCHECKBOX", BS_TYPEMASK, BS_AUTOCHECKBOX},
+    {"Button", "BS_PUSHBUTTON", BS_TYPEMASK, BS_PUSHBUTTON},
+    {"Button", "BS_DEFPUSHBUTTON", BS_TYPEMASK, BS_DEFPUSHBUTTON},
+    {"Button", "BS_MULTILINE", BS_MULTILINE, BS_MULTILINE},
+    {"Static", "SS_LEFT", SS_TYPEMASK, SS_LEFT},
+    {"Static", "SS_RIGHT", SS_TYPEMASK, SS_RIGHT},
+    {"Static", "SS_BITMAP", SS_TYPEMASK, SS_BITMAP},
+    {"Static", "SS_NOTIFY", SS_NOTIFY, SS_NOTIFY},
+    {"Edit", "ES_NUMBER", ES_NUMBER, ES_NUMBER},
+    {"Edit", "ES_AUTOHSCROLL", ES_AUTOHSCROLL, ES_AUTOHSCROLL},
+    {"Edit", "ES_MULTILINE", ES_MULTILINE, ES_MULTILINE},
+    // A drop-down's scroll bar moves to its list.
+    {"ComboBox", "CBS_DROPDOWN", CBS_DROPDOWNLIST, CBS_DROPDOWN},
+    {"ComboBox", "CBS_SORT", CBS_SORT, CBS_SORT},
+    {"msctls_trackbar32", "TBS_HORZ", TBS_VERT, TBS_HORZ},
+    {"msctls_trackbar32", "TBS_NOTICKS", TBS_NOTICKS, TBS_NOTICKS},
 };
 
-const Expected kConfigLayout[] = {
-    {-1, "Button", "View Mode", 5, 5, 100, 79, kGroupBox},
-    {-1, "Button", "Wave Options", 115, 5, 85, 75, kGroupBox},
-    {-1, "Button", "Explode Presets", 210, 5, 85, 30, kGroupBox},
-    {-1, "Button", "Wave Presets", 210, 40, 85, 30, kGroupBox},
-    {-1, "Button", "User Presets", 220, 75, 75, 140, kGroupBox},
-    {-1, "Button", "Save Bank", 231, 90, 55, 55, kGroupBox},
-    {-1, "Button", "Recall Bank", 231, 150, 55, 55, kGroupBox},
-    {-1, "Button", "Explode Options", 115, 86, 95, 27, kGroupBox},
-    {-1, "Button", "Texturing Options", 5, 89, 100, 100, kGroupBox},
-    {-1, "Button", "Width", 10, 118, 43, 65, kGroupBox},
-    {-1, "Button", "Height", 59, 118, 41, 65, kGroupBox},
-    {-1, "Button", "Movement Options", 115, 116, 95, 100, kGroupBox},
-    {1060, "Button", "Explode", 10, 15, 45, 10, kRadio},
-    {1061, "Button", "Wave1", 10, 25, 45, 10, kRadio},
-    {1062, "Button", "Wave2", 55, 15, 39, 10, kRadio},
-    {1063, "Button", "Wave3", 55, 25, 40, 10, kRadio},
-    {1093, "Button", "Random Preset", 10, 37, 69, 9, kCheckBox},
-    {1087, "Button", "Change Resolution", 11, 50, 88, 15, kPush},
-    {-1, "Static", "X", 10, 70, 8, 8, kLabel},
-    {1039, "Edit", nullptr, 20, 70, 25, 10, kNumberBox},
-    {-1, "Static", "Y", 55, 70, 8, 8, kLabel},
-    {1040, "Edit", nullptr, 70, 70, 25, 10, kNumberBox},
-    {-1, "Static", "Amplitude", 126, 20, 38, 8, kLabel},
-    {1042, "Edit", nullptr, 166, 20, 25, 10, kNumberBox},
-    {-1, "Static", "Freq1", 126, 34, 38, 8, kLabel},
-    {1043, "Edit", nullptr, 166, 34, 25, 10, kNumberBox},
-    {-1, "Static", "Freq2", 126, 49, 38, 8, kLabel},
-    {1044, "Edit", nullptr, 166, 49, 25, 10, kNumberBox},
-    {1080, "Button", "Smooth Shading", 121, 65, 70, 10, kCheckBox},
-    {1025, "Button", "1", 215, 15, 15, 14, kPush},
-    {1026, "Button", "2", 235, 15, 15, 14, kPush},
-    {1072, "Button", "3", 255, 15, 15, 14, kPush},
-    {1064, "Button", "4", 275, 15, 15, 14, kPush},
-    {1065, "Button", "1", 215, 50, 15, 14, kPush},
-    {1066, "Button", "2", 235, 50, 15, 14, kPush},
-    {1067, "Button", "3", 255, 50, 15, 14, kPush},
-    {1068, "Button", "4", 275, 50, 15, 14, kPush},
-    {1079, "Button", "A", 241, 105, 15, 14, kPush},
-    {1070, "Button", "B", 261, 105, 15, 14, kPush},
-    {1074, "Button", "C", 241, 125, 15, 14, kPush},
-    {1076, "Button", "D", 261, 125, 15, 14, kPush},
-    {1069, "Button", "A", 241, 165, 15, 14, kPush},
-    {1073, "Button", "B", 261, 165, 15, 14, kPush},
-    {1075, "Button", "C", 241, 185, 15, 14, kPush},
-    {1077, "Button", "D", 261, 185, 15, 14, kPush},
-    {-1, "Static", "Children", 125, 97, 28, 8, kLabel},
-    {1071, "Edit", nullptr, 155, 97, 25, 10, kNumberBox},
-    {1041, "Button", "Filtering", 11, 104, 40, 10, kCheckBox},
-    {1086, "Button", "OpenGL Logo", 55, 99, 40, 17, kTwoLineCheckBox},
-    {1049, "Button", "128", 15, 129, 33, 9, kRadio},
-    {1051, "Button", "256", 15, 139, 33, 9, kRadio},
-    {1050, "Button", "512", 15, 150, 33, 9, kRadio},
-    {1052, "Button", "1024", 15, 159, 33, 9, kRadio},
-    {1054, "Button", "2048", 15, 169, 33, 9, kRadio},
-    {1055, "Button", "128", 65, 128, 32, 9, kRadio},
-    {1057, "Button", "256", 65, 138, 32, 9, kRadio},
-    {1056, "Button", "512", 65, 148, 32, 9, kRadio},
-    {1058, "Button", "1024", 65, 158, 32, 9, kRadio},
-    {1059, "Button", "2048", 65, 168, 32, 9, kRadio},
-    {1038, "Button", "Enable Movement", 129, 128, 80, 10, kCheckBox},
-    {-1, "Static", "Amplitude", 145, 143, 34, 8, kLabel},
-    {-1, "Static", "Time", 183, 143, 20, 8, kLabel},
-    {-1, "Static", "RotateX", 121, 156, 30, 8, kLabel},
-    {1031, "Edit", nullptr, 152, 156, 21, 10, kNumberBox},
-    {1030, "Edit", nullptr, 182, 156, 21, 10, kNumberBox},
-    {-1, "Static", "RotateY", 121, 172, 30, 8, kLabel},
-    {1033, "Edit", nullptr, 152, 172, 21, 10, kNumberBox},
-    {1032, "Edit", nullptr, 182, 172, 21, 10, kNumberBox},
-    {-1, "Static", "RotateZ", 121, 186, 30, 8, kLabel},
-    {1035, "Edit", nullptr, 152, 186, 21, 10, kNumberBox},
-    {1034, "Edit", nullptr, 182, 186, 21, 10, kNumberBox},
-    {-1, "Static", "Zoom", 127, 202, 24, 8, kLabel},
-    {1037, "Edit", nullptr, 152, 202, 21, 10, kNumberBox},
-    {1036, "Edit", nullptr, 182, 202, 21, 10, kNumberBox},
-    {-1, "Static", "Thread priority", 5, 194, 29, 16, kLabel},
-    {1015, "msctls_trackbar32", nullptr, 35, 193, 70, 12, kTrackbar},
-    {1028, "Static", "", 40, 208, 60, 9, kRightLabel},
-    {1024, "Button", "Defaults", 5, 240, 50, 14, kPush},
-    {1016, "Button", "About", 85, 240, 50, 14, kPush},
-    {2, "Button", "Cancel", 165, 240, 50, 14, kPush},
-    {1, "Button", "OK", 245, 240, 50, 14, kPush},
-};
-
-const Expected kResolutionLayout[] = {
-    {-1, "Static", "Select Resolution to switch to:", 9, 7, 95, 9, kLabel},
-    // The height is that of the open list.
-    {1092, "ComboBox", nullptr, 7, 18, 147, 67, kDropDown},
-    {-1, "Static", "3dfx users please see the readme!", 45, 36, 111, 11, kLabel},
-    {-1, "Static", "Custom Resolution", 10, 50, 62, 10, kLabel},
-    {1089, "Edit", nullptr, 9, 61, 43, 12, kScrollingBox},
-    {1090, "Edit", nullptr, 59, 61, 43, 12, kScrollingBox},
-    {1091, "Edit", nullptr, 109, 61, 43, 12, kScrollingBox},
-    {-1, "Static", "Width", 9, 74, 43, 8, kLabel},
-    {-1, "Static", "Height", 59, 74, 43, 8, kLabel},
-    {-1, "Static", "Color Depth", 109, 74, 43, 8, kLabel},
-    {2, "Button", "Cancel", 17, 92, 50, 14, kPush},
-    {1, "Button", "OK", 95, 92, 50, 14, kDefault},
-};
-
-const Expected kAboutLayout[] = {
-    {-1, "Static", nullptr, 6, 4, 200, 28, kPicture},
-    {-1, "Static", "Written by the Kelvara team", 5, 35, 150, 8, kLabel},
-    {-1, "Static", "Version " KELVARA_VERSION, 170, 35, 38, 8, kLabel},
-    {1020, "Static", "https://kelvara.org/", 5, 50, 140, 8, kLink},
-    {1019, "Static", "support@kelvara.org", 5, 60, 140, 8, kLink},
-    {1, "Button", "OK", 155, 55, 50, 14, kDefault},
-};
+void expectStyles(const test::TemplateControl& e, DWORD style, const std::string& what) {
+    for (const StyleName& s : kStyleNames) {
+        if (_stricmp(s.cls, e.cls.c_str()) != 0)
+            continue;
+        if (s.mask == s.value) {
+            EXPECT_EQ((style & s.mask) != 0, e.styled(s.name)) << what << " " << s.name;
+        } else if (e.styled(s.name)) {
+            EXPECT_EQ(style & s.mask, s.value) << what << " " << s.name;
+        }
+    }
+}
 
 std::string describe(const RECT& r) {
     char text[64];
@@ -393,19 +295,20 @@ INT_PTR CALLBACK bareProc(HWND, UINT, WPARAM, LPARAM) {
 }
 
 // Creates the template with a procedure that does nothing, so every control
-// shows the template's own text, and matches each expected control to exactly
-// one child window.
-template <std::size_t N>
-void expectLayout(int templateId, const char* caption, int width, int height, const Expected (&layout)[N]) {
+// shows the template's own text, and matches each control of the resource
+// script's template to exactly one child window.
+void expectLayout(int templateId, const char* name) {
+    const test::DialogTemplate layout = test::readDialogTemplate(name, {{"KELVARA_VERSION", KELVARA_VERSION}});
+    ASSERT_FALSE(layout.controls.empty());
     initDialogControls();
     HWND dialog = CreateDialogParamA(self(), MAKEINTRESOURCEA(templateId), nullptr, bareProc, 0);
     ASSERT_NE(dialog, nullptr);
 
-    EXPECT_EQ(windowText(dialog), caption);
+    EXPECT_EQ(windowText(dialog), layout.caption);
     const LONG style = GetWindowLongA(dialog, GWL_STYLE);
     EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
               WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
-    RECT size = {0, 0, width, height};
+    RECT size = {0, 0, layout.width, layout.height};
     MapDialogRect(dialog, &size);
     RECT client;
     GetClientRect(dialog, &client);
@@ -416,30 +319,29 @@ void expectLayout(int templateId, const char* caption, int width, int height, co
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
     ASSERT_NE(dialogFont, nullptr);
     GetObjectA(dialogFont, sizeof font, &font);
-    EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(font.lfFaceName, layout.fontName);
     HDC screen = GetDC(nullptr);
-    EXPECT_EQ(font.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+    EXPECT_EQ(font.lfHeight, -MulDiv(layout.fontSize, GetDeviceCaps(screen, LOGPIXELSY), 72));
     ReleaseDC(nullptr, screen);
 
     std::vector<Child> children = childrenOf(dialog);
-    EXPECT_EQ(children.size(), N) << "controls in template " << templateId;
+    EXPECT_EQ(children.size(), layout.controls.size()) << "controls in " << name;
     std::vector<bool> used(children.size(), false);
-    for (const Expected& e : layout) {
+    for (const test::TemplateControl& e : layout.controls) {
         // The dialog manager converts the place and the size each on its own,
         // so a control's right edge is map(x) + map(w), not map(x + w).
         RECT want = {e.x, e.y, e.w, e.h};
         MapDialogRect(dialog, &want);
         want.right += want.left;
         want.bottom += want.top;
-        const std::string what = std::string(e.cls) + " " + std::to_string(e.id) + " \"" +
-                                 (e.text ? e.text : "") + "\" at " + std::to_string(e.x) + ", " +
-                                 std::to_string(e.y);
+        const std::string what = e.cls + " " + std::to_string(e.id) + " \"" + e.text + "\" at " +
+                                 std::to_string(e.x) + ", " + std::to_string(e.y);
         std::optional<std::size_t> sameKind; // same id, class and text, placed elsewhere
         std::optional<std::size_t> found;
         for (std::size_t i = 0; i < children.size(); ++i) {
             const Child& c = children[i];
-            if (used[i] || c.id != e.id || _stricmp(c.cls.c_str(), e.cls) != 0 ||
-                (e.text && c.text != e.text))
+            if (used[i] || c.id != e.id || _stricmp(c.cls.c_str(), e.cls.c_str()) != 0 ||
+                (e.showsText && c.text != e.text))
                 continue;
             sameKind = i;
             RECT placed = c.rect;
@@ -457,8 +359,7 @@ void expectLayout(int templateId, const char* caption, int width, int height, co
             continue;
         }
         used[*found] = true;
-        EXPECT_EQ(children[*found].style & e.style.mask, e.style.value)
-            << what << " style " << std::hex << children[*found].style;
+        expectStyles(e, children[*found].style, what);
     }
     DestroyWindow(dialog);
 }
@@ -466,15 +367,15 @@ void expectLayout(int templateId, const char* caption, int width, int height, co
 } // namespace
 
 TEST(DialogLayout, configurationDialogAsTheTableGivesIt) {
-    expectLayout(IDD_CONFIG, "Kelvara Configuration", 302, 258, kConfigLayout);
+    expectLayout(IDD_CONFIG, "IDD_CONFIG");
 }
 
 TEST(DialogLayout, resolutionDialogAsTheTableGivesIt) {
-    expectLayout(IDD_RESOLUTION, "Change Resolution", 162, 117, kResolutionLayout);
+    expectLayout(IDD_RESOLUTION, "IDD_RESOLUTION");
 }
 
 TEST(DialogLayout, aboutBoxAsTheTableGivesIt) {
-    expectLayout(IDD_ABOUT, "About", 211, 76, kAboutLayout);
+    expectLayout(IDD_ABOUT, "IDD_ABOUT");
 }
 
 // The configuration and resolution dialogs open at the owner's corner, not

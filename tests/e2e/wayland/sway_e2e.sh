@@ -23,6 +23,7 @@ sway_layout() {
     three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
     # The second output's 1024x768 pixels cover 512x384 of the layout.
     scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
+    output_off) echo "1024x768+0+0,800x600+1024+0" ;;
     key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
     *) return 1 ;;
     esac
@@ -204,6 +205,14 @@ key_ends() { # pid
     desktops_back
 }
 
+# changed NAME: how many of output NAME's pixels change in a second.
+changed() {
+    grim -o "$1" "$dir/moving-$1-a.png" || fail "grim cannot take $1's picture"
+    sleep 1
+    grim -o "$1" "$dir/moving-$1-b.png" || fail "grim cannot take $1's picture"
+    compare -metric AE -fuzz 2% "$dir/moving-$1-a.png" "$dir/moving-$1-b.png" null: 2>&1 | sed 's/[.e].*//'
+}
+
 still_picture() {
     mkdir -p "$(dirname "$settings")"
     printf 'Mode=1\nenableMovement=0\n' >"$settings"
@@ -226,6 +235,33 @@ side_by_side | mixed_sizes | left_of_first | three | scale_2 | key)
     fi
     key_ends "$pid"
     grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
+    ;;
+output_off)
+    # One output switched off: the other goes on moving, the run still ends
+    # at once, and the output switched on again is drawn again.
+    set_up_desktops
+    start --wayland --Mode 1
+    sleep 3
+    still_running "$pid" || fail "the saver ended on its own"
+    swaymsg -q output HEADLESS-2 dpms off || fail "sway cannot switch HEADLESS-2 off"
+    sleep 1
+    n=$(changed HEADLESS-1)
+    echo "HEADLESS-2 off: $n pixels of HEADLESS-1 changed in a second (want over 1000)"
+    [ "$n" -gt 1000 ] || fail "HEADLESS-1 stood still while HEADLESS-2 was off (see $dir/moving-*.png)"
+    swaymsg -q output HEADLESS-2 dpms on || fail "sway cannot switch HEADLESS-2 on"
+    sleep 1
+    n=$(changed HEADLESS-2)
+    echo "HEADLESS-2 on again: $n of its pixels changed in a second (want over 1000)"
+    [ "$n" -gt 1000 ] || fail "HEADLESS-2 was not drawn again once switched on (see $dir/moving-*.png)"
+    swaymsg -q output HEADLESS-2 dpms off
+    key_started=$(date +%s)
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    ends_within "$pid" 100 || fail "a key did not end the run with an output switched off"
+    [ "$status" -eq 0 ] || fail "exit code $status after a key"
+    echo "the key ended the run within $(($(date +%s) - key_started)) s"
+    swaymsg -q output HEADLESS-2 dpms on
+    settings_written
+    desktops_back
     ;;
 auto_pick)
     # Wayland is picked without being asked for, even with an X display
