@@ -15,9 +15,7 @@
 // user's idle daemon starts the run. Display modes are never switched
 // (resW/resH/resC are ignored with one line). Needs zwlr_layer_shell_v1
 // (wlroots compositors, KDE); without screencopy (KDE) the logo is shown.
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +32,7 @@
 #include "capture/capture_wayland.h"
 #include "display/output_views.h"
 #include "display/outputs_wayland.h"
+#include "host/end_signal_posix.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
@@ -47,37 +46,6 @@ namespace {
 constexpr unsigned kJoinTimeoutMs = 3000;
 // How long the compositor may take to give every surface its size.
 constexpr int kConfigureTimeoutMs = 3000;
-
-// Process-wide by necessity: a signal handler has no object to reach.
-int signalPipe[2] = {-1, -1};
-
-void wakeToEnd() {
-    const int saved = errno;
-    const char byte = 1;
-    if (signalPipe[1] >= 0)
-        [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-void onSignal(int) {
-    wakeToEnd();
-}
-
-bool installSignals() {
-    if (pipe(signalPipe) != 0)
-        return false;
-    for (int fd : signalPipe) {
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 // A client cannot switch an output's mode: the switch is never asked for
 // (the session runs as a window that may not switch), and nothing here is
@@ -157,7 +125,7 @@ class WaylandSaver final : public SaverPlatform {
     wl_pointer* pointer_ = nullptr;
     MouseMoveCounter mouse_;
     NoDisplayModes noModes_;
-    EglRenderThread* thread_ = nullptr;
+    RenderThread* thread_ = nullptr;
     bool ended_ = false;
     bool modeNoted_ = false;
 };
@@ -284,7 +252,7 @@ WaylandSaver::~WaylandSaver() {
 }
 
 bool WaylandSaver::open() {
-    if (!installSignals())
+    if (!installEndSignals())
         reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
     connection_ = connectWayland();
     if (!connection_)
@@ -388,7 +356,7 @@ bool WaylandSaver::startDrawing(const Settings& settings, std::vector<MonitorDra
 }
 
 bool WaylandSaver::stopDrawing(unsigned timeoutMs) {
-    const bool stopped = joinEglRenderThread(thread_, timeoutMs);
+    const bool stopped = joinRenderThread(thread_, timeoutMs);
     thread_ = nullptr;
     return stopped;
 }
@@ -409,8 +377,8 @@ void WaylandSaver::pumpEvents(const SaverSession& session) {
             if (wl_display_dispatch_pending(display) < 0)
                 return;
         wl_display_flush(display);
-        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-        const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
+        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {endSignalFd(), POLLIN, 0}};
+        const int ready = poll(fds, endSignalFd() >= 0 ? 2 : 1, 500);
         if (ready > 0 && (fds[0].revents & POLLIN) != 0)
             wl_display_read_events(display);
         else

@@ -12,9 +12,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +29,7 @@
 #include "capture/screenshot.h"
 #include "display/display_xrandr.h"
 #include "display/monitors_xrandr.h"
+#include "host/end_signal_posix.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
@@ -45,39 +44,6 @@ namespace {
 
 // How long the end of a run waits for the render thread to release GL.
 constexpr unsigned kJoinTimeoutMs = 3000;
-
-// Process-wide by necessity: a signal handler has no object to reach.
-int signalPipe[2] = {-1, -1};
-
-// Wakes the event loop to end the run: from a signal handler or the run
-// limiter's thread, so nothing but write(2).
-void requestEnd() {
-    const int saved = errno;
-    const char byte = 1;
-    if (signalPipe[1] >= 0)
-        [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-void onSignal(int) {
-    requestEnd();
-}
-
-bool installSignals() {
-    if (pipe(signalPipe) != 0)
-        return false;
-    for (int fd : signalPipe) {
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 // The window drawn into may vanish at any time, under either thread's
 // connection: the default handler would end the process, so errors are only
@@ -243,7 +209,7 @@ class X11Saver final : public SaverPlatform {
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
-    void requestEnd() override { kelvara::requestEnd(); }
+    void requestEnd() override { wakeToEnd(); }
     void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
     void showError(const std::string& text) override { report(text); }
 
@@ -297,7 +263,7 @@ bool X11Saver::open() {
         reportFailure("glXQueryExtension: the X server offers no GLX; nothing to draw with");
         return false;
     }
-    if (!installSignals())
+    if (!installEndSignals())
         reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
     if (ownWindow_) {
         glx_ = prepareGlx(DefaultScreen(display_), 0);
@@ -420,8 +386,8 @@ void X11Saver::pumpEvents(const SaverSession& session) {
         }
         if (goneResource.load() == target_ || session.endRequested())
             return;
-        pollfd fds[2] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-        const int ready = poll(fds, signalPipe[0] >= 0 ? 2 : 1, 500);
+        pollfd fds[2] = {{xfd, POLLIN, 0}, {endSignalFd(), POLLIN, 0}};
+        const int ready = poll(fds, endSignalFd() >= 0 ? 2 : 1, 500);
         if (ready > 0 && (fds[1].revents & POLLIN) != 0)
             return;
         if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0)

@@ -16,22 +16,17 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <wayland-egl.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include "render/egl_format.h"
 #include "render/frame_rate_text.h"
-#include "render/glx_format.h"
+#include "render/render_thread_posix.h"
+#include "settings/failure_line.h"
 #include "scene/frame_timer.h"
 #include "settings/failure_line.h"
 
@@ -126,31 +121,6 @@ bool chooseConfig(EglSetup& setup) {
     }
     setup.config = configs[static_cast<std::size_t>(best - 1)];
     return true;
-}
-
-void lowerThreadPriority(int threadPriority) {
-    const int nice = niceForThreadPriority(threadPriority);
-    if (nice == 0)
-        return;
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, tid);
-    if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
-        reportFailure("setpriority(%d): %s", current + nice, std::strerror(errno));
-}
-
-uint32_t millisecondSeed() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 // One output's surface as the thread draws it.
@@ -320,7 +290,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     EglSurfaces surfaces(display, setup);
     if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
     if (options.showFrameRate)
@@ -339,11 +309,6 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
                      options.stats, options.presetPicked);
 }
 
-struct ThreadState {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-};
 
 } // namespace
 
@@ -377,51 +342,13 @@ std::shared_ptr<EglSetup> prepareEgl(wl_display* display) {
     return setup;
 }
 
-class EglRenderThread {
-  public:
-    std::thread thread;
-    std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
-};
-
-EglRenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup,
-                                      std::vector<EglPane> panes, const Settings& settings,
-                                      std::vector<MonitorDraw> monitors, int threadPriority,
-                                      const RenderThreadOptions& options) {
-    auto* handle = new EglRenderThread;
-    try {
-        handle->thread = std::thread([display, setup = std::move(setup),
-                                      panes = std::move(panes), own = Settings(settings),
-                                      monitors = std::move(monitors), threadPriority, options,
-                                      state = handle->state]() mutable {
-            renderThreadBody(display, *setup, panes, own, monitors, threadPriority, options);
-            setup.reset();
-            std::lock_guard lock(state->mutex);
-            state->done = true;
-            state->ended.notify_all();
-        });
-    } catch (const std::system_error& e) {
-        reportFailure("std::thread: %s", e.what());
-        delete handle;
-        return nullptr;
-    }
-    return handle;
-}
-
-bool joinEglRenderThread(EglRenderThread* thread, unsigned timeoutMs) {
-    if (!thread)
-        return true;
-    bool done;
-    {
-        std::unique_lock lock(thread->state->mutex);
-        done = thread->state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                             [&] { return thread->state->done; });
-    }
-    if (done)
-        thread->thread.join();
-    else
-        thread->thread.detach();
-    delete thread;
-    return done;
+RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup, std::vector<EglPane> panes,
+                                   const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+                                   const RenderThreadOptions& options) {
+    return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes), own = Settings(settings),
+                               monitors = std::move(monitors), threadPriority, options]() mutable {
+        renderThreadBody(display, *setup, panes, own, monitors, threadPriority, options);
+    });
 }
 
 } // namespace kelvara

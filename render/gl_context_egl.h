@@ -31,20 +31,15 @@ struct EglPane {
     const std::atomic<bool>* poweredOff = nullptr; // the output is switched off (may be null)
 };
 
-class EglRenderThread;
-
 // Starts the thread that draws monitor i's scene into panes[i]'s surface and
 // presents each surface on its own, paced by the surfaces' frame callbacks
 // (and options.maxFps where it asks for fewer frames), never by a blocking
 // swap. `setup` becomes the thread's; the surfaces stay the host's and must
 // outlive the thread. renderRunning must be 1 already. Null when no thread
 // could start.
-EglRenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup,
-                                      std::vector<EglPane> panes, const Settings& settings,
-                                      std::vector<MonitorDraw> monitors, int threadPriority,
-                                      const RenderThreadOptions& options);
-
-// As joinRenderThread.
-bool joinEglRenderThread(EglRenderThread* thread, unsigned timeoutMs);
+// joinRenderThread waits for it.
+RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup, std::vector<EglPane> panes,
+                                   const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+                                   const RenderThreadOptions& options);
 
 } // namespace kelvara

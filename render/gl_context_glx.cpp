@@ -13,23 +13,20 @@
 // monitors asleep.
 #include "render/gl_context_glx.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "display/display_x11.h"
 #include "render/glx_format.h"
 #include "render/render_host.h"
+#include "render/render_thread_posix.h"
 #include "settings/failure_line.h"
 
 namespace kelvara {
@@ -94,34 +91,6 @@ void setSwapInterval(Display* display, int screen, GLXDrawable drawable, int int
         if (auto fn = reinterpret_cast<Fn>(proc("glXSwapIntervalSGI")))
             fn(interval);
     }
-}
-
-void lowerThreadPriority(int threadPriority) {
-    const int nice = niceForThreadPriority(threadPriority);
-    if (nice == 0)
-        return;
-    // On Linux the nice value of a thread id applies to that thread alone.
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, tid);
-    if (errno == 0 && setpriority(PRIO_PROCESS, tid, current + nice) != 0)
-        reportFailure("setpriority(%d): %s", current + nice, std::strerror(errno));
-}
-
-uint32_t millisecondSeed() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-// A thread that has no context to draw with tells the host, which ends the
-// run; a host that cannot be told gets a thread that waits for the run's end.
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 // Frames per second and frame time, in the window's lower left corner, drawn
@@ -206,11 +175,6 @@ class FrameRateOverlay {
     std::chrono::steady_clock::time_point last_;
 };
 
-struct ThreadState {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-};
 
 } // namespace
 
@@ -289,7 +253,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     }
     if (!current) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
 
@@ -347,11 +311,6 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     return best > 0;
 }
 
-class RenderThread {
-  public:
-    std::thread thread;
-    std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
-};
 
 namespace {
 
@@ -385,24 +344,12 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
 RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
                                 std::vector<MonitorDraw> monitors, int threadPriority,
                                 const RenderThreadOptions& options) {
-    auto* handle = new RenderThread;
-    try {
-        // The thread draws from a record of its own: the host's copy stays
-        // the host's to read and save.
-        handle->thread = std::thread([window, setup = std::move(setup), own = Settings(settings),
-                                      monitors = std::move(monitors), threadPriority, options,
-                                      state = handle->state]() mutable {
-            renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
-            std::lock_guard lock(state->mutex);
-            state->done = true;
-            state->ended.notify_all();
-        });
-    } catch (const std::system_error& e) {
-        reportFailure("std::thread: %s", e.what());
-        delete handle;
-        return nullptr;
-    }
-    return handle;
+    // The thread draws from a record of its own: the host's copy stays the
+    // host's to read and save.
+    return launchRenderThread([window, setup = std::move(setup), own = Settings(settings),
+                               monitors = std::move(monitors), threadPriority, options]() mutable {
+        renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
+    });
 }
 
 RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
@@ -421,23 +368,6 @@ RenderThread* startRenderThread(NativeWindow window, const Settings& settings, s
 RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
                                 int threadPriority, const RenderThreadOptions& options) {
     return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
-}
-
-bool joinRenderThread(RenderThread* thread, unsigned timeoutMs) {
-    if (!thread)
-        return true;
-    bool done;
-    {
-        std::unique_lock lock(thread->state->mutex);
-        done = thread->state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                             [&] { return thread->state->done; });
-    }
-    if (done)
-        thread->thread.join();
-    else
-        thread->thread.detach(); // it ends with the process; its state outlives this handle
-    delete thread;
-    return done;
 }
 
 } // namespace kelvara
