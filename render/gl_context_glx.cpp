@@ -189,12 +189,19 @@ class PreparedContext {
             XCloseDisplay(display);
     }
 
-    void prepare(int screen, VisualID onlyVisual) {
+    // With `window` non-zero, its screen and visual replace `screen` and
+    // `onlyVisual`, read over the connection opened here.
+    void prepare(int screen, VisualID onlyVisual, Window window) {
         display = XOpenDisplay(nullptr);
         if (!display) {
             reportFailure("XOpenDisplay on the render thread: cannot open the display; nothing "
                           "to draw with");
             return;
+        }
+        XWindowAttributes attributes;
+        if (window != 0 && XGetWindowAttributes(display, window, &attributes)) {
+            screen = XScreenNumberOfScreen(attributes.screen);
+            onlyVisual = XVisualIDFromVisual(attributes.visual);
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
@@ -246,7 +253,7 @@ void renderThreadBody(Window window, PreparedContext& setup, Settings& settings,
     }
     if (!current) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
 
@@ -303,14 +310,23 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     return best > 0;
 }
 
-std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
+namespace {
+
+std::shared_ptr<PreparedContext> prepareGlxFor(int screen, VisualID onlyVisual, Window window) {
     auto setup = std::make_shared<PreparedContext>();
     try {
-        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+        setup->worker = std::thread(
+            [raw = setup.get(), screen, onlyVisual, window] { raw->prepare(screen, onlyVisual, window); });
     } catch (const std::system_error&) {
-        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
+        setup->prepare(screen, onlyVisual, window); // no thread to spare: at once, then
     }
     return setup;
+}
+
+} // namespace
+
+std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
+    return prepareGlxFor(screen, onlyVisual, 0);
 }
 
 bool glxReady(PreparedContext& setup, VisualID& visual, int& depth) {

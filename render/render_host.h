@@ -31,6 +31,11 @@ struct DrawTarget {
     std::shared_ptr<PreparedContext> prepared; // X11: required, and of the window's visual
 };
 
+// What a render thread that got no GL context does (its reason already said):
+// tells the host through `cannotDraw`, which ends the run; without it, waits
+// for renderRunning to drop.
+void giveUpDrawing(const RenderThreadOptions& options);
+
 // Starts the thread that draws into the target's window: it makes a
 // double-buffered RGBA context with depth (the best format by
 // pixelFormatScore) or takes the prepared one, seeds its random source from

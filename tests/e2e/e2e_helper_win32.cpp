@@ -52,6 +52,7 @@ struct MonitorQuarters {
 };
 
 std::vector<MonitorQuarters> desktopMonitors;
+POINT desktopCorner{0, 0};
 
 void fillQuarters(HDC dc, const RECT& r, const COLORREF colours[4]) {
     const int midX = (r.left + r.right) / 2;
@@ -67,35 +68,15 @@ void fillQuarters(HDC dc, const RECT& r, const COLORREF colours[4]) {
     }
 }
 
-LRESULT CALLBACK patternProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT r;
-        GetClientRect(window, &r);
-        const COLORREF colours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
-        fillQuarters(dc, r, colours);
-        EndPaint(window, &ps);
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
+// Paints each monitor's quarters. Monitor areas are in screen coordinates;
+// the window's corner, client (0, 0), may be left of or above the primary's.
 LRESULT CALLBACK desktopProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
-        // Client coordinates start at the virtual screen's corner, which may
-        // be left of or above the primary monitor's.
-        const int originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
-        const int originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
         for (const auto& m : desktopMonitors) {
             RECT r = m.area;
-            OffsetRect(&r, -originX, -originY);
+            OffsetRect(&r, -desktopCorner.x, -desktopCorner.y);
             fillQuarters(dc, r, m.colours);
         }
         EndPaint(window, &ps);
@@ -106,6 +87,29 @@ LRESULT CALLBACK desktopProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Shows desktopMonitors in a window titled "Kelvara test NAME" over `area`
+// for `seconds`, once up saying "NAME up".
+int showDesktop(const char* name, RECT area, int seconds) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = desktopProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KelvaraE2EDesktop";
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    desktopCorner = {area.left, area.top};
+    const std::string title = std::string("Kelvara test ") + name;
+    HWND window = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_POPUP | WS_VISIBLE, area.left,
+                                  area.top, area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    if (window == nullptr)
+        return 2;
+    UpdateWindow(window);
+    std::printf("%s up\n", name);
+    std::fflush(stdout);
+    pumpFor(static_cast<DWORD>(seconds) * 1000);
+    return 0;
 }
 
 BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
@@ -159,42 +163,18 @@ int runDesktop(int seconds, int count, char** colourLists) {
         }
         desktopMonitors.push_back(m);
     }
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = desktopProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KelvaraE2EDesktop";
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, wc.lpszClassName, "Kelvara test desktop", WS_POPUP | WS_VISIBLE,
-                                  GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                                  GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
-                                  nullptr, nullptr, wc.hInstance, nullptr);
-    if (window == nullptr)
-        return 2;
-    UpdateWindow(window);
-    std::printf("desktop up\n");
-    std::fflush(stdout);
-    pumpFor(static_cast<DWORD>(seconds) * 1000);
-    return 0;
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return showDesktop(
+        "desktop",
+        {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
+        seconds);
 }
 
 int runPattern(int seconds) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = patternProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KelvaraE2EPattern";
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, wc.lpszClassName, "Kelvara test pattern", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    if (window == nullptr)
-        return 2;
-    UpdateWindow(window);
-    std::printf("pattern up\n");
-    std::fflush(stdout);
-    pumpFor(static_cast<DWORD>(seconds) * 1000);
-    return 0;
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    desktopMonitors = {{screen, {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)}}};
+    return showDesktop("pattern", screen, seconds);
 }
 
 int failures = 0;

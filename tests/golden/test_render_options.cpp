@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "tools/render_options.h"
+#include "unit/setting_values.h"
 
 using namespace kelvara;
+using kelvara::test::fieldValue;
 
 namespace {
 
@@ -23,10 +25,6 @@ Parsed parse(std::vector<std::string> args) {
     Parsed p;
     p.ok = parseRenderOptions(static_cast<int>(args.size()), argv.data(), p.options, p.error);
     return p;
-}
-
-double fieldValue(const Settings& s, const SettingField& f) {
-    return f.type == FieldType::Int ? static_cast<double>(intField(s, f)) : static_cast<double>(floatField(s, f));
 }
 
 } // namespace

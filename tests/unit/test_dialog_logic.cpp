@@ -13,9 +13,11 @@
 #include "resources/resource_ids.h"
 #include "ui/dialog_logic.h"
 #include "unit/dialog_template.h"
+#include "unit/setting_values.h"
 
 using namespace kelvara;
 using kelvara::test::DialogTemplate;
+using kelvara::test::fieldValue;
 using kelvara::test::TemplateControl;
 
 namespace {
@@ -53,15 +55,6 @@ std::vector<int> boxesBeside(const char* label) {
     return ids;
 }
 
-const SettingField& fieldNamed(const char* name) {
-    for (const SettingField& f : kSettingFields) {
-        if (std::strcmp(f.name, name) == 0)
-            return f;
-    }
-    ADD_FAILURE() << "no field " << name;
-    return kSettingFields[0];
-}
-
 // The names of the fields whose bits differ between two records.
 std::vector<std::string> changedFields(const Settings& a, const Settings& b) {
     std::vector<std::string> names;
@@ -70,11 +63,6 @@ std::vector<std::string> changedFields(const Settings& a, const Settings& b) {
             names.emplace_back(f.name);
     }
     return names;
-}
-
-double fieldValue(const Settings& s, const char* name) {
-    const SettingField& f = fieldNamed(name);
-    return f.type == FieldType::Float ? floatField(s, f) : intField(s, f);
 }
 
 } // namespace
@@ -169,7 +157,7 @@ TEST(DialogLogic, checkBoxClickTogglesItsFlag) {
     for (const auto& e : expected) {
         SCOPED_TRACE(e.field);
         Settings s;
-        setIntField(s, fieldNamed(e.field), 7); // any non-zero value is on
+        setIntField(s, kSettingFields.at(settingIndex(e.field)), 7); // any non-zero value is on
         const Settings before = s;
         ASSERT_NE(toggleCheckBox(s, e.id), nullptr);
         EXPECT_EQ(changedFields(before, s), std::vector<std::string>{e.field});

@@ -33,13 +33,6 @@ std::vector<std::string> words(const std::string& text) {
     return out;
 }
 
-std::size_t fieldIndex(const char* name) {
-    for (std::size_t i = 0; i < kSettingFields.size(); ++i)
-        if (std::string(kSettingFields[i].name) == name)
-            return i;
-    return kSettingFields.size();
-}
-
 TEST(SaverOptions, xscreensaverConventionsPickTheWindowDrawnInto) {
     ParsedOptions p = parse({});
     ASSERT_TRUE(p.ok);
@@ -198,7 +191,7 @@ TEST(SaverOptions, everySettingHasAnOptionThatTakesItsDefault) {
         const ParsedOptions p = parse({name, std::to_string(f.defaultValue)});
         ASSERT_TRUE(p.ok) << name;
         ASSERT_EQ(p.options.run.overrides.size(), 1u);
-        EXPECT_EQ(p.options.run.overrides[0].field, fieldIndex(f.name));
+        EXPECT_EQ(p.options.run.overrides[0].field, settingIndex(f.name));
     }
     const std::string help = helpText();
     for (const std::string& name : accepted)

@@ -14,21 +14,15 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Small textures, so the runs stay light.
-Settings lightSettings() {
+// Small textures, so the runs stay light; a display mode to switch to if given.
+Settings lightSettings(int32_t width = 0, int32_t height = 0, int32_t depth = 0) {
     Settings s;
     s.screenTextureWidth = 64;
     s.screenTextureHeight = 64;
+    s.resW = width;
+    s.resH = height;
+    s.resC = depth;
     return s;
-}
-
-SettingOverride overrideOf(const char* name, int32_t value) {
-    SettingOverride o;
-    for (std::size_t i = 0; i < kSettingFields.size(); ++i)
-        if (std::string(kSettingFields[i].name) == name)
-            o.field = i;
-    o.intValue = value;
-    return o;
 }
 
 // A full-screen session over a NullPlatform whose store holds light settings;
@@ -68,10 +62,7 @@ using SaverSession = SessionFixture;
 } // namespace
 
 TEST_F(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndRestoresTheDisplay) {
-    Settings s = lightSettings();
-    s.resW = 800;
-    s.resH = 600;
-    s.resC = 32;
+    Settings s = lightSettings(800, 600, 32);
     s.Mode = 2;
     store(s);
     platform.fakeDisplay.modes = {mode(800, 600, 32, 60), mode(1280, 1024, 32, 60)};
@@ -92,11 +83,7 @@ TEST_F(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndResto
 }
 
 TEST_F(SaverSession, everyMonitorKeepsItsOwnPictureThroughAModeSwitch) {
-    Settings s = lightSettings();
-    s.resW = 800;
-    s.resH = 600;
-    s.resC = 32;
-    store(s);
+    store(lightSettings(800, 600, 32));
     platform.fakeDisplay.modes = {mode(800, 600, 32, 60)};
     // Two monitors at the capture; once the primary runs 800 x 600 the
     // layout lists them the other way round, the second moved.
@@ -127,7 +114,7 @@ TEST_F(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesA
     s.y_div = 3;
     s.Priority = 1;
     store(s);
-    config.run.overrides = {overrideOf("Priority", 2)};
+    config.run.overrides = {SettingOverride{settingIndex("Priority"), 2}};
 
     ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(1));
@@ -162,11 +149,7 @@ TEST_F(SaverSession, aPreviewNeverSaves) {
 }
 
 TEST_F(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing) {
-    Settings s = lightSettings();
-    s.resW = 1234;
-    s.resH = 567;
-    s.resC = 16;
-    store(s);
+    store(lightSettings(1234, 567, 16));
     platform.fakeDisplay.answer = [](const DisplayMode&, ModeScope) { return ModeChange::BadMode; };
 
     EXPECT_FALSE(open().start());

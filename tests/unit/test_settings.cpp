@@ -5,15 +5,12 @@
 #include <string>
 
 #include "settings/settings.h"
+#include "unit/setting_values.h"
 
 using namespace kelvara;
+using kelvara::test::fieldValue;
 
 namespace {
-
-// Reads a field of the record through the table, as the stores do.
-double fieldValue(const Settings& s, const SettingField& f) {
-    return f.type == FieldType::Int ? static_cast<double>(intField(s, f)) : static_cast<double>(floatField(s, f));
-}
 
 } // namespace
 
