@@ -290,7 +290,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     EglSurfaces surfaces(display, setup);
     if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
     if (options.showFrameRate)

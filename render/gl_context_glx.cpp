@@ -246,7 +246,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     }
     if (!current) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
 

@@ -62,17 +62,6 @@ void setSwapInterval(bool waitForRetrace) {
     swapInterval(waitForRetrace ? 1 : 0);
 }
 
-// A thread that has no context to draw with tells the host, which ends the
-// run; a host that cannot be told gets a thread that waits for the run's end.
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        Sleep(10);
-}
-
 // What both threads hold: the thread's arguments. Kept alive by whichever of
 // the two lets go last, so a thread left running at a join timeout never
 // reads freed memory.
@@ -97,7 +86,7 @@ void renderThreadBody(ThreadState& state) {
         if (context != nullptr)
             wglDeleteContext(context);
         ReleaseDC(state.window, dc);
-        giveUp(state.options);
+        giveUpDrawing(state.options);
         return;
     }
     setSwapInterval(state.options.waitForRetrace);

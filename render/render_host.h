@@ -40,6 +40,11 @@ struct RenderThreadOptions {
     PresetObserver presetPicked;
 };
 
+// What a render thread that got no GL context does (its reason already said):
+// tells the host through `cannotDraw`, which ends the run; without it, waits
+// for renderRunning to drop.
+void giveUpDrawing(const RenderThreadOptions& options);
+
 // Starts the thread that draws into `window`: it makes a double-buffered RGBA
 // context with depth (the best format by pixelFormatScore), seeds its random
 // source from the millisecond clock and runs runMonitorScenes over `monitors`

@@ -1,5 +1,6 @@
 #include "render/render_thread.h"
 
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -240,6 +241,15 @@ void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::v
     if (panes.empty())
         return;
     runPanes(panes, settings, surface, seed, running, observer, stats, presetPicked);
+}
+
+void giveUpDrawing(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
+    while (renderRunning.load(std::memory_order_acquire) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture) {

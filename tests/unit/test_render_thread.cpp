@@ -11,6 +11,7 @@
 #include "display/display_power.h"
 #include "recording_gl.h"
 #include "render/frame_pacer.h"
+#include "render/render_host.h"
 #include "render/render_thread.h"
 #include "render/resource_texture.h"
 #include "settings/presets.h"
@@ -475,4 +476,26 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
         from = panes.presentAtCall[k];
     }
     EXPECT_NE(textureOf[0], textureOf[1]);
+}
+
+// A thread without GL tells a host that listens and returns at once; one
+// that cannot tell waits for the run's end instead of drawing nothing for ever.
+TEST(RenderThread, aThreadWithoutGlTellsTheHostOrWaitsForTheEnd) {
+    int told = 0;
+    RenderThreadOptions options;
+    options.cannotDraw = [&told] { ++told; };
+    renderRunning.store(1);
+    giveUpDrawing(options);
+    EXPECT_EQ(told, 1);
+
+    std::atomic<bool> returned{false};
+    std::thread thread([&returned] {
+        giveUpDrawing(RenderThreadOptions{});
+        returned.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned.load()) << "returned while the run goes on";
+    renderRunning.store(0);
+    thread.join();
+    EXPECT_TRUE(returned.load());
 }
