@@ -178,7 +178,7 @@ class Win32Saver final : public SaverPlatform {
     std::vector<MonitorView> monitors() override;
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override {
-        pictures = captureViews(monitors, settings, preview);
+        pictures = captureViews(nullptr, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
     DisplayBackend& display() override { return systemDisplay(); }

@@ -27,7 +27,7 @@
 
 #include "capture/capture.h"
 #include "capture/screenshot.h"
-#include "display/display_modes.h"
+#include "display/display_xrandr.h"
 #include "display/monitors_xrandr.h"
 #include "host/end_signal_posix.h"
 #include "host/saver_host.h"
@@ -204,7 +204,7 @@ class X11Saver final : public SaverPlatform {
     std::vector<MonitorView> monitors() override;
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override;
-    DisplayBackend& display() override { return systemDisplay(); }
+    DisplayBackend& display() override { return *modes_; }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
@@ -221,7 +221,8 @@ class X11Saver final : public SaverPlatform {
     const SaverOptions& options_;
     const bool fullScreen_;
     const bool ownWindow_;
-    Display* display_ = nullptr;
+    Display* display_ = nullptr; // this thread's one connection, handed to whatever asks the server
+    std::unique_ptr<DisplayBackend> modes_;
     Window target_ = 0;
     std::shared_ptr<GlxSetup> glx_;
     OwnWindow own_;
@@ -230,6 +231,7 @@ class X11Saver final : public SaverPlatform {
 };
 
 X11Saver::~X11Saver() {
+    modes_.reset(); // it asks over display_
     if (!display_)
         return;
     if (own_.window) {
@@ -244,8 +246,8 @@ X11Saver::~X11Saver() {
 }
 
 bool X11Saver::open() {
-    // The first Xlib call of the process: the render thread and the capture
-    // open connections of their own.
+    // The first Xlib call of the process: the render thread opens a
+    // connection of its own.
     XInitThreads();
     XSetErrorHandler(onXError);
     display_ = XOpenDisplay(nullptr);
@@ -253,6 +255,7 @@ bool X11Saver::open() {
         reportOpenFailure();
         return false;
     }
+    modes_ = makeXrandrDisplay(display_);
     // Without GLX nothing can be drawn: say so before anything is captured,
     // switched or shown, rather than leave a black window.
     int glxError = 0, glxEvent = 0;
@@ -288,11 +291,12 @@ bool X11Saver::findTarget() {
 CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
                                          bool preview, std::vector<CaptureBuffer>& pictures) {
     if (ownWindow_) {
-        pictures = captureViews(monitors, settings, preview);
+        pictures = captureViews(display_, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
     pictures.assign(1, CaptureBuffer{});
-    return captureHandedWindow(pictures.front(), settings, preview, target_, options_.screensaverWindow);
+    return captureHandedWindow(display_, pictures.front(), settings, preview, target_,
+                               options_.screensaverWindow);
 }
 
 // A full-screen window covers the root, every monitor of the screen, each
@@ -301,8 +305,6 @@ CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitor
 // gives each monitor a window of its own.
 std::vector<MonitorView> X11Saver::monitors() {
     const ScreenRect root = rootArea(display_);
-    // On this connection: opening and closing one more while the render
-    // thread sets up its own once ended in a corrupted heap.
     if (fullScreen_)
         return layoutMonitors(listMonitorsOn(display_), root);
     MonitorView whole;

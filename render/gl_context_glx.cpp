@@ -189,12 +189,19 @@ class GlxSetup {
             XCloseDisplay(display);
     }
 
-    void prepare(int screen, VisualID onlyVisual) {
+    // With `window` non-zero, its screen and visual replace `screen` and
+    // `onlyVisual`, read over the connection opened here.
+    void prepare(int screen, VisualID onlyVisual, Window window) {
         display = XOpenDisplay(nullptr);
         if (!display) {
             reportFailure("XOpenDisplay on the render thread: cannot open the display; nothing "
                           "to draw with");
             return;
+        }
+        XWindowAttributes attributes;
+        if (window != 0 && XGetWindowAttributes(display, window, &attributes)) {
+            screen = XScreenNumberOfScreen(attributes.screen);
+            onlyVisual = XVisualIDFromVisual(attributes.visual);
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
@@ -305,14 +312,23 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
 }
 
 
-std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
+namespace {
+
+std::shared_ptr<GlxSetup> prepareGlxFor(int screen, VisualID onlyVisual, Window window) {
     auto setup = std::make_shared<GlxSetup>();
     try {
-        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+        setup->worker = std::thread(
+            [raw = setup.get(), screen, onlyVisual, window] { raw->prepare(screen, onlyVisual, window); });
     } catch (const std::system_error&) {
-        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
+        setup->prepare(screen, onlyVisual, window); // no thread to spare: at once, then
     }
     return setup;
+}
+
+} // namespace
+
+std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
+    return prepareGlxFor(screen, onlyVisual, 0);
 }
 
 bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
@@ -343,20 +359,10 @@ RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> s
 
 RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
                                 int threadPriority, const RenderThreadOptions& options) {
-    // A window of someone else's: its visual decides the configuration.
-    Display* display = XOpenDisplay(nullptr);
-    int screen = 0;
-    VisualID visual = 0;
-    if (display) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, static_cast<Window>(window), &attributes)) {
-            screen = XScreenNumberOfScreen(attributes.screen);
-            visual = XVisualIDFromVisual(attributes.visual);
-        }
-        XCloseDisplay(display);
-    }
-    return startRenderThread(window, prepareGlx(screen, visual), settings, std::move(monitors), threadPriority,
-                             options);
+    // A window of someone else's: its visual decides the configuration, read
+    // over the render thread's own connection.
+    return startRenderThread(window, prepareGlxFor(0, 0, static_cast<Window>(window)), settings,
+                             std::move(monitors), threadPriority, options);
 }
 
 RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     CaptureBuffer capture;
     if (!logo) {
         kelvara::testing::PatternWindow pattern;
-        if (!captureDesktop(capture, settings, false)) {
+        if (!captureDesktop(nullptr, capture, settings, false)) {
             std::fprintf(stderr, "show_render: the capture failed\n");
             return 1;
         }
