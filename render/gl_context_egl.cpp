@@ -26,6 +26,7 @@
 #include "render/egl_format.h"
 #include "render/frame_rate_text.h"
 #include "render/render_thread_posix.h"
+#include "settings/failure_line.h"
 #include "scene/frame_timer.h"
 #include "settings/failure_line.h"
 
@@ -307,6 +308,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options);
 }
 
+
 } // namespace
 
 std::shared_ptr<EglSetup> prepareEgl(wl_display* display) {
@@ -339,13 +341,11 @@ std::shared_ptr<EglSetup> prepareEgl(wl_display* display) {
     return setup;
 }
 
-RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup,
-                                   std::vector<EglPane> panes, const Settings& settings,
-                                   std::vector<MonitorDraw> monitors, int threadPriority,
+RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup, std::vector<EglPane> panes,
+                                   const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                                    const RenderThreadOptions& options) {
-    return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes),
-                               own = Settings(settings), monitors = std::move(monitors), threadPriority,
-                               options]() mutable {
+    return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes), own = Settings(settings),
+                               monitors = std::move(monitors), threadPriority, options]() mutable {
         renderThreadBody(display, *setup, panes, own, monitors, threadPriority, options);
     });
 }

@@ -100,9 +100,9 @@ int showDesktop(const char* name, RECT area, int seconds) {
     RegisterClassA(&wc);
     desktopCorner = {area.left, area.top};
     const std::string title = std::string("Kelvara test ") + name;
-    HWND window = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_POPUP | WS_VISIBLE, area.left,
-                                  area.top, area.right - area.left, area.bottom - area.top, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_POPUP | WS_VISIBLE, area.left, area.top,
+                                  area.right - area.left, area.bottom - area.top, nullptr, nullptr, wc.hInstance,
+                                  nullptr);
     if (window == nullptr)
         return 2;
     UpdateWindow(window);
@@ -165,10 +165,10 @@ int runDesktop(int seconds, int count, char** colourLists) {
     }
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return showDesktop(
-        "desktop",
-        {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
-        seconds);
+    return showDesktop("desktop",
+                       {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                        top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
+                       seconds);
 }
 
 int runPattern(int seconds) {

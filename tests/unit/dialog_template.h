@@ -10,11 +10,11 @@
 namespace kelvara::test {
 
 struct TemplateControl {
-    std::string statement;           // LTEXT, EDITTEXT, CONTROL, ...
-    std::string text;                // with its macros expanded
-    bool showsText = false;          // false where the window shows no text of the template's
-    int id = 0;                      // -1 for IDC_STATIC
-    std::string cls;                 // the window class it makes
+    std::string statement; // LTEXT, EDITTEXT, CONTROL, ...
+    std::string text;      // with its macros expanded
+    bool showsText = false; // false where the window shows no text of the template's
+    int id = 0;            // -1 for IDC_STATIC
+    std::string cls;       // the window class it makes
     std::vector<std::string> styles; // as written, with the statement's own type (SS_LEFT, BS_PUSHBUTTON...)
     int x = 0, y = 0, w = 0, h = 0;  // dialog units
 
@@ -37,7 +37,6 @@ struct DialogTemplate {
 
 // The dialog `name` (IDD_...) of resources/kelvara.rc; ids and macros from
 // resource_ids.h, project_links.h and `macros` (for what the build generates).
-DialogTemplate readDialogTemplate(const std::string& name,
-                                  const std::map<std::string, std::string>& macros = {});
+DialogTemplate readDialogTemplate(const std::string& name, const std::map<std::string, std::string>& macros = {});
 
 } // namespace kelvara::test

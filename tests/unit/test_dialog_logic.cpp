@@ -17,8 +17,8 @@
 
 using namespace kelvara;
 using kelvara::test::DialogTemplate;
-using kelvara::test::fieldValue;
 using kelvara::test::TemplateControl;
+using kelvara::test::fieldValue;
 
 namespace {
 

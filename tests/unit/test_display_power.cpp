@@ -61,15 +61,14 @@ TEST(DisplaySleepGate, aDimmedDisplayKeepsDrawing) {
 TEST(DisplaySleepGate, waitsWithoutSpinningUntilTheDisplayIsBack) {
     GateRig rig;
     // Off at the first question and for the next four, lit at the sixth.
-    rig.display.power = {DisplayPower::Off, DisplayPower::Off, DisplayPower::Off,
-                         DisplayPower::Off, DisplayPower::Off, DisplayPower::On};
+    rig.display.power = {DisplayPower::Off, DisplayPower::Off, DisplayPower::Off, DisplayPower::Off,
+                          DisplayPower::Off, DisplayPower::On};
     DisplaySleepGate gate = rig.gate(1000.0);
     EXPECT_TRUE(gate.waitWhileDark(rig.running));
     EXPECT_EQ(rig.display.powerAskedAt.size(), 6u);
     // Asked once a second in the dark too, napping in short slices between.
     for (std::size_t i = 1; i < rig.display.powerAskedAt.size(); ++i)
-        EXPECT_NEAR(rig.display.powerAskedAt[i] - rig.display.powerAskedAt[i - 1], 1000.0,
-                    DisplaySleepGate::kNapMs);
+        EXPECT_NEAR(rig.display.powerAskedAt[i] - rig.display.powerAskedAt[i - 1], 1000.0, DisplaySleepGate::kNapMs);
     for (double ms : rig.naps)
         EXPECT_EQ(ms, DisplaySleepGate::kNapMs);
     // Lit again: the next frame goes ahead.

@@ -298,8 +298,7 @@ INT_PTR CALLBACK bareProc(HWND, UINT, WPARAM, LPARAM) {
 // shows the template's own text, and matches each control of the resource
 // script's template to exactly one child window.
 void expectLayout(int templateId, const char* name) {
-    const test::DialogTemplate layout =
-        test::readDialogTemplate(name, {{"KELVARA_VERSION", KELVARA_VERSION}});
+    const test::DialogTemplate layout = test::readDialogTemplate(name, {{"KELVARA_VERSION", KELVARA_VERSION}});
     ASSERT_FALSE(layout.controls.empty());
     initDialogControls();
     HWND dialog = CreateDialogParamA(self(), MAKEINTRESOURCEA(templateId), nullptr, bareProc, 0);

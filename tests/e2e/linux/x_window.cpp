@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
     }
     if (screenshot) {
         const bool small = std::strcmp(screenshot, "small") == 0;
-        Pixmap pixmap =
-            paintedPixmap(display, window, screen, small ? width / 2 : width, small ? height / 2 : height);
+        Pixmap pixmap = paintedPixmap(display, window, screen, small ? width / 2 : width,
+                                      small ? height / 2 : height);
         if (std::strcmp(screenshot, "gone") == 0)
             XFreePixmap(display, pixmap);
         const Atom name = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False);
