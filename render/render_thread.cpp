@@ -17,16 +17,27 @@ namespace kelvara {
 
 std::atomic<int> renderRunning{0};
 
+PixelFormatInfo fallbackPixelFormat() {
+    PixelFormatInfo request;
+    request.rgba = true;
+    request.openGl = true;
+    request.drawsToWindow = true;
+    request.doubleBuffered = true;
+    request.colorBits = 24;
+    request.depthBits = 16;
+    request.acceleration = FormatAcceleration::Full;
+    return request;
+}
+
 int pixelFormatScore(const PixelFormatInfo& f) {
-    constexpr uint32_t kNeeded = kPfdSupportOpenGL | kPfdDrawToWindow | kPfdDoubleBuffer;
-    if (f.pixelType != kPfdTypeRgba || (f.flags & kNeeded) != kNeeded)
+    if (!f.rgba || !f.openGl || !f.drawsToWindow || !f.doubleBuffered)
         return 0;
     int score = f.colorBits + 2 * f.depthBits;
     if (f.colorBits > 16)
         score += (16 - f.colorBits) / 2;
-    if ((f.flags & kPfdGenericFormat) == 0)
+    if (f.acceleration == FormatAcceleration::Full)
         score += 2000;
-    else if ((f.flags & kPfdGenericAccelerated) != 0)
+    else if (f.acceleration == FormatAcceleration::Partial)
         score += 1000;
     return score;
 }
