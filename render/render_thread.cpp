@@ -77,8 +77,8 @@ void setViewport(const ScreenRect& r) {
 }
 
 // Everything before the first frame, down to the texture each pane draws with.
-void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameStats* stats,
-             const PresetObserver& presetPicked) {
+void prepare(std::vector<Pane>& panes, ResourceTexture& logo, Settings& settings, uint32_t seed,
+             FrameStats* stats, const PresetObserver& presetPicked) {
     for (Pane& pane : panes)
         pane.scene->waveCentre = WaveCentre{512.0f, 384.0f};
     setViewport(panes[0].viewport);
@@ -97,14 +97,14 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     // The fixed GL state is the same for all; the logo is built once.
     for (std::size_t i = 0; i < panes.size(); ++i)
         initSceneState(*panes[i].scene, settings,
-                       i == 0 ? LogoTextureSetUp([&settings] { setupLogoTexture(LogoTexture, settings); })
+                       i == 0 ? LogoTextureSetUp([&settings, &logo] { setupLogoTexture(logo, settings); })
                               : LogoTextureSetUp());
 
     if (settings.useOGL != 0) {
-        glBindTexture(GL_TEXTURE_2D, LogoTexture.textureName);
+        glBindTexture(GL_TEXTURE_2D, logo.textureName);
         for (Pane& pane : panes) {
             release(*pane.capture); // nothing should have been captured; never keep it
-            pane.texture = LogoTexture.textureName;
+            pane.texture = logo.textureName;
         }
         return;
     }
@@ -200,7 +200,9 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     for (Pane& pane : panes)
         if (pane.viewport.empty())
             pane.viewport = ScreenRect{0, 0, surface.width, surface.height};
-    prepare(panes, settings, seed, stats, presetPicked);
+    // The loop's own, released below while the context is still current.
+    ResourceTexture logo;
+    prepare(panes, logo, settings, seed, stats, presetPicked);
 
     const bool several = panes.size() > 1;
     PaneRounds rounds(panes.size());
@@ -229,9 +231,9 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     }
 
     for (const Pane& pane : panes)
-        if (pane.texture != 0 && pane.texture != LogoTexture.textureName)
+        if (pane.texture != 0 && pane.texture != logo.textureName)
             glDeleteTextures(1, &pane.texture);
-    LogoTexture.release();
+    logo.release();
 }
 
 } // namespace

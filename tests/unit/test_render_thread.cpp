@@ -133,7 +133,12 @@ TEST(RenderLoop, logoReplacesTheDesktopWhenAsked) {
     ASSERT_EQ(builds.size(), 1u);
     EXPECT_EQ(builds[0].args[2], 128);
     EXPECT_EQ(builds[0].args[3], 128);
-    EXPECT_EQ(LogoTexture.textureName, 0u) << "released when the loop ended";
+    // ... and deleted when the loop ends, while the context still exists.
+    const auto binds = glrec::callsNamed("glBindTexture");
+    ASSERT_FALSE(binds.empty());
+    const double logo = binds.front().args[1];
+    EXPECT_NE(logo, 0.0);
+    EXPECT_EQ(glrec::calls().back(), (glrec::Call{"glDeleteTextures", {1, logo}}));
 }
 
 TEST(RenderLoop, randomPresetComesBeforeTheSceneIsBuilt) {
