@@ -111,7 +111,7 @@ struct OwnWindow {
 
 // The window takes the visual of the configuration the render thread
 // prepared (waiting for it here); without one, the screen's default.
-OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
+OwnWindow createOwnWindow(Display* display, bool fullScreen, PreparedContext& setup) {
     OwnWindow own;
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
@@ -162,7 +162,6 @@ OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
     return own;
 }
 
-
 void reportOpenFailure() {
     const char* name = XDisplayName(nullptr);
     if (!name || !*name)
@@ -175,12 +174,7 @@ SessionConfig sessionConfig(const SaverOptions& options) {
     SessionConfig config;
     config.fullScreen = options.kind == RunKind::FullScreen;
     config.preview = options.preview;
-    config.control.limits = options.limits;
-    config.control.statsFile = options.statsFile;
-    config.control.waitForRetrace = options.waitForRetrace;
-    config.control.maxFps = options.maxFps;
-    config.showFrameRate = options.showFrameRate;
-    config.overrides = options.overrides;
+    config.run = options.run;
     config.statsName = "--stats";
     config.joinTimeoutMs = kJoinTimeoutMs;
     return config;
@@ -224,7 +218,7 @@ class X11Saver final : public SaverPlatform {
     Display* display_ = nullptr; // this thread's one connection, handed to whatever asks the server
     std::unique_ptr<DisplayBackend> modes_;
     Window target_ = 0;
-    std::shared_ptr<GlxSetup> glx_;
+    std::shared_ptr<PreparedContext> glx_;
     OwnWindow own_;
     RenderThread* thread_ = nullptr;
     MouseMoveCounter mouse_;
@@ -348,7 +342,8 @@ void X11Saver::watchPointer() {
 
 bool X11Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                             const RenderThreadOptions& options) {
-    thread_ = startRenderThread(target_, glx_, settings, std::move(monitors), threadPriority, options);
+    thread_ =
+        startRenderThread(DrawTarget{target_, glx_}, settings, std::move(monitors), threadPriority, options);
     return thread_ != nullptr;
 }
 

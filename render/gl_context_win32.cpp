@@ -100,7 +100,7 @@ void renderThreadBody(ThreadState& state) {
     // The scenes live and go while the context is current (their textures
     // are released by the loop).
     runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
-                     renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
+                     renderRunning, state.options);
 
     ReleaseDC(state.window, dc);
     wglMakeCurrent(nullptr, nullptr);
@@ -193,19 +193,15 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
-                                int threadPriority, const RenderThreadOptions& options) {
+RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
     try {
         thread = std::make_unique<RenderThread>();
         thread->state = std::make_shared<ThreadState>();
-        thread->state->window = reinterpret_cast<HWND>(window);
+        thread->state->window = reinterpret_cast<HWND>(target.window);
         thread->state->settings = settings;
         thread->state->monitors = std::move(monitors);
         thread->state->options = options;

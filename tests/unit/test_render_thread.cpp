@@ -51,10 +51,10 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     std::atomic<int> running{1};
     int swaps = 0;
     RenderSurface surface{640, 480, [&swaps] { ++swaps; }};
-    runRenderLoop(scene, settings, capture, surface, 1234u, running, [&](uint64_t n) {
-        if (n >= static_cast<uint64_t>(frames))
-            running = 0;
-    });
+    runRenderLoop(scene, settings, capture, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      if (n >= static_cast<uint64_t>(frames))
+                          running = 0;
+                  }));
     return swaps;
 }
 
@@ -189,12 +189,14 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     std::atomic<uint64_t> frames{0};
     int swaps = 0;  // the render thread's own until the join
     std::optional<Preset> picked; // likewise
+    RenderThreadOptions options =
+        watchingFrames([&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); });
+    options.presetPicked = [&picked](Preset preset) { picked = preset; };
     renderRunning.store(1, std::memory_order_release);
     std::thread render([&] {
         Scene scene;
         runRenderLoop(scene, s, capture, RenderSurface{320, 240, [&swaps] { ++swaps; }}, 99u, renderRunning,
-                      [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); }, nullptr,
-                      [&picked](Preset preset) { picked = preset; });
+                      options);
     });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (frames.load(std::memory_order_relaxed) < 3 && std::chrono::steady_clock::now() < giveUp)
@@ -245,10 +247,10 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     std::atomic<int> running{1};
     glrec::reset();
     glrec::setMode(glrec::Mode::Count);
-    runRenderLoop(scene, s, capture, surface, 7u, running, [&running](uint64_t n) {
-        if (n >= 2)
-            running = 0;
-    });
+    runRenderLoop(scene, s, capture, surface, 7u, running, watchingFrames([&running](uint64_t n) {
+                      if (n >= 2)
+                          running = 0;
+                  }));
 
     // The same two frames with the display lit throughout and no time passing.
     Settings same;
@@ -286,10 +288,10 @@ int runMonitorFrames(Settings& settings, std::vector<MonitorDraw>& monitors, std
     std::atomic<int> running{1};
     int swaps = 0;
     RenderSurface surface{surfaceSize.width, surfaceSize.height, [&swaps] { ++swaps; }};
-    runRenderLoop(scenes, settings, monitors, surface, 1234u, running, [&](uint64_t n) {
-        if (n >= static_cast<uint64_t>(frames))
-            running = 0;
-    });
+    runRenderLoop(scenes, settings, monitors, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      if (n >= static_cast<uint64_t>(frames))
+                          running = 0;
+                  }));
     return swaps;
 }
 
@@ -398,10 +400,11 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     Scene left([&now] { return now; }), right([&now] { return now; });
     glrec::reset();
     glrec::setMode(glrec::Mode::Count);
-    runRenderLoop({&left, &right}, s, monitors, surface, 1234u, running, [&running](uint64_t n) {
-        if (n >= 2)
-            running = 0;
-    });
+    runRenderLoop({&left, &right}, s, monitors, surface, 1234u, running,
+                  watchingFrames([&running](uint64_t n) {
+                      if (n >= 2)
+                          running = 0;
+                  }));
     std::vector<MonitorDraw> litMonitors = twoMonitors();
     Scene litLeft([] { return 0.0; }), litRight([] { return 0.0; });
     runMonitorFrames(s, litMonitors, {&litLeft, &litRight}, RenderSurface{1280, 480, {}}, 2);
@@ -428,7 +431,10 @@ struct ScriptedPanes final : PaneSurfaces {
         if (pane == 0)
             ++passes;
         const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
-        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : c == 'x' ? PaneDue::Dark : PaneDue::Now;
+        return c == 'w'   ? PaneDue::Wait
+               : c == 'd' ? PaneDue::AfterDark
+               : c == 'x' ? PaneDue::Dark
+                          : PaneDue::Now;
     }
     void present(std::size_t pane) override {
         presented.push_back(pane);
@@ -456,11 +462,11 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
     surface.panes = &panes;
     int frames = 0;
     glrec::reset();
-    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, [&](uint64_t n) {
-        frames = static_cast<int>(n);
-        if (n >= 3)
-            running = 0;
-    });
+    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      frames = static_cast<int>(n);
+                      if (n >= 3)
+                          running = 0;
+                  }));
 
     EXPECT_EQ(frames, 3) << "a frame is every monitor drawn once, a dark one left out";
     EXPECT_EQ(sharedPresents, 0);
