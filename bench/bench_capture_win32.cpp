@@ -37,7 +37,7 @@ void timeCapture(int width, int height, int repeats) {
     for (int i = 0; i < repeats; ++i) {
         CaptureBuffer capture;
         const auto start = Clock::now();
-        const bool ok = captureDesktop(capture, settings, false);
+        const bool ok = captureDesktop(nullptr, capture, settings, false);
         times.push_back(secondsSince(start));
         if (!ok) {
             std::printf("captureDesktop %d x %d failed\n", width, height);

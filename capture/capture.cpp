@@ -2,11 +2,11 @@
 
 namespace kelvara {
 
-std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, const Settings& settings,
-                                           bool preview) {
+std::vector<CaptureBuffer> captureMonitors(NativeDisplay connection, const std::vector<ScreenRect>& cuts,
+                                           const Settings& settings, bool preview) {
     std::vector<CaptureBuffer> pictures;
     DesktopGrab grab;
-    if (!grabDesktop(grab))
+    if (!grabDesktop(connection, grab))
         return pictures;
     const CaptureSize size = captureSize(settings, preview);
     pictures.resize(cuts.size());
@@ -18,18 +18,18 @@ std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, 
     return pictures;
 }
 
-std::vector<CaptureBuffer> captureViews(const std::vector<MonitorView>& views, const Settings& settings,
-                                        bool preview) {
+std::vector<CaptureBuffer> captureViews(NativeDisplay connection, const std::vector<MonitorView>& views,
+                                        const Settings& settings, bool preview) {
     std::vector<ScreenRect> cuts;
     for (const MonitorView& v : views)
         cuts.push_back(v.desktop);
-    return captureMonitors(cuts, settings, preview);
+    return captureMonitors(connection, cuts, settings, preview);
 }
 
-bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview) {
+bool captureDesktop(NativeDisplay connection, CaptureBuffer& out, const Settings& settings, bool preview) {
     release(out);
     DesktopGrab grab;
-    if (!grabDesktop(grab))
+    if (!grabDesktop(connection, grab))
         return false;
     const CaptureSize size = captureSize(settings, preview);
     return scaleToCapture(grab.pixels, size.width, size.height, out);

@@ -6,6 +6,7 @@
 #include "capture/capture_buffer.h"
 #include "capture/capture_scale.h"
 #include "display/monitors.h"
+#include "display/native_display.h"
 #include "settings/settings.h"
 
 namespace kelvara {
@@ -32,27 +33,28 @@ struct DesktopGrab {
     std::shared_ptr<void> keep; // owns the pixels
 };
 
-// Takes every monitor's desktop as it looks now, in one picture. Returns false
-// (the reason on stderr where the platform has one) when it cannot. Must run
-// before the saver's window is shown, or the picture is that window.
+// Takes every monitor's desktop as it looks now, in one picture, over the
+// calling thread's `connection` (see native_display.h). Returns false (the
+// reason on stderr where the platform has one) when it cannot. Must run before
+// the saver's window is shown, or the picture is that window.
 // Provided per platform: capture_win32.cpp, capture_x11.cpp.
-bool grabDesktop(DesktopGrab& out);
+bool grabDesktop(NativeDisplay connection, DesktopGrab& out);
 
 // One grab of the desktop, then for each rectangle of `cuts` (desktop
 // coordinates) its own picture at captureSize through cutAndScale, in the
 // order given. A cut that shows none of the grab gets an empty buffer (see
 // holdsPicture). Empty when the desktop could not be taken.
-std::vector<CaptureBuffer> captureMonitors(const std::vector<ScreenRect>& cuts, const Settings& settings,
-                                           bool preview);
+std::vector<CaptureBuffer> captureMonitors(NativeDisplay connection, const std::vector<ScreenRect>& cuts,
+                                           const Settings& settings, bool preview);
 
 // Each view's own picture of the desktop at captureSize: captureMonitors over
 // the views' desktop rectangles, in the views' order.
-std::vector<CaptureBuffer> captureViews(const std::vector<MonitorView>& views, const Settings& settings,
-                                        bool preview);
+std::vector<CaptureBuffer> captureViews(NativeDisplay connection, const std::vector<MonitorView>& views,
+                                        const Settings& settings, bool preview);
 
 // The whole desktop (every monitor) as one picture at captureSize into `out`.
 // Returns false and leaves `out` empty when it cannot; the scene is then
 // drawn with the logo.
-bool captureDesktop(CaptureBuffer& out, const Settings& settings, bool preview);
+bool captureDesktop(NativeDisplay connection, CaptureBuffer& out, const Settings& settings, bool preview);
 
 } // namespace kelvara

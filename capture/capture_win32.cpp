@@ -39,7 +39,7 @@ struct DibPicture {
 
 } // namespace
 
-bool grabDesktop(DesktopGrab& out) {
+bool grabDesktop(NativeDisplay, DesktopGrab& out) {
     out = DesktopGrab{};
     // The virtual screen, as the saver window covers it.
     const ScreenRect box = virtualScreen();

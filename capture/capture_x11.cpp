@@ -1,7 +1,7 @@
 // Desktop capture on X11: the root window's picture through XGetImage.
 //
 // Provides: grabDesktop, the whole root (every monitor of the screen) in the
-// server's pixel layout. Opens a connection of its own for the one grab.
+// server's pixel layout, over the connection of the thread that asks.
 // Limits: the default screen; the root shows what the server composes into
 // it, so under a compositing manager that draws elsewhere the picture may be
 // the bare root, and a grab the server refuses is reported on stderr. Must run
@@ -16,13 +16,11 @@
 
 namespace kelvara {
 
-bool grabDesktop(DesktopGrab& out) {
+bool grabDesktop(NativeDisplay connection, DesktopGrab& out) {
     out = DesktopGrab{};
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        reportFailure("XOpenDisplay for the desktop capture: cannot open the display");
+    auto* display = static_cast<Display*>(connection);
+    if (!display)
         return false;
-    }
     const Window root = DefaultRootWindow(display);
     XWindowAttributes attributes;
     XImage* image = nullptr;
@@ -31,7 +29,6 @@ bool grabDesktop(DesktopGrab& out) {
     else if (!(image = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
                                  static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap)))
         reportFailure("XGetImage(root): refused");
-    XCloseDisplay(display);
     if (!image)
         return false;
 

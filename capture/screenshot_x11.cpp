@@ -11,7 +11,7 @@
 // not from resources loaded into the server (xrdb). A screenshot that is gone,
 // of another size or of no usable colours is not used; on the daemon's own
 // window the logo is shown then, as the screen under it is the daemon's.
-// Opens a connection of its own, as the desktop capture does.
+// Asks over the host's connection, as the desktop capture does.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -40,9 +40,9 @@ constexpr const char* kSystemDefaults = "/etc/X11/app-defaults/XScreenSaver";
 // A resource file larger than this is not XScreenSaver's.
 constexpr std::streamsize kMaxResourceFile = 1 << 20;
 
-// Errors on the capture's own connection are expected (the pixmap may be
-// freed at any moment) and answered by the calls' results; the rest go to the
-// handler the process had.
+// Errors on the connection while the capture asks are expected (the pixmap
+// may be freed at any moment) and answered by the calls' results; the rest go
+// to the handler the process had.
 Display* trappedDisplay = nullptr;
 XErrorHandler previousHandler = nullptr;
 
@@ -184,7 +184,7 @@ void sayGrabsAreOff(GrabChoiceSource source) {
                   where);
 }
 
-// What the window offers, decided over the capture's connection.
+// What the window offers, decided over the host's connection.
 enum class Source { Picture, Logo, Screen, Failed };
 
 Source pictureFromWindow(Display* display, Window target, bool namedByScreenSaver, const Settings& settings,
@@ -230,25 +230,22 @@ Source pictureFromWindow(Display* display, Window target, bool namedByScreenSave
 
 } // namespace
 
-CaptureOutcome captureHandedWindow(CaptureBuffer& out, const Settings& settings, bool preview, uint64_t window,
-                                   bool namedByScreenSaver) {
+CaptureOutcome captureHandedWindow(NativeDisplay connection, CaptureBuffer& out, const Settings& settings,
+                                   bool preview, uint64_t window, bool namedByScreenSaver) {
     release(out);
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        reportFailure("XOpenDisplay for the desktop capture: cannot open the display");
+    auto* display = static_cast<Display*>(connection);
+    if (!display)
         return CaptureOutcome::Failed;
-    }
     const Source source =
         pictureFromWindow(display, static_cast<Window>(window), namedByScreenSaver, settings, preview, out);
-    XCloseDisplay(display);
     switch (source) {
     case Source::Picture:
         return CaptureOutcome::Taken;
     case Source::Logo:
         return CaptureOutcome::Logo;
     case Source::Screen:
-        // The desktop capture opens its own connection.
-        return captureDesktop(out, settings, preview) ? CaptureOutcome::Taken : CaptureOutcome::Failed;
+        return captureDesktop(connection, out, settings, preview) ? CaptureOutcome::Taken
+                                                                  : CaptureOutcome::Failed;
     case Source::Failed:
         break;
     }

@@ -220,10 +220,10 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             opts.settingsFile = optarg;
             break;
         case kOptNoVsync:
-            opts.waitForRetrace = false;
+            opts.run.control.waitForRetrace = false;
             break;
         case kOptMaxFps:
-            if (!parseMaxFps(optarg, opts.maxFps))
+            if (!parseMaxFps(optarg, opts.run.control.maxFps))
                 return fail("--max-fps needs a whole number of frames a second from 0 (no cap) to 1000, not " +
                             quoted(optarg));
             break;
@@ -232,20 +232,20 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             opts.kind = RunKind::ListModes;
             break;
         case kOptFps:
-            opts.showFrameRate = true;
+            opts.run.showFrameRate = true;
             break;
         case kOptSeconds:
-            if (!parseRunSeconds(optarg, opts.limits.seconds))
+            if (!parseRunSeconds(optarg, opts.run.control.limits.seconds))
                 return fail("--seconds needs a number of seconds above 0 and up to a day, not " + quoted(optarg));
             break;
         case kOptFrames:
-            if (!parseFrameCount(optarg, opts.limits.frames))
+            if (!parseFrameCount(optarg, opts.run.control.limits.frames))
                 return fail("--frames needs a whole number of frames from 1, not " + quoted(optarg));
             break;
         case kOptStats:
             if (!*optarg)
                 return fail("--stats needs a file name");
-            opts.statsFile = optarg;
+            opts.run.control.statsFile = optarg;
             break;
         case ':':
             return fail("option " + quoted(word) + " needs a value");
@@ -261,7 +261,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
             if (!parseSetting(field, optarg, o))
                 return fail(std::string("--") + field.name + " needs " +
                             (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " + quoted(optarg));
-            opts.overrides.push_back(o);
+            opts.run.overrides.push_back(o);
             break;
         }
         }

@@ -29,6 +29,14 @@ struct SettingOverride {
     float floatValue = 0;
 };
 
+// What a run is asked for besides the stored settings, the same for every
+// host: the session takes it whole.
+struct RunOptions {
+    RunControl control;                     // --seconds, --frames, --stats, --no-vsync, --max-fps
+    bool showFrameRate = false;             // --fps
+    std::vector<SettingOverride> overrides; // this run only; never saved
+};
+
 struct SaverOptions {
     RunKind kind = RunKind::FullScreen;
     // IntoWindow: the window drawn into; 0 with intoRoot set means the root.
@@ -39,13 +47,8 @@ struct SaverOptions {
     // No run option, no switch and no XSCREENSAVER_WINDOW: the program picks
     // how to cover the screen (Wayland where it can, else X11).
     bool kindByDefault = false;
-    bool waitForRetrace = true;
-    int maxFps = kMaxFpsDisplayRate; // --max-fps: 0 for no cap
-    bool showFrameRate = false;
     std::string settingsFile; // empty: the user's settings file
-    RunLimits limits;         // --seconds, --frames: the run ends by itself
-    std::string statsFile;    // --stats: frame statistics written here at the end
-    std::vector<SettingOverride> overrides;
+    RunOptions run;
 };
 
 // Exit code for a command line the program cannot run.

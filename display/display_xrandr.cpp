@@ -2,7 +2,8 @@
 // the primary monitor's output is listed and switched; the other monitors
 // keep their modes and places.
 //
-// Provides: systemDisplay(), the one backend of the process, for listing,
+// Provides: makeXrandrDisplay over the host's connection (display_xrandr.h),
+// and systemDisplay() over one of its own for a run with no host, for listing,
 // switching and restoring modes of the primary output of the default screen.
 // Limits: the primary output is the one the server names primary, else the
 // first lit one. A mode is one of that output's modes, named by its RandR id
@@ -32,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "display/display_modes.h"
+#include "display/display_xrandr.h"
 #include "display/mode_guard_posix.h"
 #include "display/mode_rate_xrandr.h"
 #include "settings/failure_line.h"
@@ -79,8 +80,11 @@ bool sideways(Rotation r) {
 
 class XrandrDisplay final : public DisplayBackend {
   public:
+    // With `borrowed` null the backend opens a connection of its own when
+    // first asked.
+    explicit XrandrDisplay(Display* borrowed = nullptr) : display_(borrowed) {}
     ~XrandrDisplay() override {
-        if (display_)
+        if (display_ && owned_)
             XCloseDisplay(display_);
     }
 
@@ -155,11 +159,14 @@ class XrandrDisplay final : public DisplayBackend {
     }
 
     bool open() {
-        if (display_)
+        if (ready_)
             return true;
         if (failed_)
             return false;
-        display_ = XOpenDisplay(nullptr);
+        if (!display_) {
+            display_ = XOpenDisplay(nullptr);
+            owned_ = display_ != nullptr;
+        }
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         if (!display_) {
             complain("XOpenDisplay for display modes: cannot open the display");
@@ -167,12 +174,14 @@ class XrandrDisplay final : public DisplayBackend {
                    !XRRQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 2)) {
             complain("XRRQueryVersion: the server has no RandR 1.2 outputs; the display "
                      "mode cannot change");
-            XCloseDisplay(display_);
+            if (owned_)
+                XCloseDisplay(display_);
             display_ = nullptr;
         }
         current_ = major > 1 || minor >= 3;
         failed_ = display_ == nullptr;
-        return display_ != nullptr;
+        ready_ = !failed_;
+        return ready_;
     }
 
     int depth() const { return DefaultDepth(display_, DefaultScreen(display_)); }
@@ -317,6 +326,8 @@ class XrandrDisplay final : public DisplayBackend {
     // a connection of its own (the saver's went with it), then the restore.
     void restoreInGuard() {
         display_ = nullptr; // the saver's, copied at the fork: never used here
+        owned_ = false;
+        ready_ = false;
         failed_ = false;
         lastComplaint_.clear();
         if (!open())
@@ -380,6 +391,8 @@ class XrandrDisplay final : public DisplayBackend {
     }
 
     Display* display_ = nullptr;
+    bool owned_ = false; // display_ was opened here, not handed over
+    bool ready_ = false; // display_ offers RandR 1.2
     std::string lastComplaint_;
     bool failed_ = false;
     bool current_ = false;         // RandR 1.3: resources without a probe
@@ -388,6 +401,10 @@ class XrandrDisplay final : public DisplayBackend {
 };
 
 } // namespace
+
+std::unique_ptr<DisplayBackend> makeXrandrDisplay(Display* display) {
+    return std::make_unique<XrandrDisplay>(display);
+}
 
 DisplayBackend& systemDisplay() {
     static XrandrDisplay display;

@@ -36,9 +36,10 @@ struct Monitor {
 
 // The monitors of the desktop, as the platform lists them (unordered, possibly
 // overlapping or mirrored). Empty when the platform cannot say; callers then
-// treat their window as one monitor. Provided per platform:
-// monitors_win32.cpp (EnumDisplayMonitors), monitors_xrandr.cpp (RandR 1.5
-// monitors, else Xinerama screens). Main thread.
+// treat their window as one monitor. Provided by monitors_win32.cpp
+// (EnumDisplayMonitors); X11 lists them over the host's connection with
+// listMonitorsOn (monitors_xrandr.h: RandR 1.5 monitors, else Xinerama
+// screens). Main thread.
 std::vector<Monitor> listMonitors();
 
 // One monitor's share of a window: where it is drawn and which part of the

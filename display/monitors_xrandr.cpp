@@ -3,8 +3,7 @@
 // Xinerama screens; else nothing (the caller then treats its window as one
 // monitor).
 //
-// Provides: listMonitors for the default screen, on a connection of its own,
-// and listMonitorsOn for a connection the caller has.
+// Provides: listMonitorsOn, over the connection of the thread that asks.
 // Limits: the default screen only; Xinerama has no primary, so its first
 // screen counts as the primary.
 #include <X11/Xatom.h>
@@ -15,7 +14,6 @@
 #include <cstdio>
 
 #include "display/monitors_xrandr.h"
-#include "settings/failure_line.h"
 
 namespace kelvara {
 
@@ -71,17 +69,6 @@ std::vector<Monitor> listMonitorsOn(Display* display) {
         monitors.clear();
         xineramaScreens(display, monitors);
     }
-    return monitors;
-}
-
-std::vector<Monitor> listMonitors() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        reportFailure("XOpenDisplay for the monitor list: cannot open the display");
-        return {};
-    }
-    std::vector<Monitor> monitors = listMonitorsOn(display);
-    XCloseDisplay(display);
     return monitors;
 }
 

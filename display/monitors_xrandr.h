@@ -8,8 +8,8 @@
 
 namespace kelvara {
 
-// listMonitors over a connection the caller already has, for a host that must
-// not open and close connections while other threads set up theirs.
+// The monitors of `display`'s default screen, as listMonitors describes them,
+// over the connection of the thread that asks (see native_display.h).
 std::vector<Monitor> listMonitorsOn(Display* display);
 
 } // namespace kelvara

@@ -24,14 +24,14 @@ bool sameOptions(const ParsedOptions& a, const ParsedOptions& b) {
     const SaverOptions& x = a.options;
     const SaverOptions& y = b.options;
     if (a.ok != b.ok || a.error != b.error || x.kind != y.kind || x.window != y.window ||
-        x.intoRoot != y.intoRoot || x.preview != y.preview || x.waitForRetrace != y.waitForRetrace ||
-        x.maxFps != y.maxFps ||
-        x.showFrameRate != y.showFrameRate || x.settingsFile != y.settingsFile ||
-        x.overrides.size() != y.overrides.size())
+        x.intoRoot != y.intoRoot || x.preview != y.preview ||
+        x.run.control.waitForRetrace != y.run.control.waitForRetrace ||
+        x.run.control.maxFps != y.run.control.maxFps || x.run.showFrameRate != y.run.showFrameRate ||
+        x.settingsFile != y.settingsFile || x.run.overrides.size() != y.run.overrides.size())
         return false;
-    for (std::size_t i = 0; i < x.overrides.size(); ++i) {
-        const SettingOverride& o = x.overrides[i];
-        const SettingOverride& p = y.overrides[i];
+    for (std::size_t i = 0; i < x.run.overrides.size(); ++i) {
+        const SettingOverride& o = x.run.overrides[i];
+        const SettingOverride& p = y.run.overrides[i];
         if (o.field != p.field || o.intValue != p.intValue ||
             std::memcmp(&o.floatValue, &p.floatValue, sizeof(float)) != 0)
             return false;
@@ -78,12 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (parsed.ok) {
         KELVARA_FUZZ_CHECK(parsed.error.empty());
         const SaverOptions& o = parsed.options;
-        KELVARA_FUZZ_CHECK(o.maxFps == kMaxFpsDisplayRate || (o.maxFps >= 0 && o.maxFps <= kMaxFpsHighest));
+        KELVARA_FUZZ_CHECK(o.run.control.maxFps == kMaxFpsDisplayRate ||
+                           (o.run.control.maxFps >= 0 && o.run.control.maxFps <= kMaxFpsHighest));
         if (o.kind == RunKind::IntoWindow)
             KELVARA_FUZZ_CHECK(o.intoRoot != (o.window != 0));
         else
             KELVARA_FUZZ_CHECK(!o.intoRoot && !o.preview);
-        for (const SettingOverride& ov : o.overrides) {
+        for (const SettingOverride& ov : o.run.overrides) {
             KELVARA_FUZZ_CHECK(ov.field < kSettingFields.size());
             if (kSettingFields[ov.field].type == FieldType::Float)
                 KELVARA_FUZZ_CHECK(ov.floatValue == ov.floatValue); // never NaN
@@ -94,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         stored.x_div = 7;
         stored.Mode = 3;
         Settings run = stored;
-        applyOverrides(run, o.overrides);
-        revertOverrides(run, stored, o.overrides);
+        applyOverrides(run, o.run.overrides);
+        revertOverrides(run, stored, o.run.overrides);
         KELVARA_FUZZ_CHECK(sameSettings(run, stored));
     } else {
         // One line, for one line on stderr.

@@ -69,10 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     int swaps = 0;
     RenderSurface surface{640, 480, [&swaps] { ++swaps; }};
     std::atomic<int> running{1};
-    runRenderLoop(scene, settings, capture, surface, seed, running, [&](uint64_t n) {
-        if (n >= static_cast<uint64_t>(frames))
-            running.store(0);
-    });
+    runRenderLoop(scene, settings, capture, surface, seed, running, watchingFrames([&](uint64_t n) {
+                      if (n >= static_cast<uint64_t>(frames))
+                          running.store(0);
+                  }));
 
     KELVARA_FUZZ_CHECK(swaps == frames);
     KELVARA_FUZZ_CHECK(capture.bgr.empty() && capture.width == 0); // handed over and freed

@@ -56,9 +56,9 @@ bool SaverSession::start() {
 void SaverSession::loadAndCapture() {
     loadSettings(stored_, store_);
     settings_ = stored_;
-    applyOverrides(settings_, config_.overrides);
+    applyOverrides(settings_, config_.run.overrides);
     // Only a run that reports them pays for the statistics' histogram.
-    if (!config_.control.statsFile.empty())
+    if (!config_.run.control.statsFile.empty())
         shared_->stats = std::make_unique<FrameStats>();
     monitors_ = platform_.monitors();
     if (!planStartUp(settings_, !config_.fullScreen).capture)
@@ -76,7 +76,7 @@ void SaverSession::loadAndCapture() {
     if (outcome != CaptureOutcome::Logo)
         platform_.report("no picture of the desktop; showing the logo instead");
     const SettingOverride logo = logoOverride();
-    config_.overrides.push_back(logo);
+    config_.run.overrides.push_back(logo);
     applyOverrides(settings_, {logo});
 }
 
@@ -96,13 +96,13 @@ bool SaverSession::startDrawing() {
     Shared* shared = shared_.get();
     // The limiter outlives the render thread: the thread's observer calls it.
     shared->limiter =
-        std::make_unique<RunLimiter>(config_.control.limits, [shared] { shared->requestEnd(); });
+        std::make_unique<RunLimiter>(config_.run.control.limits, [shared] { shared->requestEnd(); });
     RenderThreadOptions options;
-    options.waitForRetrace = config_.control.waitForRetrace;
-    options.maxFps = config_.control.maxFps;
-    options.showFrameRate = config_.showFrameRate;
+    options.waitForRetrace = config_.run.control.waitForRetrace;
+    options.maxFps = config_.run.control.maxFps;
+    options.showFrameRate = config_.run.showFrameRate;
     options.stats = shared->stats.get();
-    if (config_.control.limits.frames > 0)
+    if (config_.run.control.limits.frames > 0)
         options.observer = [limiter = shared->limiter.get()](uint64_t frame) {
             limiter->framePresented(frame);
         };
@@ -187,7 +187,7 @@ void SaverSession::save() {
     Settings toSave = settings_;
     if (const std::optional<Preset> preset = shared_->preset.load())
         applyPreset(toSave, *preset);
-    revertOverrides(toSave, stored_, config_.overrides);
+    revertOverrides(toSave, stored_, config_.run.overrides);
     saveSettings(toSave, store_);
 }
 
@@ -195,7 +195,7 @@ void SaverSession::writeStatistics() {
     if (!shared_->stats)
         return;
     std::string error;
-    if (!writeFrameSummary(config_.control.statsFile, shared_->stats->summary(), error)) {
+    if (!writeFrameSummary(config_.run.control.statsFile, shared_->stats->summary(), error)) {
         platform_.report(config_.statsName + ": " + error);
         exitCode_ = 1;
     }

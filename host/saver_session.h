@@ -83,9 +83,7 @@ class SaverPlatform {
 struct SessionConfig {
     bool fullScreen = false; // may switch the display mode
     bool preview = false;    // a preview: small capture, never saves
-    RunControl control;
-    bool showFrameRate = false;
-    std::vector<SettingOverride> overrides; // this run only; never saved
+    RunOptions run;
     std::string statsName = "--stats";      // how failure lines name the statistics file
     unsigned joinTimeoutMs = 3000;          // how long the end waits for the render thread
 };

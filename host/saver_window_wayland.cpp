@@ -62,12 +62,7 @@ class NoDisplayModes final : public DisplayBackend {
 SessionConfig sessionConfig(const SaverOptions& options) {
     SessionConfig config;
     config.fullScreen = false; // covers every output, but never switches a mode
-    config.control.limits = options.limits;
-    config.control.statsFile = options.statsFile;
-    config.control.waitForRetrace = options.waitForRetrace;
-    config.control.maxFps = options.maxFps;
-    config.showFrameRate = options.showFrameRate;
-    config.overrides = options.overrides;
+    config.run = options.run;
     config.statsName = "--stats";
     config.joinTimeoutMs = kJoinTimeoutMs;
     return config;

@@ -178,7 +178,7 @@ class Win32Saver final : public SaverPlatform {
     std::vector<MonitorView> monitors() override;
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override {
-        pictures = captureViews(monitors, settings, preview);
+        pictures = captureViews(nullptr, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
     DisplayBackend& display() override { return systemDisplay(); }
@@ -243,8 +243,8 @@ bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw>
     RenderThreadOptions withDisplayState = options;
     displayState.start(window_);
     withDisplayState.displayPower = &displayState.notice();
-    thread_ = startRenderThread(reinterpret_cast<NativeWindow>(window_), settings, std::move(monitors),
-                                threadPriority, withDisplayState);
+    thread_ = startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window_), nullptr}, settings,
+                                std::move(monitors), threadPriority, withDisplayState);
     noThread_ = thread_ == nullptr;
     if (noThread_)
         displayState.stop();
@@ -291,7 +291,8 @@ void Win32Saver::startUp(HWND window) {
     config.fullScreen = !isPreview;
     config.preview = isPreview;
     std::vector<std::string> complaints;
-    config.control = runControlFromEnvironment([](const char* name) { return std::getenv(name); }, complaints);
+    config.run.control =
+        runControlFromEnvironment([](const char* name) { return std::getenv(name); }, complaints);
     for (const std::string& line : complaints)
         report(line);
     config.statsName = "KELVARA_STATS";

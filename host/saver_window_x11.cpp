@@ -27,7 +27,7 @@
 
 #include "capture/capture.h"
 #include "capture/screenshot.h"
-#include "display/display_modes.h"
+#include "display/display_xrandr.h"
 #include "display/monitors_xrandr.h"
 #include "host/end_signal_posix.h"
 #include "host/saver_host.h"
@@ -111,7 +111,7 @@ struct OwnWindow {
 
 // The window takes the visual of the configuration the render thread
 // prepared (waiting for it here); without one, the screen's default.
-OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
+OwnWindow createOwnWindow(Display* display, bool fullScreen, PreparedContext& setup) {
     OwnWindow own;
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
@@ -162,7 +162,6 @@ OwnWindow createOwnWindow(Display* display, bool fullScreen, GlxSetup& setup) {
     return own;
 }
 
-
 void reportOpenFailure() {
     const char* name = XDisplayName(nullptr);
     if (!name || !*name)
@@ -175,12 +174,7 @@ SessionConfig sessionConfig(const SaverOptions& options) {
     SessionConfig config;
     config.fullScreen = options.kind == RunKind::FullScreen;
     config.preview = options.preview;
-    config.control.limits = options.limits;
-    config.control.statsFile = options.statsFile;
-    config.control.waitForRetrace = options.waitForRetrace;
-    config.control.maxFps = options.maxFps;
-    config.showFrameRate = options.showFrameRate;
-    config.overrides = options.overrides;
+    config.run = options.run;
     config.statsName = "--stats";
     config.joinTimeoutMs = kJoinTimeoutMs;
     return config;
@@ -204,7 +198,7 @@ class X11Saver final : public SaverPlatform {
     std::vector<MonitorView> monitors() override;
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override;
-    DisplayBackend& display() override { return systemDisplay(); }
+    DisplayBackend& display() override { return *modes_; }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                       const RenderThreadOptions& options) override;
@@ -221,15 +215,17 @@ class X11Saver final : public SaverPlatform {
     const SaverOptions& options_;
     const bool fullScreen_;
     const bool ownWindow_;
-    Display* display_ = nullptr;
+    Display* display_ = nullptr; // this thread's one connection, handed to whatever asks the server
+    std::unique_ptr<DisplayBackend> modes_;
     Window target_ = 0;
-    std::shared_ptr<GlxSetup> glx_;
+    std::shared_ptr<PreparedContext> glx_;
     OwnWindow own_;
     RenderThread* thread_ = nullptr;
     MouseMoveCounter mouse_;
 };
 
 X11Saver::~X11Saver() {
+    modes_.reset(); // it asks over display_
     if (!display_)
         return;
     if (own_.window) {
@@ -244,8 +240,8 @@ X11Saver::~X11Saver() {
 }
 
 bool X11Saver::open() {
-    // The first Xlib call of the process: the render thread and the capture
-    // open connections of their own.
+    // The first Xlib call of the process: the render thread opens a
+    // connection of its own.
     XInitThreads();
     XSetErrorHandler(onXError);
     display_ = XOpenDisplay(nullptr);
@@ -253,6 +249,7 @@ bool X11Saver::open() {
         reportOpenFailure();
         return false;
     }
+    modes_ = makeXrandrDisplay(display_);
     // Without GLX nothing can be drawn: say so before anything is captured,
     // switched or shown, rather than leave a black window.
     int glxError = 0, glxEvent = 0;
@@ -288,11 +285,12 @@ bool X11Saver::findTarget() {
 CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
                                          bool preview, std::vector<CaptureBuffer>& pictures) {
     if (ownWindow_) {
-        pictures = captureViews(monitors, settings, preview);
+        pictures = captureViews(display_, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
     pictures.assign(1, CaptureBuffer{});
-    return captureHandedWindow(pictures.front(), settings, preview, target_, options_.screensaverWindow);
+    return captureHandedWindow(display_, pictures.front(), settings, preview, target_,
+                               options_.screensaverWindow);
 }
 
 // A full-screen window covers the root, every monitor of the screen, each
@@ -301,8 +299,6 @@ CaptureOutcome X11Saver::captureMonitors(const std::vector<MonitorView>& monitor
 // gives each monitor a window of its own.
 std::vector<MonitorView> X11Saver::monitors() {
     const ScreenRect root = rootArea(display_);
-    // On this connection: opening and closing one more while the render
-    // thread sets up its own once ended in a corrupted heap.
     if (fullScreen_)
         return layoutMonitors(listMonitorsOn(display_), root);
     MonitorView whole;
@@ -346,7 +342,8 @@ void X11Saver::watchPointer() {
 
 bool X11Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
                             const RenderThreadOptions& options) {
-    thread_ = startRenderThread(target_, glx_, settings, std::move(monitors), threadPriority, options);
+    thread_ =
+        startRenderThread(DrawTarget{target_, glx_}, settings, std::move(monitors), threadPriority, options);
     return thread_ != nullptr;
 }
 

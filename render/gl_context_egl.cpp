@@ -290,7 +290,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     EglSurfaces surfaces(display, setup);
     if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
     if (options.showFrameRate)
@@ -305,8 +305,7 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     if (options.displayPower)
         sleepGate = std::make_unique<DisplaySleepGate>(*options.displayPower, 1000.0);
     surface.sleepGate = sleepGate.get();
-    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
-                     options.stats, options.presetPicked);
+    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options);
 }
 
 

@@ -1,8 +1,9 @@
 // The render thread on X11 with GLX.
 //
 // Provides: startRenderThread / joinRenderThread for an X window (an existing
-// one of any client, the root included) and chooseFbConfig for the host that
-// makes its own window.
+// one of any client, the root included) with a context prepared for its
+// visual (prepareGlx), and chooseFbConfig for the host that makes its own
+// window.
 // Limits: the thread opens a Display connection of its own, so Xlib must have
 // been made thread-safe (XInitThreads) before the process's first Xlib call,
 // and the process's X error handler must not exit (a window drawn into may be
@@ -175,12 +176,11 @@ class FrameRateOverlay {
     std::chrono::steady_clock::time_point last_;
 };
 
-
 } // namespace
 
-class GlxSetup {
+class PreparedContext {
   public:
-    ~GlxSetup() {
+    ~PreparedContext() {
         if (worker.joinable())
             worker.join();
         if (context)
@@ -189,12 +189,19 @@ class GlxSetup {
             XCloseDisplay(display);
     }
 
-    void prepare(int screen, VisualID onlyVisual) {
+    // With `window` non-zero, its screen and visual replace `screen` and
+    // `onlyVisual`, read over the connection opened here.
+    void prepare(int screen, VisualID onlyVisual, Window window) {
         display = XOpenDisplay(nullptr);
         if (!display) {
             reportFailure("XOpenDisplay on the render thread: cannot open the display; nothing "
                           "to draw with");
             return;
+        }
+        XWindowAttributes attributes;
+        if (window != 0 && XGetWindowAttributes(display, window, &attributes)) {
+            screen = XScreenNumberOfScreen(attributes.screen);
+            onlyVisual = XVisualIDFromVisual(attributes.visual);
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
@@ -229,8 +236,8 @@ class GlxSetup {
 
 namespace {
 
-void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::vector<MonitorDraw>& monitors,
-                      int threadPriority, RenderThreadOptions options) {
+void renderThreadBody(Window window, PreparedContext& setup, Settings& settings,
+                      std::vector<MonitorDraw>& monitors, int threadPriority, RenderThreadOptions options) {
     lowerThreadPriority(threadPriority);
     VisualID visual = 0;
     int depth = 0;
@@ -246,7 +253,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     }
     if (!current) {
         monitors.clear();
-        giveUp(options);
+        giveUpDrawing(options);
         return;
     }
 
@@ -272,8 +279,7 @@ void renderThreadBody(Window window, GlxSetup& setup, Settings& settings, std::v
     if (power)
         sleepGate = std::make_unique<DisplaySleepGate>(*power, kDpmsCheckMs);
     surface.sleepGate = sleepGate.get();
-    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options.observer,
-                     options.stats, options.presetPicked);
+    runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options);
     overlay.release();
     // The context and connection go with the setup, on whichever thread lets
     // go of it last; here it only stops being current.
@@ -304,18 +310,26 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     return best > 0;
 }
 
+namespace {
 
-std::shared_ptr<GlxSetup> prepareGlx(int screen, VisualID onlyVisual) {
-    auto setup = std::make_shared<GlxSetup>();
+std::shared_ptr<PreparedContext> prepareGlxFor(int screen, VisualID onlyVisual, Window window) {
+    auto setup = std::make_shared<PreparedContext>();
     try {
-        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+        setup->worker = std::thread(
+            [raw = setup.get(), screen, onlyVisual, window] { raw->prepare(screen, onlyVisual, window); });
     } catch (const std::system_error&) {
-        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
+        setup->prepare(screen, onlyVisual, window); // no thread to spare: at once, then
     }
     return setup;
 }
 
-bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
+} // namespace
+
+std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
+    return prepareGlxFor(screen, onlyVisual, 0);
+}
+
+bool glxReady(PreparedContext& setup, VisualID& visual, int& depth) {
     // Only one thread waits at a time: the host before the render thread starts,
     // or the render thread after.
     if (setup.worker.joinable())
@@ -325,43 +339,17 @@ bool glxReady(GlxSetup& setup, VisualID& visual, int& depth) {
     return setup.context != nullptr;
 }
 
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
+RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
                                 std::vector<MonitorDraw> monitors, int threadPriority,
                                 const RenderThreadOptions& options) {
+    if (!target.prepared)
+        return nullptr; // nothing prepared, nothing to draw with
     // The thread draws from a record of its own: the host's copy stays the
     // host's to read and save.
-    return launchRenderThread([window, setup = std::move(setup), own = Settings(settings),
+    return launchRenderThread([window = target.window, setup = target.prepared, own = Settings(settings),
                                monitors = std::move(monitors), threadPriority, options]() mutable {
         renderThreadBody(static_cast<Window>(window), *setup, own, monitors, threadPriority, options);
     });
-}
-
-RenderThread* startRenderThread(NativeWindow window, std::shared_ptr<GlxSetup> setup, const Settings& settings,
-                                CaptureBuffer& capture, int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, std::move(setup), settings, wholeWindow(capture), threadPriority, options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
-                                int threadPriority, const RenderThreadOptions& options) {
-    // A window of someone else's: its visual decides the configuration.
-    Display* display = XOpenDisplay(nullptr);
-    int screen = 0;
-    VisualID visual = 0;
-    if (display) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, static_cast<Window>(window), &attributes)) {
-            screen = XScreenNumberOfScreen(attributes.screen);
-            visual = XVisualIDFromVisual(attributes.visual);
-        }
-        XCloseDisplay(display);
-    }
-    return startRenderThread(window, prepareGlx(screen, visual), settings, std::move(monitors), threadPriority,
-                             options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
 }
 
 } // namespace kelvara

@@ -62,17 +62,6 @@ void setSwapInterval(bool waitForRetrace) {
     swapInterval(waitForRetrace ? 1 : 0);
 }
 
-// A thread that has no context to draw with tells the host, which ends the
-// run; a host that cannot be told gets a thread that waits for the run's end.
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        Sleep(10);
-}
-
 // What both threads hold: the thread's arguments. Kept alive by whichever of
 // the two lets go last, so a thread left running at a join timeout never
 // reads freed memory.
@@ -97,7 +86,7 @@ void renderThreadBody(ThreadState& state) {
         if (context != nullptr)
             wglDeleteContext(context);
         ReleaseDC(state.window, dc);
-        giveUp(state.options);
+        giveUpDrawing(state.options);
         return;
     }
     setSwapInterval(state.options.waitForRetrace);
@@ -120,7 +109,7 @@ void renderThreadBody(ThreadState& state) {
     // The scenes live and go while the context is current (their textures
     // are released by the loop).
     runMonitorScenes(state.settings, state.monitors, surface, static_cast<uint32_t>(timeGetTime()),
-                     renderRunning, state.options.observer, state.options.stats, state.options.presetPicked);
+                     renderRunning, state.options);
 
     ReleaseDC(state.window, dc);
     wglMakeCurrent(nullptr, nullptr);
@@ -182,19 +171,15 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options) {
-    return startRenderThread(window, settings, wholeWindow(capture), threadPriority, options);
-}
-
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
-                                int threadPriority, const RenderThreadOptions& options) {
+RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
     try {
         thread = std::make_unique<RenderThread>();
         thread->state = std::make_shared<ThreadState>();
-        thread->state->window = reinterpret_cast<HWND>(window);
+        thread->state->window = reinterpret_cast<HWND>(target.window);
         thread->state->settings = settings;
         thread->state->monitors = std::move(monitors);
         thread->state->options = options;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "capture/capture_buffer.h"
@@ -19,44 +20,36 @@ using NativeWindow = std::uintptr_t;
 // The running render thread; its contents are the platform's.
 class RenderThread;
 
-struct RenderThreadOptions {
-    bool waitForRetrace = true;  // present on the vertical retrace where the platform offers it
-    // Frames a second at most: kMaxFpsDisplayRate holds them to the display's
-    // refresh where the retrace wait does not, 0 lets them run free.
-    int maxFps = kMaxFpsDisplayRate;
-    // Tells the thread when the display is off, so it stops drawing; it must
-    // outlive the thread. Null: the platform's own watch (the X server's DPMS
-    // state), or none (Windows, where the window is told instead).
-    DisplayPowerSource* displayPower = nullptr;
-    FrameObserver observer;       // called on the render thread after every frame
-    bool showFrameRate = false;   // frames per second and frame time in a corner, where the platform can
-    FrameStats* stats = nullptr;  // filled on the render thread; read it after joinRenderThread
-    // Called on the render thread when it gets no GL context to draw with (its
-    // reason already said in one line); the thread then ends without drawing.
-    // Without it the thread waits for renderRunning to drop.
-    std::function<void()> cannotDraw;
-    // Called on the render thread with the random preset it applied to its
-    // own copy of the settings, before the first frame.
-    PresetObserver presetPicked;
+// What the platform made ready ahead for the thread that draws into a window:
+// on X11 the render thread's own connection and GL context (gl_context_glx.h),
+// prepared while the host takes the desktop's picture; nothing elsewhere.
+class PreparedContext;
+
+// Where the render thread draws.
+struct DrawTarget {
+    NativeWindow window = 0;
+    std::shared_ptr<PreparedContext> prepared; // X11: required, and of the window's visual
 };
 
-// Starts the thread that draws into `window`: it makes a double-buffered RGBA
-// context with depth (the best format by pixelFormatScore), seeds its random
-// source from the millisecond clock and runs runMonitorScenes over `monitors`
-// (one scene per monitor, each in its viewport; one monitor with an empty
-// viewport fills the window) until renderRunning is 0, then releases the
-// context. The thread draws from its own copy of `settings`; the monitors and
-// their pictures become the thread's. renderRunning must be 1 already.
-// `threadPriority` is a step of the Priority table's thread column. Returns
-// null when no thread could be started. Provided per platform:
-// gl_context_win32.cpp, gl_context_glx.cpp.
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, std::vector<MonitorDraw> monitors,
-                                int threadPriority, const RenderThreadOptions& options = {});
+// What a render thread that got no GL context does (its reason already said):
+// tells the host through `cannotDraw`, which ends the run; without it, waits
+// for renderRunning to drop.
+void giveUpDrawing(const RenderThreadOptions& options);
 
-// One picture over the whole window: the capture is moved into the thread
-// (`capture` is left empty).
-RenderThread* startRenderThread(NativeWindow window, const Settings& settings, CaptureBuffer& capture,
-                                int threadPriority, const RenderThreadOptions& options = {});
+// Starts the thread that draws into the target's window: it makes a
+// double-buffered RGBA context with depth (the best format by
+// pixelFormatScore) or takes the prepared one, seeds its random source from
+// the millisecond clock and runs runMonitorScenes over `monitors` (one scene
+// per monitor, each in its viewport; one monitor with an empty viewport fills
+// the window) until renderRunning is 0, then releases the context. The thread
+// draws from its own copy of `settings`; the monitors and their pictures
+// become the thread's. renderRunning must be 1 already. `threadPriority` is a
+// step of the Priority table's thread column. Returns null when no thread
+// could be started. Provided per platform: gl_context_win32.cpp,
+// gl_context_glx.cpp.
+RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
+                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                const RenderThreadOptions& options = {});
 
 // The monitor list of one picture over the whole window, taken from `capture`
 // (which is left empty).

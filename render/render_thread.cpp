@@ -1,5 +1,6 @@
 #include "render/render_thread.h"
 
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -65,8 +66,8 @@ void setViewport(const ScreenRect& r) {
 }
 
 // Everything before the first frame, down to the texture each pane draws with.
-void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameStats* stats,
-             const PresetObserver& presetPicked) {
+void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed,
+             const RenderThreadOptions& options) {
     for (Pane& pane : panes)
         pane.scene->waveCentre = WaveCentre{512.0f, 384.0f};
     setViewport(panes[0].viewport);
@@ -78,8 +79,8 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     if (settings.randPreset != 0) {
         const Preset preset = presetForDraw(panes[0].scene->rng.next());
         applyPreset(settings, preset);
-        if (presetPicked)
-            presetPicked(preset);
+        if (options.presetPicked)
+            options.presetPicked(preset);
     }
 
     // The fixed GL state is the same for all; the logo is built once.
@@ -99,8 +100,8 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed, FrameS
     const auto before = FrameStats::Clock::now();
     for (Pane& pane : panes)
         pane.texture = createScreenTexture(*pane.capture, settings);
-    if (stats)
-        stats->noteUpload(millisecondsBetween(before, FrameStats::Clock::now()));
+    if (options.stats)
+        options.stats->noteUpload(millisecondsBetween(before, FrameStats::Clock::now()));
 }
 
 // One frame over several monitors: one clear of the whole window, each scene
@@ -183,12 +184,11 @@ void resumeAfterDark(std::vector<Pane>& panes, const RenderSurface& surface) {
 }
 
 void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface& surface, uint32_t seed,
-              const std::atomic<int>& running, const FrameObserver& observer, FrameStats* stats,
-              const PresetObserver& presetPicked) {
+              const std::atomic<int>& running, const RenderThreadOptions& options) {
     for (Pane& pane : panes)
         if (pane.viewport.empty())
             pane.viewport = ScreenRect{0, 0, surface.width, surface.height};
-    prepare(panes, settings, seed, stats, presetPicked);
+    prepare(panes, settings, seed, options);
 
     const bool several = panes.size() > 1;
     PaneRounds rounds(panes.size());
@@ -206,10 +206,10 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
         else
             renderFrame(*panes[0].scene, settings, surface.swap);
         ++frame;
-        if (stats)
-            stats->framePresented(FrameStats::Clock::now());
-        if (observer)
-            observer(frame);
+        if (options.stats)
+            options.stats->framePresented(FrameStats::Clock::now());
+        if (options.observer)
+            options.observer(frame);
         if (surface.pacer)
             surface.pacer->framePresented();
         // Give up the rest of the time slice, as a saver should.
@@ -225,21 +225,29 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
 } // namespace
 
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
-                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
-                   FrameStats* stats, const PresetObserver& presetPicked) {
+                   uint32_t seed, const std::atomic<int>& running, const RenderThreadOptions& options) {
     std::vector<Pane> panes{Pane{&scene, &capture, ScreenRect{0, 0, surface.width, surface.height}}};
-    runPanes(panes, settings, surface, seed, running, observer, stats, presetPicked);
+    runPanes(panes, settings, surface, seed, running, options);
 }
 
 void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
                    const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
-                   const FrameObserver& observer, FrameStats* stats, const PresetObserver& presetPicked) {
+                   const RenderThreadOptions& options) {
     std::vector<Pane> panes;
     for (std::size_t i = 0; i < monitors.size() && i < scenes.size(); ++i)
         panes.push_back(Pane{scenes[i], &monitors[i].capture, monitors[i].viewport});
     if (panes.empty())
         return;
-    runPanes(panes, settings, surface, seed, running, observer, stats, presetPicked);
+    runPanes(panes, settings, surface, seed, running, options);
+}
+
+void giveUpDrawing(const RenderThreadOptions& options) {
+    if (options.cannotDraw) {
+        options.cannotDraw();
+        return;
+    }
+    while (renderRunning.load(std::memory_order_acquire) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture) {
@@ -250,8 +258,7 @@ std::vector<MonitorDraw> wholeWindow(CaptureBuffer& capture) {
 }
 
 void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
-                      uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer,
-                      FrameStats* stats, const PresetObserver& presetPicked) {
+                      uint32_t seed, const std::atomic<int>& running, const RenderThreadOptions& options) {
     // On the heap: a thread may have only the default stack.
     std::vector<std::unique_ptr<Scene>> owned;
     std::vector<Scene*> scenes;
@@ -259,7 +266,7 @@ void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, co
         owned.push_back(std::make_unique<Scene>());
         scenes.push_back(owned.back().get());
     }
-    runRenderLoop(scenes, settings, monitors, surface, seed, running, observer, stats, presetPicked);
+    runRenderLoop(scenes, settings, monitors, surface, seed, running, options);
 }
 
 } // namespace kelvara

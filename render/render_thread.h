@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "capture/capture_buffer.h"
+#include "display/display_power.h"
 #include "display/monitors.h"
+#include "render/frame_pacer.h"
 #include "render/frame_stats.h"
 #include "scene/frame.h"
 #include "settings/presets.h"
@@ -112,6 +115,37 @@ uint32_t monitorSeed(uint32_t seed, std::size_t index);
 // store.
 using PresetObserver = std::function<void(Preset preset)>;
 
+// How the render thread runs and whom it tells, handed whole from the session
+// to the platform's thread and on to the loop.
+struct RenderThreadOptions {
+    bool waitForRetrace = true; // present on the vertical retrace where the platform offers it
+    // Frames a second at most: kMaxFpsDisplayRate holds them to the display's
+    // refresh where the retrace wait does not, 0 lets them run free.
+    int maxFps = kMaxFpsDisplayRate;
+    // Tells the thread when the display is off, so it stops drawing; it must
+    // outlive the thread. Null: the platform's own watch (the X server's DPMS
+    // state), or none (Windows, where the window is told instead).
+    DisplayPowerSource* displayPower = nullptr;
+    FrameObserver observer;      // called on the render thread after every frame
+    bool showFrameRate = false;  // frames per second and frame time in a corner, where the platform can
+    FrameStats* stats = nullptr; // filled on the render thread; read it after joinRenderThread
+    // Called on the render thread when it gets no GL context to draw with (its
+    // reason already said in one line); the thread then ends without drawing.
+    // Without it the thread waits for renderRunning to drop.
+    std::function<void()> cannotDraw;
+    // Called on the render thread with the random preset it applied to its
+    // own copy of the settings, before the first frame.
+    PresetObserver presetPicked;
+};
+
+// Options that only watch the frames drawn, as the off-screen renderer and
+// the tests run the loop.
+inline RenderThreadOptions watchingFrames(FrameObserver observer) {
+    RenderThreadOptions options;
+    options.observer = std::move(observer);
+    return options;
+}
+
 // The render thread's work once its GL context is current: centre the wave,
 // set the viewport, seed the random source (two draws thrown away), apply a
 // random preset when randPreset is set, prepare the scene state (the logo when
@@ -124,8 +158,7 @@ using PresetObserver = std::function<void(Preset preset)>;
 // `settings` is the loop's own record: a random preset is written into it and
 // announced to `presetPicked`.
 void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, const RenderSurface& surface,
-                   uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
-                   FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
+                   uint32_t seed, const std::atomic<int>& running, const RenderThreadOptions& options = {});
 
 // The same for several monitors in one window: a scene of its own for each
 // monitor (its own grid or shards, camera and random sequence, seeded by
@@ -138,13 +171,12 @@ void runRenderLoop(Scene& scene, Settings& settings, CaptureBuffer& capture, con
 // surface this is exactly the single-monitor loop above.
 void runRenderLoop(const std::vector<Scene*>& scenes, Settings& settings, std::vector<MonitorDraw>& monitors,
                    const RenderSurface& surface, uint32_t seed, const std::atomic<int>& running,
-                   const FrameObserver& observer = {}, FrameStats* stats = nullptr,
-                   const PresetObserver& presetPicked = {});
+                   const RenderThreadOptions& options = {});
 
 // The render thread's entry into the loop above: a scene of its own for each
 // monitor, on the platform clock, made and freed here.
 void runMonitorScenes(Settings& settings, std::vector<MonitorDraw>& monitors, const RenderSurface& surface,
-                      uint32_t seed, const std::atomic<int>& running, const FrameObserver& observer = {},
-                      FrameStats* stats = nullptr, const PresetObserver& presetPicked = {});
+                      uint32_t seed, const std::atomic<int>& running,
+                      const RenderThreadOptions& options = {});
 
 } // namespace kelvara

@@ -50,15 +50,6 @@ uint32_t millisecondSeed() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void giveUp(const RenderThreadOptions& options) {
-    if (options.cannotDraw) {
-        options.cannotDraw();
-        return;
-    }
-    while (renderRunning.load(std::memory_order_acquire) != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
 RenderThread* launchRenderThread(std::function<void()> body) {
     auto* handle = new RenderThread;
     try {

@@ -68,7 +68,7 @@ bool renderOffscreen(const OffscreenRun& run, const RgbImage& desktop, const Fra
     const RenderSurface surface{run.width, run.height, [] {}};
 
     nowMs = run.intervalMs;
-    runRenderLoop(scene, settings, capture, surface, run.seed, running, observer);
+    runRenderLoop(scene, settings, capture, surface, run.seed, running, watchingFrames(observer));
     return !sinkFailed;
 }
 

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     const Settings settings;
     const auto captureStart = Clock::now();
     CaptureBuffer capture;
-    if (!captureDesktop(capture, settings, false)) {
+    if (!captureDesktop(display, capture, settings, false)) {
         std::fprintf(stderr, "kelvara-limit: no picture of the desktop; using the test pattern\n");
         const CaptureSize size = captureSize(settings, false);
         capture = captureFromImage(makeTestPattern(1024, 768), size.width, size.height);

@@ -6,8 +6,9 @@
 # essential and required packages every Debian system has. On a machine where
 # every package is installed nothing else notices a missing one, so this maps
 # each thing used to the package that owns it (dpkg -S):
-#   - every system file in the compiler's dependency files (headers, and the
-#     sources of libraries built from /usr/src),
+#   - every file configuring read, every system file in the compiler's
+#     dependency files (headers, and the sources of libraries built from
+#     /usr/src), the build rules' inputs and the programs they run,
 #   - every library on the link lines, every library the built programs load
 #     (ldd), and the compilers and tools CMake found,
 #   - every tool the scripts and tests call (the scan below; tests/setup/tools
@@ -28,8 +29,8 @@ LC_ALL=C
 export LC_ALL
 
 # ---- The installed packages, and what each one pulls in ----------------------
-dpkg-query -W -f='${binary:Package}\t${db:Status-Abbrev}\t${Essential}\t${Priority}\t${Provides}\t${Pre-Depends}, ${Depends}\n' \
-    >"$tmp/db"
+fields='${binary:Package}\t${db:Status-Abbrev}\t${Essential}\t${Priority}\t${Provides}'
+dpkg-query -W -f="$fields"'\t${Pre-Depends}, ${Depends}\n' >"$tmp/db"
 
 # closure SEEDS_FILE: the seeds plus everything their Pre-Depends and Depends
 # bring, followed through. Of alternatives the first one installed counts (as
@@ -38,7 +39,9 @@ dpkg-query -W -f='${binary:Package}\t${db:Status-Abbrev}\t${Essential}\t${Priori
 closure() {
     awk -F '\t' -v seeds="$1" '
         function bare(p) { sub(/:[a-z0-9]+$/, "", p); return p }
-        function clean(d) { gsub(/\([^)]*\)/, "", d); gsub(/[ \t]/, "", d); sub(/:[a-z0-9]+$/, "", d); return d }
+        function clean(d) {
+            gsub(/\([^)]*\)/, "", d); gsub(/[ \t]/, "", d); sub(/:[a-z0-9]+$/, "", d); return d
+        }
         function pick(group,    alts, n, i, a) {
             n = split(group, alts, "|")
             for (i = 1; i <= n; i++) {
@@ -123,8 +126,9 @@ target_dirs() {
     rm -f "$tmp/dirs"
 }
 
-# uses BUILD CACHEKEYS DIR...: the system files compiled in, the libraries linked, the
-# tools CMake found.
+# uses BUILD CACHEKEYS DIR...: what configuring read, the system files compiled
+# in, the build rules' inputs and programs, the libraries linked, the programs
+# CMake found (those of cache keys matching CACHEKEYS) for the targets in DIR.
 uses() {
     build="$1"; cachekeys="$2"; shift 2
     if [ "$#" -eq 0 ]; then
@@ -141,7 +145,9 @@ uses() {
         {
             for (i = 1; i <= NF; i++) {
                 f = $i; sub(/:$/, "", f)
-                if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\tcompiled into " who }
+                if (f ~ /^\// && index(f, src) != 1 && !(f in done)) {
+                    done[f] = 1; print f "\tcompiled into " who
+                }
             }
         }' $depfiles
     # What configuring read (the whole build is configured, whatever is built
@@ -155,8 +161,12 @@ uses() {
     # prerequisites of a rule and the program a recipe line starts.
     # shellcheck disable=SC2046
     awk -v src="$src/" '
-        FNR == 1 { who = FILENAME; sub(/\/build\.make$/, "", who); sub(/^.*\//, "", who); sub(/\.dir$/, "", who) }
-        function take(f, why) { if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\t" why } }
+        FNR == 1 {
+            who = FILENAME; sub(/\/build\.make$/, "", who); sub(/^.*\//, "", who); sub(/\.dir$/, "", who)
+        }
+        function take(f, why) {
+            if (f ~ /^\// && index(f, src) != 1 && !(f in done)) { done[f] = 1; print f "\t" why }
+        }
         /^[^\t#][^:]*: \/[^ ]+$/ { take($NF, "building " who) }
         /^\t/ {
             n = split($0, w, /[ \t]+/); first = 1
@@ -183,7 +193,8 @@ uses() {
                 case "$w" in @*) cat "$base/${w#@}" ;; *) echo "$w" ;; esac
             done | tr ' ' '\n' | while read -r w; do
                 case "$w" in
-                    /*.so | /*.so.* | /*.a) case "$w" in "$src"/*) ;; *) printf '%s\t%s\n' "$w" "$who" ;; esac ;;
+                    "$src"/*) ;;
+                    /*.so | /*.so.* | /*.a) printf '%s\t%s\n' "$w" "$who" ;;
                     -l*)
                         lib="${w#-l}"
                         f=$("$cc" -print-file-name="lib$lib.so")
@@ -265,14 +276,17 @@ set_uses() {
 # Programs of the essential and required packages need no listing; every other
 # one must be in tests/setup/tools, with the sets that call it.
 scan_files() {
-    # This check itself calls only what every system has, and names compilers in patterns;
-    # the set-up names packages, not programs.
-    for f in run test .ci/run $(find scripts tests bench cmake -type f ! -path "tests/setup/*" ! -path scripts/setup) $(find . -name CMakeLists.txt -not -path './build/*'); do
+    # This check itself calls only what every system has, and names compilers in
+    # patterns; the set-up names packages, not programs.
+    for f in run test .ci/run \
+             $(find scripts tests bench cmake -type f ! -path "tests/setup/*" ! -path scripts/setup) \
+             $(find . -name CMakeLists.txt -not -path './build/*'); do
         [ -f "$f" ] || continue
         case "$f" in
             *.cpp | *.h) grep -o '"[^"]*"' "$f" | sed "s|^|$f\t|" ;;
-            *.cmake | */CMakeLists.txt | CMakeLists.txt) sed -E 's/(^|[[:space:]])#.*$//' "$f" | sed "s|^|$f\t|" ;;
-            *.sh | *.supp) sed -E 's/(^|[[:space:]])#.*$//' "$f" | sed "s|^|$f\t|" ;;
+            *.cmake | */CMakeLists.txt | CMakeLists.txt | *.sh | *.supp)
+                sed -E 's/(^|[[:space:]])#.*$//' "$f" | sed "s|^|$f\t|"
+                ;;
             *)
                 head -n 1 "$f" | grep -q '^#!.*sh' || continue
                 sed -E 's/(^|[[:space:]])#.*$//' "$f" | sed "s|^|$f\t|"
@@ -281,7 +295,9 @@ scan_files() {
     done | awk -F '\t' '{
         n = split($2, w, /[^A-Za-z0-9_.+-]+/)
         for (i = 1; i <= n; i++)
-            if (w[i] ~ /^[A-Za-z][A-Za-z0-9_.+-]*$/ && !((w[i], $1) in seen)) { seen[w[i], $1] = 1; print w[i] "\t" $1 }
+            if (w[i] ~ /^[A-Za-z][A-Za-z0-9_.+-]*$/ && !((w[i], $1) in seen)) {
+                seen[w[i], $1] = 1; print w[i] "\t" $1
+            }
     }'
 }
 scan_files >"$tmp/words"
@@ -339,7 +355,8 @@ while :; do
     cmp -s "$tmp/run.next" "$tmp/run.files" && break
     mv "$tmp/run.next" "$tmp/run.files"
 done
-awk '/^[^#-]/ { for (i = 2; i <= NF; i++) if ($i ~ /^run/) { print $1; next } }' "$tools_list" >"$tmp/run.listed"
+awk '/^[^#-]/ { for (i = 2; i <= NF; i++) if ($i ~ /^run/) { print $1; next } }' "$tools_list" \
+    >"$tmp/run.listed"
 said=""
 while IFS="$(printf '\t')" read -r word p file; do
     grep -qx "$word" "$tmp/unneeded" && continue
@@ -351,7 +368,8 @@ while IFS="$(printf '\t')" read -r word p file; do
         echo "package-sets: $file calls $word (package $pkg), which $tools_list does not list" >&2
         failed=1
     elif grep -qx "$file" "$tmp/run.files" && ! grep -qx "$word" "$tmp/run.listed"; then
-        echo "package-sets: $file calls $word (package $pkg) for ./run: list it for run or run-win64 in $tools_list" >&2
+        echo "package-sets: $file calls $word (package $pkg) for ./run:" \
+             "list it for run or run-win64 in $tools_list" >&2
         failed=1
     fi
 done <"$tmp/called"
@@ -365,7 +383,8 @@ for set in run run-win64 full; do
             if p=$(debian_program "$tool"); then
                 printf '%s\t%s\n' "$p" "called by the scripts and tests ($tool, listed in tests/setup/tools)"
             else
-                echo "package-sets: $tool (listed for $set) is not installed: add its package to scripts/setup" >&2
+                echo "package-sets: $tool (listed for $set) is not installed:" \
+                     "add its package to scripts/setup" >&2
                 echo "FAILED	" >"$tmp/$set.broken"
             fi
         done
@@ -374,7 +393,9 @@ for set in run run-win64 full; do
     owners <"$tmp/$set.uses" >"$tmp/$set.owned"
     awk -F '\t' -v set="$set" '
         FILENAME == ARGV[1] { ok[$1] = 1; next }
-        $1 == "-" { printf "package-sets: set %s: %s (%s) belongs to no Debian package\n", set, $2, $3; bad = 1; next }
+        $1 == "-" {
+            printf "package-sets: set %s: %s (%s) belongs to no Debian package\n", set, $2, $3; bad = 1; next
+        }
         !($1 in ok) && !($1 in said) {
             said[$1] = 1
             printf "package-sets: set %s lacks %s: %s needs %s\n", set, $1, $3, $2; bad = 1

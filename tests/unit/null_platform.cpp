@@ -109,18 +109,17 @@ bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDra
             for (Scene& scene : scenes)
                 pointers.push_back(&scene);
             RenderSurface surface{320, 240, [] {}};
-            runRenderLoop(
-                pointers, own, threadMonitors_, surface, 7u, renderRunning,
-                [this, &options](uint64_t frame) {
-                    frames_.store(frame);
-                    if (options.observer)
-                        options.observer(frame);
-                },
-                options.stats,
-                [this, &options](Preset preset) {
-                    preset_.store(preset);
-                    options.presetPicked(preset);
-                });
+            RenderThreadOptions watched = options;
+            watched.observer = [this, &options](uint64_t frame) {
+                frames_.store(frame);
+                if (options.observer)
+                    options.observer(frame);
+            };
+            watched.presetPicked = [this, &options](Preset preset) {
+                preset_.store(preset);
+                options.presetPicked(preset);
+            };
+            runRenderLoop(pointers, own, threadMonitors_, surface, 7u, renderRunning, watched);
         }
         threadRunning_.store(false);
     });

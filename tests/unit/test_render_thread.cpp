@@ -11,6 +11,7 @@
 #include "display/display_power.h"
 #include "recording_gl.h"
 #include "render/frame_pacer.h"
+#include "render/render_host.h"
 #include "render/render_thread.h"
 #include "render/resource_texture.h"
 #include "settings/presets.h"
@@ -40,10 +41,10 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
     std::atomic<int> running{1};
     int swaps = 0;
     RenderSurface surface{640, 480, [&swaps] { ++swaps; }};
-    runRenderLoop(scene, settings, capture, surface, 1234u, running, [&](uint64_t n) {
-        if (n >= static_cast<uint64_t>(frames))
-            running = 0;
-    });
+    runRenderLoop(scene, settings, capture, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      if (n >= static_cast<uint64_t>(frames))
+                          running = 0;
+                  }));
     return swaps;
 }
 
@@ -169,12 +170,14 @@ TEST(RenderLoop, runsOnItsOwnThreadUntilRenderRunningClears) {
     std::atomic<uint64_t> frames{0};
     int swaps = 0;  // the render thread's own until the join
     std::optional<Preset> picked; // likewise
+    RenderThreadOptions options =
+        watchingFrames([&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); });
+    options.presetPicked = [&picked](Preset preset) { picked = preset; };
     renderRunning.store(1, std::memory_order_release);
     std::thread render([&] {
         Scene scene;
         runRenderLoop(scene, s, capture, RenderSurface{320, 240, [&swaps] { ++swaps; }}, 99u, renderRunning,
-                      [&frames](uint64_t n) { frames.store(n, std::memory_order_relaxed); }, nullptr,
-                      [&picked](Preset preset) { picked = preset; });
+                      options);
     });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (frames.load(std::memory_order_relaxed) < 3 && std::chrono::steady_clock::now() < giveUp)
@@ -225,10 +228,10 @@ TEST(RenderLoop, drawsNothingWhileTheDisplayIsOffAndTheDarkIsNoMotion) {
     std::atomic<int> running{1};
     glrec::reset();
     glrec::setMode(glrec::Mode::Count);
-    runRenderLoop(scene, s, capture, surface, 7u, running, [&running](uint64_t n) {
-        if (n >= 2)
-            running = 0;
-    });
+    runRenderLoop(scene, s, capture, surface, 7u, running, watchingFrames([&running](uint64_t n) {
+                      if (n >= 2)
+                          running = 0;
+                  }));
 
     // The same two frames with the display lit throughout and no time passing.
     Settings same;
@@ -266,10 +269,10 @@ int runMonitorFrames(Settings& settings, std::vector<MonitorDraw>& monitors, std
     std::atomic<int> running{1};
     int swaps = 0;
     RenderSurface surface{surfaceSize.width, surfaceSize.height, [&swaps] { ++swaps; }};
-    runRenderLoop(scenes, settings, monitors, surface, 1234u, running, [&](uint64_t n) {
-        if (n >= static_cast<uint64_t>(frames))
-            running = 0;
-    });
+    runRenderLoop(scenes, settings, monitors, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      if (n >= static_cast<uint64_t>(frames))
+                          running = 0;
+                  }));
     return swaps;
 }
 
@@ -378,10 +381,11 @@ TEST(RenderLoop, everyMonitorsSceneSkipsTheDark) {
     Scene left([&now] { return now; }), right([&now] { return now; });
     glrec::reset();
     glrec::setMode(glrec::Mode::Count);
-    runRenderLoop({&left, &right}, s, monitors, surface, 1234u, running, [&running](uint64_t n) {
-        if (n >= 2)
-            running = 0;
-    });
+    runRenderLoop({&left, &right}, s, monitors, surface, 1234u, running,
+                  watchingFrames([&running](uint64_t n) {
+                      if (n >= 2)
+                          running = 0;
+                  }));
     std::vector<MonitorDraw> litMonitors = twoMonitors();
     Scene litLeft([] { return 0.0; }), litRight([] { return 0.0; });
     runMonitorFrames(s, litMonitors, {&litLeft, &litRight}, RenderSurface{1280, 480, {}}, 2);
@@ -408,7 +412,10 @@ struct ScriptedPanes final : PaneSurfaces {
         if (pane == 0)
             ++passes;
         const char c = passes <= schedule.size() ? schedule[passes - 1][pane] : 'n';
-        return c == 'w' ? PaneDue::Wait : c == 'd' ? PaneDue::AfterDark : c == 'x' ? PaneDue::Dark : PaneDue::Now;
+        return c == 'w'   ? PaneDue::Wait
+               : c == 'd' ? PaneDue::AfterDark
+               : c == 'x' ? PaneDue::Dark
+                          : PaneDue::Now;
     }
     void present(std::size_t pane) override {
         presented.push_back(pane);
@@ -436,11 +443,11 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
     surface.panes = &panes;
     int frames = 0;
     glrec::reset();
-    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, [&](uint64_t n) {
-        frames = static_cast<int>(n);
-        if (n >= 3)
-            running = 0;
-    });
+    runRenderLoop({&first, &second}, s, monitors, surface, 1234u, running, watchingFrames([&](uint64_t n) {
+                      frames = static_cast<int>(n);
+                      if (n >= 3)
+                          running = 0;
+                  }));
 
     EXPECT_EQ(frames, 3) << "a frame is every monitor drawn once, a dark one left out";
     EXPECT_EQ(sharedPresents, 0);
@@ -475,4 +482,26 @@ TEST(RenderLoop, surfacesOfTheirOwnAreDrawnWhenDueEachPresentedRightAfterItsOwnS
         from = panes.presentAtCall[k];
     }
     EXPECT_NE(textureOf[0], textureOf[1]);
+}
+
+// A thread without GL tells a host that listens and returns at once; one
+// that cannot tell waits for the run's end instead of drawing nothing for ever.
+TEST(RenderThread, aThreadWithoutGlTellsTheHostOrWaitsForTheEnd) {
+    int told = 0;
+    RenderThreadOptions options;
+    options.cannotDraw = [&told] { ++told; };
+    renderRunning.store(1);
+    giveUpDrawing(options);
+    EXPECT_EQ(told, 1);
+
+    std::atomic<bool> returned{false};
+    std::thread thread([&returned] {
+        giveUpDrawing(RenderThreadOptions{});
+        returned.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned.load()) << "returned while the run goes on";
+    renderRunning.store(0);
+    thread.join();
+    EXPECT_TRUE(returned.load());
 }

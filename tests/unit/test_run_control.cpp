@@ -103,10 +103,10 @@ TEST(RunControl, commandLineTakesLimitsAndStatsFile) {
         argv.push_back(w.data());
     ParsedOptions p = parseSaverOptions(static_cast<int>(argv.size()), argv.data(), nullptr);
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.options.limits.seconds, 3.0);
-    EXPECT_EQ(p.options.limits.frames, 100u);
-    EXPECT_EQ(p.options.statsFile, "/tmp/x");
-    EXPECT_EQ(p.options.maxFps, 30);
+    EXPECT_EQ(p.options.run.control.limits.seconds, 3.0);
+    EXPECT_EQ(p.options.run.control.limits.frames, 100u);
+    EXPECT_EQ(p.options.run.control.statsFile, "/tmp/x");
+    EXPECT_EQ(p.options.run.control.maxFps, 30);
 
     for (std::vector<std::string> bad : {std::vector<std::string>{"kelvara", "--seconds", "0"},
                                          {"kelvara", "--frames", "-1"},

@@ -101,7 +101,7 @@ TEST(SaverOptions, windowsSwitchesKeepTheirMeaning) {
     p = parse({"/s", "--Mode", "2"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.options.kind, RunKind::FullScreen);
-    ASSERT_EQ(p.options.overrides.size(), 1u);
+    ASSERT_EQ(p.options.run.overrides.size(), 1u);
 
     for (const auto& bad :
          std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}, {"/a", "12"}, {"/q"}, {"word"}}) {
@@ -165,19 +165,19 @@ TEST(SaverOptions, oddWordsGiveAOneLineReason) {
 TEST(SaverOptions, settingOptionsOverrideForTheRunAndRevertForTheSave) {
     ParsedOptions p = parse({"--x_div", "30", "--Mode", "-3", "--no-vsync", "--settings", "/tmp/k", "-fps"});
     ASSERT_TRUE(p.ok);
-    EXPECT_FALSE(p.options.waitForRetrace);
-    EXPECT_EQ(p.options.maxFps, kMaxFpsDisplayRate) << "--no-vsync alone keeps the cap";
-    EXPECT_TRUE(p.options.showFrameRate);
+    EXPECT_FALSE(p.options.run.control.waitForRetrace);
+    EXPECT_EQ(p.options.run.control.maxFps, kMaxFpsDisplayRate) << "--no-vsync alone keeps the cap";
+    EXPECT_TRUE(p.options.run.showFrameRate);
     EXPECT_EQ(p.options.settingsFile, "/tmp/k");
     Settings stored;
     stored.x_div = 12;
     stored.Mode = 1;
     Settings run = stored;
-    applyOverrides(run, p.options.overrides);
+    applyOverrides(run, p.options.run.overrides);
     EXPECT_EQ(run.x_div, 30.0f);
     EXPECT_EQ(run.Mode, -3);
     run.y_div = 7; // changed during the run (a random preset): kept
-    revertOverrides(run, stored, p.options.overrides);
+    revertOverrides(run, stored, p.options.run.overrides);
     EXPECT_EQ(run.x_div, 12.0f);
     EXPECT_EQ(run.Mode, 1);
     EXPECT_EQ(run.y_div, 7.0f);
@@ -190,8 +190,8 @@ TEST(SaverOptions, everySettingHasAnOptionThatTakesItsDefault) {
         EXPECT_NE(std::find(accepted.begin(), accepted.end(), name), accepted.end()) << name;
         const ParsedOptions p = parse({name, std::to_string(f.defaultValue)});
         ASSERT_TRUE(p.ok) << name;
-        ASSERT_EQ(p.options.overrides.size(), 1u);
-        EXPECT_EQ(p.options.overrides[0].field, settingIndex(f.name));
+        ASSERT_EQ(p.options.run.overrides.size(), 1u);
+        EXPECT_EQ(p.options.run.overrides[0].field, settingIndex(f.name));
     }
     const std::string help = helpText();
     for (const std::string& name : accepted)
@@ -281,7 +281,7 @@ std::vector<XmlControl> startTags(const std::string& xml) {
 
 // The setting an option sets, and the value, after the parser took it.
 double overriddenValue(const ParsedOptions& p) {
-    const SettingOverride& o = p.options.overrides.at(0);
+    const SettingOverride& o = p.options.run.overrides.at(0);
     return kSettingFields[o.field].type == FieldType::Int ? o.intValue : o.floatValue;
 }
 
@@ -330,8 +330,8 @@ TEST(OptionFile, offersOnlyOptionsTheProgramTakesWithinRange) {
             for (const std::string& v : values) {
                 const ParsedOptions p = parse({argv[0], v});
                 ASSERT_TRUE(p.ok) << found->second << " " << v << ": " << p.error;
-                ASSERT_EQ(p.options.overrides.size(), 1u);
-                EXPECT_EQ(p.options.overrides[0].field, setting);
+                ASSERT_EQ(p.options.run.overrides.size(), 1u);
+                EXPECT_EQ(p.options.run.overrides[0].field, setting);
                 EXPECT_GE(overriddenValue(p), f.low) << f.name << " " << v;
                 EXPECT_LE(overriddenValue(p), f.high) << f.name << " " << v;
             }

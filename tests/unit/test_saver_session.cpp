@@ -34,7 +34,7 @@ struct SessionRig {
 
     SessionRig() {
         config.fullScreen = true;
-        config.control.waitForRetrace = false;
+        config.run.control.waitForRetrace = false;
         store(lightSettings());
     }
     // The settings saved before the run; neither their write nor its log lines count.
@@ -114,7 +114,7 @@ TEST_F(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesA
     s.y_div = 3;
     s.Priority = 1;
     store(s);
-    config.overrides = {SettingOverride{settingIndex("Priority"), 2}};
+    config.run.overrides = {SettingOverride{settingIndex("Priority"), 2}};
 
     ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(1));
@@ -176,7 +176,7 @@ TEST_F(SaverSession, aThreadWithoutGlEndsTheRunWithoutASave) {
 }
 
 TEST_F(SaverSession, aFrameLimitEndsTheRunLikeInput) {
-    config.control.limits.frames = 5;
+    config.run.control.limits.frames = 5;
 
     ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForEnd());
@@ -195,7 +195,7 @@ TEST_F(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) 
         rig.platform.joinTimesOut = true;
         rig.config.joinTimeoutMs = 50;
         if (statsAsked)
-            rig.config.control.statsFile = "unused-stats.txt";
+            rig.config.run.control.statsFile = "unused-stats.txt";
 
         ASSERT_TRUE(rig.open().start());
         ASSERT_TRUE(rig.platform.waitForFrames(1));
@@ -214,7 +214,7 @@ TEST_F(SaverSession, aThreadThatDoesNotStopInTimeStillGetsTheRunSavedAndSaidSo) 
 TEST_F(SaverSession, nothingAsksThePlatformToEndTheRunAfterAJoinTimeout) {
     platform.joinTimesOut = true;
     config.joinTimeoutMs = 50;
-    config.control.limits.seconds = 0.5;
+    config.run.control.limits.seconds = 0.5;
 
     ASSERT_TRUE(open().start());
     session->end();
@@ -254,7 +254,7 @@ TEST_F(SaverSession, aSessionLeftWithoutItsEndStopsDrawingAndSavesNothing) {
 TEST_F(SaverSession, theRenderThreadIsToldHowToPaceItsFrames) {
     for (int maxFps : {kMaxFpsDisplayRate, 0, 30}) {
         SessionRig rig;
-        rig.config.control.maxFps = maxFps;
+        rig.config.run.control.maxFps = maxFps;
         ASSERT_TRUE(rig.open().start());
         rig.session->end();
         EXPECT_EQ(rig.platform.startedWith.maxFps, maxFps);

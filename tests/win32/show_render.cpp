@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     CaptureBuffer capture;
     if (!logo) {
         kelvara::testing::PatternWindow pattern;
-        if (!captureDesktop(capture, settings, false)) {
+        if (!captureDesktop(nullptr, capture, settings, false)) {
             std::fprintf(stderr, "show_render: the capture failed\n");
             return 1;
         }
@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
     RenderThreadOptions options;
     options.observer = [&frames](uint64_t frame) { frames.store(frame); };
     renderRunning.store(1);
-    RenderThread* thread = startRenderThread(reinterpret_cast<NativeWindow>(window.handle()), settings,
-                                             capture, THREAD_PRIORITY_NORMAL, options);
+    RenderThread* thread =
+        startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window.handle()), nullptr}, settings,
+                          wholeWindow(capture), THREAD_PRIORITY_NORMAL, options);
     if (thread == nullptr) {
         std::fprintf(stderr, "show_render: no render thread\n");
         return 1;

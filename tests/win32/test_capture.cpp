@@ -88,7 +88,7 @@ TEST_F(CaptureWin32, readsThePaintedDesktopUprightInBgrOrder) {
     settings.screenTextureWidth = 512;
     settings.screenTextureHeight = 256;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     ASSERT_EQ(capture.width, 512);
     ASSERT_EQ(capture.height, 256);
     ASSERT_TRUE(holdsPicture(capture));
@@ -101,7 +101,7 @@ TEST_F(CaptureWin32, previewIs128By64AndLeavesTheSizeSettingsAlone) {
     settings.screenTextureHeight = 2048;
     const Settings before = settings;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, true));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, true));
     EXPECT_EQ(capture.width, 128);
     EXPECT_EQ(capture.height, 64);
     EXPECT_EQ(capture.bgr.size(), 128u * 64u * 3u);
@@ -119,7 +119,7 @@ TEST_F(CaptureWin32, packsRowsOfEveryWidth) {
         settings.screenTextureWidth = width;
         settings.screenTextureHeight = 75;
         CaptureBuffer capture;
-        ASSERT_TRUE(captureDesktop(capture, settings, false));
+        ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
         ASSERT_EQ(capture.width, width);
         ASSERT_EQ(capture.height, 75);
         ASSERT_EQ(capture.bgr.size(), static_cast<size_t>(width) * 75u * 3u);
@@ -135,7 +135,7 @@ TEST_F(CaptureWin32, replacesWhatTheBufferHeld) {
     Settings settings;
     settings.screenTextureWidth = 64;
     settings.screenTextureHeight = 32;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     EXPECT_EQ(capture.width, 64);
     EXPECT_EQ(capture.height, 32);
     EXPECT_EQ(capture.bgr.size(), 64u * 32u * 3u);
@@ -148,7 +148,7 @@ TEST_F(CaptureWin32, boundsHostileSizeSettings) {
     settings.screenTextureWidth = -5;
     settings.screenTextureHeight = 0;
     CaptureBuffer capture;
-    ASSERT_TRUE(captureDesktop(capture, settings, false));
+    ASSERT_TRUE(captureDesktop(nullptr, capture, settings, false));
     EXPECT_EQ(capture.width, 1);
     EXPECT_EQ(capture.height, 1);
     EXPECT_TRUE(holdsPicture(capture));
@@ -166,7 +166,7 @@ TEST_F(CaptureWin32, theSaversPerMonitorCaptureReadsThePaintedDesktop) {
     Settings settings;
     settings.screenTextureWidth = 512;
     settings.screenTextureHeight = 256;
-    const std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    const std::vector<CaptureBuffer> pictures = captureViews(nullptr, views, settings, false);
     ASSERT_EQ(pictures.size(), views.size());
     ASSERT_TRUE(holdsPicture(pictures[0]));
     EXPECT_EQ(pictures[0].width, 512);
@@ -189,7 +189,7 @@ TEST_F(CaptureWin32, eachCutShowsItsOwnPartAndAnEmptyCutShowsThePrimarysPicture)
     Settings settings;
     settings.screenTextureWidth = 256;
     settings.screenTextureHeight = 256;
-    std::vector<CaptureBuffer> pictures = captureViews(views, settings, false);
+    std::vector<CaptureBuffer> pictures = captureViews(nullptr, views, settings, false);
     ASSERT_EQ(pictures.size(), 3u);
     ASSERT_TRUE(holdsPicture(pictures[0]));
     ASSERT_TRUE(holdsPicture(pictures[1]));
@@ -210,7 +210,7 @@ TEST_F(CaptureWin32, takesTheLargestTextureSizeWhole) {
     settings.screenTextureHeight = 2048;
     MonitorView primary;
     primary.desktop = ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    const std::vector<CaptureBuffer> pictures = captureViews({primary}, settings, false);
+    const std::vector<CaptureBuffer> pictures = captureViews(nullptr, {primary}, settings, false);
     ASSERT_EQ(pictures.size(), 1u);
     const CaptureBuffer& capture = pictures[0];
     EXPECT_EQ(capture.width, 2048);

@@ -97,8 +97,8 @@ class RunningThread {
     RunningThread(HWND window, Settings& settings, CaptureBuffer& capture, int priority,
                   const RenderThreadOptions& options) {
         renderRunning.store(1);
-        thread_ =
-            startRenderThread(reinterpret_cast<NativeWindow>(window), settings, capture, priority, options);
+        thread_ = startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window), nullptr}, settings,
+                                    wholeWindow(capture), priority, options);
     }
     ~RunningThread() { stop(); }
     RunningThread(const RunningThread&) = delete;
@@ -286,8 +286,9 @@ TEST_F(RenderWindowWin32, endsWithoutAFrameWhenStoppedBeforeItsLoop) {
     Seen seen;
     RenderThreadOptions options = readingBackAfter(1, seen);
     renderRunning.store(0);
-    RenderThread* thread = startRenderThread(reinterpret_cast<NativeWindow>(window_.handle()), settings,
-                                             capture, THREAD_PRIORITY_NORMAL, options);
+    RenderThread* thread =
+        startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window_.handle()), nullptr}, settings,
+                          wholeWindow(capture), THREAD_PRIORITY_NORMAL, options);
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(joinRenderThread(thread, kJoinTimeoutMs));
     EXPECT_EQ(seen.frames.load(), 0u);
