@@ -363,8 +363,10 @@ std::string waylandText() {
 }
 
 std::string waylandLockText() {
-    return "Kelvara does not lock the session: keys still reach the compositor's own bindings while it runs. "
-           "The locker locks; give it the later timeout, as above.";
+    return "The & matters: with -w swayidle waits for each command to end, so a saver run in the foreground "
+           "would hold back the locker until the user is back. Kelvara does not lock the session: keys still "
+           "reach the compositor's own bindings while it runs. The locker locks, at the later timeout, over "
+           "the saver; after unlocking, a key or the mouse ends the saver.";
 }
 
 std::string helpText() {
