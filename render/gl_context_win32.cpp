@@ -193,8 +193,30 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
+namespace {
+
+int windowsThreadPriority(ThreadPriority priority) {
+    switch (priority) {
+    case ThreadPriority::Lowest:
+        return THREAD_PRIORITY_LOWEST;
+    case ThreadPriority::BelowNormal:
+        return THREAD_PRIORITY_BELOW_NORMAL;
+    case ThreadPriority::Normal:
+        return THREAD_PRIORITY_NORMAL;
+    case ThreadPriority::AboveNormal:
+        return THREAD_PRIORITY_ABOVE_NORMAL;
+    case ThreadPriority::Highest:
+        return THREAD_PRIORITY_HIGHEST;
+    case ThreadPriority::TimeCritical:
+        return THREAD_PRIORITY_TIME_CRITICAL;
+    }
+    return THREAD_PRIORITY_NORMAL;
+}
+
+} // namespace
+
 RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
-                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                 const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
@@ -220,7 +242,7 @@ RenderThread* startRenderThread(const DrawTarget& target, const Settings& settin
     }
     threadReference.release(); // the thread owns it now
     thread->handle = reinterpret_cast<HANDLE>(handle);
-    SetThreadPriority(thread->handle, threadPriority);
+    SetThreadPriority(thread->handle, windowsThreadPriority(threadPriority));
     ResumeThread(thread->handle);
     return thread.release();
 }
