@@ -59,8 +59,8 @@ class SaverPlatform {
     // Starts the render thread drawing each monitor's scene into its viewport
     // of the window, from its own copy of `settings`; the monitors and their
     // pictures become the thread's. False when no thread could start.
-    virtual bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                              const RenderThreadOptions& options) = 0;
+    virtual bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                              ThreadPriority threadPriority, const RenderThreadOptions& options) = 0;
 
     // Waits up to timeoutMs for the render thread to leave (renderRunning is 0
     // already). False at the timeout: the thread is left to end with the process.

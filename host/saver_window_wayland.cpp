@@ -95,8 +95,8 @@ class WaylandSaver final : public SaverPlatform {
                                    std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend& display() override { return noModes_; }
     void showWindow(bool switched) override;
-    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                      const RenderThreadOptions& options) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                      ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override { wakeToEnd(); }
     void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
@@ -324,8 +324,8 @@ void WaylandSaver::showWindow(bool) {
             break;
 }
 
-bool WaylandSaver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                                const RenderThreadOptions& options) {
+bool WaylandSaver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                                ThreadPriority threadPriority, const RenderThreadOptions& options) {
     noteDisplayMode(settings);
     if (!egl_ || monitors.size() != surfaces_.size())
         return false;

@@ -183,8 +183,8 @@ class Win32Saver final : public SaverPlatform {
     }
     DisplayBackend& display() override { return systemDisplay(); }
     void showWindow(bool switched) override;
-    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                      const RenderThreadOptions& options) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                      ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     // A limit or a thread that cannot draw ends the run as a key would: through WM_CLOSE.
     void requestEnd() override { PostMessageA(window_, WM_CLOSE, 0, 0); }
@@ -238,8 +238,8 @@ void Win32Saver::showWindow(bool switched) {
     SetWindowPos(window_, HWND_TOP, screen.x, screen.y, screen.width, screen.height, SWP_SHOWWINDOW);
 }
 
-bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                              const RenderThreadOptions& options) {
+bool Win32Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                              ThreadPriority threadPriority, const RenderThreadOptions& options) {
     RenderThreadOptions withDisplayState = options;
     displayState.start(window_);
     withDisplayState.displayPower = &displayState.notice();

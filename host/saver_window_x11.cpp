@@ -200,8 +200,8 @@ class X11Saver final : public SaverPlatform {
                                    std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend& display() override { return *modes_; }
     void showWindow(bool switched) override;
-    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                      const RenderThreadOptions& options) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                      ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override { wakeToEnd(); }
     void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
@@ -340,8 +340,8 @@ void X11Saver::watchPointer() {
     }
 }
 
-bool X11Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                            const RenderThreadOptions& options) {
+bool X11Saver::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                            ThreadPriority threadPriority, const RenderThreadOptions& options) {
     thread_ =
         startRenderThread(DrawTarget{target_, glx_}, settings, std::move(monitors), threadPriority, options);
     return thread_ != nullptr;

@@ -285,7 +285,8 @@ void EglSurfaces::wait() {
 }
 
 void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>& panes, Settings& settings,
-                      std::vector<MonitorDraw>& monitors, int threadPriority, const RenderThreadOptions& options) {
+                      std::vector<MonitorDraw>& monitors, ThreadPriority threadPriority,
+                      const RenderThreadOptions& options) {
     lowerThreadPriority(threadPriority);
     EglSurfaces surfaces(display, setup);
     if (panes.size() != monitors.size() || !surfaces.create(panes, options.waitForRetrace, options.maxFps)) {
@@ -307,7 +308,6 @@ void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>
     surface.sleepGate = sleepGate.get();
     runMonitorScenes(settings, monitors, surface, millisecondSeed(), renderRunning, options);
 }
-
 
 } // namespace
 
@@ -341,8 +341,9 @@ std::shared_ptr<EglSetup> prepareEgl(wl_display* display) {
     return setup;
 }
 
-RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup, std::vector<EglPane> panes,
-                                   const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup,
+                                   std::vector<EglPane> panes, const Settings& settings,
+                                   std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                    const RenderThreadOptions& options) {
     return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes), own = Settings(settings),
                                monitors = std::move(monitors), threadPriority, options]() mutable {

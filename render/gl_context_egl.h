@@ -38,8 +38,9 @@ struct EglPane {
 // outlive the thread. renderRunning must be 1 already. Null when no thread
 // could start.
 // joinRenderThread waits for it.
-RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup, std::vector<EglPane> panes,
-                                   const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
+RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup> setup,
+                                   std::vector<EglPane> panes, const Settings& settings,
+                                   std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                    const RenderThreadOptions& options);
 
 } // namespace kelvara

@@ -230,7 +230,8 @@ class PreparedContext {
 namespace {
 
 void renderThreadBody(Window window, PreparedContext& setup, Settings& settings,
-                      std::vector<MonitorDraw>& monitors, int threadPriority, RenderThreadOptions options) {
+                      std::vector<MonitorDraw>& monitors, ThreadPriority threadPriority,
+                      RenderThreadOptions options) {
     lowerThreadPriority(threadPriority);
     VisualID visual = 0;
     int depth = 0;
@@ -324,7 +325,7 @@ bool glxReady(PreparedContext& setup, VisualID& visual, int& depth) {
 }
 
 RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
-                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                 const RenderThreadOptions& options) {
     if (!target.prepared)
         return nullptr; // nothing prepared, nothing to draw with

@@ -123,6 +123,24 @@ class RenderThread {
     std::shared_ptr<ThreadState> state;
 };
 
+int win32ThreadPriority(ThreadPriority priority) {
+    switch (priority) {
+    case ThreadPriority::Lowest:
+        return THREAD_PRIORITY_LOWEST;
+    case ThreadPriority::BelowNormal:
+        return THREAD_PRIORITY_BELOW_NORMAL;
+    case ThreadPriority::Normal:
+        break;
+    case ThreadPriority::AboveNormal:
+        return THREAD_PRIORITY_ABOVE_NORMAL;
+    case ThreadPriority::Highest:
+        return THREAD_PRIORITY_HIGHEST;
+    case ThreadPriority::TimeCritical:
+        return THREAD_PRIORITY_TIME_CRITICAL;
+    }
+    return THREAD_PRIORITY_NORMAL;
+}
+
 PixelFormatInfo pixelFormatFromDescriptor(const PIXELFORMATDESCRIPTOR& pfd) {
     PixelFormatInfo info;
     info.rgba = pfd.iPixelType == PFD_TYPE_RGBA;
@@ -194,7 +212,7 @@ int selectPixelFormat(HDC dc) {
 }
 
 RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
-                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                 const RenderThreadOptions& options) {
     std::unique_ptr<RenderThread> thread;
     std::unique_ptr<std::shared_ptr<ThreadState>> threadReference;
@@ -220,7 +238,7 @@ RenderThread* startRenderThread(const DrawTarget& target, const Settings& settin
     }
     threadReference.release(); // the thread owns it now
     thread->handle = reinterpret_cast<HANDLE>(handle);
-    SetThreadPriority(thread->handle, threadPriority);
+    SetThreadPriority(thread->handle, win32ThreadPriority(threadPriority));
     ResumeThread(thread->handle);
     return thread.release();
 }

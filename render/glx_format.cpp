@@ -18,10 +18,10 @@ PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config) {
     return info;
 }
 
-int niceForThreadPriority(int threadPriority) {
-    if (threadPriority <= kThreadPriorityLowest)
+int niceForThreadPriority(ThreadPriority threadPriority) {
+    if (threadPriority == ThreadPriority::Lowest)
         return 10;
-    if (threadPriority == kThreadPriorityBelowNormal)
+    if (threadPriority == ThreadPriority::BelowNormal)
         return 5;
     return 0;
 }

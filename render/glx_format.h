@@ -31,6 +31,6 @@ PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config);
 // The render thread's nice value for a step of the thread-priority table.
 // An unprivileged process may lower its threads' priority but never raise it,
 // so the steps below normal map to nice 10 and 5 and the rest stay at 0.
-int niceForThreadPriority(int threadPriority);
+int niceForThreadPriority(ThreadPriority threadPriority);
 
 } // namespace kelvara

@@ -48,7 +48,7 @@ void giveUpDrawing(const RenderThreadOptions& options);
 // could be started. Provided per platform: gl_context_win32.cpp,
 // gl_context_glx.cpp.
 RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
-                                std::vector<MonitorDraw> monitors, int threadPriority,
+                                std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                 const RenderThreadOptions& options = {});
 
 // The monitor list of one picture over the whole window, taken from `capture`

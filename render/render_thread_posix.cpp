@@ -33,7 +33,7 @@ class RenderThread {
     std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
 };
 
-void lowerThreadPriority(int threadPriority) {
+void lowerThreadPriority(ThreadPriority threadPriority) {
     const int nice = niceForThreadPriority(threadPriority);
     if (nice == 0)
         return;

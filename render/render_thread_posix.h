@@ -11,7 +11,7 @@ namespace kelvara {
 
 // Lowers the calling thread's priority for a step of the Priority table's
 // thread column (nice; an unprivileged process cannot raise it).
-void lowerThreadPriority(int threadPriority);
+void lowerThreadPriority(ThreadPriority threadPriority);
 
 // The render loop's seed: the millisecond clock.
 uint32_t millisecondSeed();

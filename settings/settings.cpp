@@ -7,9 +7,9 @@ void setDefaults(Settings& s) { s = Settings{}; }
 namespace {
 
 // Thread priorities of the steps, beside their labels in kPriorityChoices.
-constexpr std::array<int, kPrioritySteps> kPriorityThreads = {
-    kThreadPriorityLowest,       kThreadPriorityBelowNormal, kThreadPriorityNormal,
-    kThreadPriorityAboveNormal, kThreadPriorityHighest,     kThreadPriorityTimeCritical,
+constexpr std::array<ThreadPriority, kPrioritySteps> kPriorityThreads = {
+    ThreadPriority::Lowest,      ThreadPriority::BelowNormal, ThreadPriority::Normal,
+    ThreadPriority::AboveNormal, ThreadPriority::Highest,     ThreadPriority::TimeCritical,
 };
 
 // A step's label sits at its own index.
@@ -45,9 +45,8 @@ const char* priorityLabel(int32_t priority) {
     return inTable(priority) ? kPriorityChoices[priority].label : "Normal";
 }
 
-int threadPriorityFor(int32_t priority) {
-    return inTable(priority) ? kPriorityThreads[static_cast<std::size_t>(priority)]
-                             : kThreadPriorityNormal;
+ThreadPriority threadPriorityFor(int32_t priority) {
+    return inTable(priority) ? kPriorityThreads[static_cast<std::size_t>(priority)] : ThreadPriority::Normal;
 }
 
 } // namespace kelvara

@@ -197,14 +197,10 @@ void setDefaults(Settings& s);
 // dialog offers; any other non-zero value shows the grid flat.
 enum ViewMode : int32_t { kExplode = 0, kWave1 = 1, kWave2 = 2, kWave3 = 3, kWave4 = 4 };
 
-// Thread priorities by their Windows values, so the portable table can name
-// them; the platform maps them onto what it has.
-inline constexpr int kThreadPriorityLowest = -2;
-inline constexpr int kThreadPriorityBelowNormal = -1;
-inline constexpr int kThreadPriorityNormal = 0;
-inline constexpr int kThreadPriorityAboveNormal = 1;
-inline constexpr int kThreadPriorityHighest = 2;
-inline constexpr int kThreadPriorityTimeCritical = 15;
+// How much of the processor the render thread asks for, one for each step of
+// the `Priority` setting; each platform maps them onto what it has in its own
+// file (a thread priority, a nice value).
+enum class ThreadPriority { Lowest, BelowNormal, Normal, AboveNormal, Highest, TimeCritical };
 
 inline constexpr int32_t kPrioritySteps = static_cast<int32_t>(std::size(kPriorityChoices));
 
@@ -214,7 +210,7 @@ const char* priorityLabel(int32_t priority);
 
 // Thread priority the render thread gets for a `Priority` step; any value
 // outside 0..5 gives normal priority.
-int threadPriorityFor(int32_t priority);
+ThreadPriority threadPriorityFor(int32_t priority);
 
 // True when the settings ask for a display mode switch (all three non-zero).
 inline bool wantsDisplaySwitch(const Settings& s) { return s.resW != 0 && s.resH != 0 && s.resC != 0; }

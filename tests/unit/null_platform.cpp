@@ -91,7 +91,7 @@ void NullPlatform::showWindow(bool switched) {
     note(switched ? "show switched" : "show");
 }
 
-bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int,
+bool NullPlatform::startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, ThreadPriority,
                                 const RenderThreadOptions& options) {
     note("start drawing");
     startedWith = options;

@@ -74,8 +74,8 @@ class NullPlatform final : public SaverPlatform {
                                    std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend& display() override { return fakeDisplay; }
     void showWindow(bool switched) override;
-    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors, int threadPriority,
-                      const RenderThreadOptions& options) override;
+    bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
+                      ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
     void requestEnd() override;
     void report(const std::string& line) override { note("report: " + line); }

@@ -68,14 +68,16 @@ TEST(Settings, displaySwitchNeedsAllThreeValues) {
 }
 
 TEST(Settings, priorityTableAndOutOfRangeSteps) {
-    const std::pair<const char*, int> table[] = {{"Lowest", -2}, {"Below Normal", -1}, {"Normal", 0},
-                                                 {"Above Normal", 1}, {"Highest", 2}, {"Time Critical", 15}};
+    const std::pair<const char*, ThreadPriority> table[] = {
+        {"Lowest", ThreadPriority::Lowest},   {"Below Normal", ThreadPriority::BelowNormal},
+        {"Normal", ThreadPriority::Normal},   {"Above Normal", ThreadPriority::AboveNormal},
+        {"Highest", ThreadPriority::Highest}, {"Time Critical", ThreadPriority::TimeCritical}};
     for (int step = 0; step < 6; ++step) {
         EXPECT_STREQ(priorityLabel(step), table[step].first);
         EXPECT_EQ(threadPriorityFor(step), table[step].second);
     }
     for (int bad : {-1, 6, 9, 2147483647, -2147483647 - 1}) {
-        EXPECT_EQ(threadPriorityFor(bad), kThreadPriorityNormal) << bad;
+        EXPECT_EQ(threadPriorityFor(bad), ThreadPriority::Normal) << bad;
         EXPECT_STREQ(priorityLabel(bad), "Normal") << bad;
     }
 }

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     renderRunning.store(1);
     RenderThread* thread =
         startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window.handle()), nullptr}, settings,
-                          wholeWindow(capture), THREAD_PRIORITY_NORMAL, options);
+                          wholeWindow(capture), ThreadPriority::Normal, options);
     if (thread == nullptr) {
         std::fprintf(stderr, "show_render: no render thread\n");
         return 1;

@@ -94,7 +94,7 @@ RenderThreadOptions readingBackAfter(uint64_t frameToRead, Seen& seen) {
 // Stops and joins the thread whatever happens to the test.
 class RunningThread {
   public:
-    RunningThread(HWND window, Settings& settings, CaptureBuffer& capture, int priority,
+    RunningThread(HWND window, Settings& settings, CaptureBuffer& capture, ThreadPriority priority,
                   const RenderThreadOptions& options) {
         renderRunning.store(1);
         thread_ = startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window), nullptr}, settings,
@@ -210,7 +210,7 @@ TEST_F(RenderWindowWin32, drawsTheCapturedPictureUprightAndReleasesItsContext) {
     Settings settings = stillFlatSettings();
     CaptureBuffer capture = patternPicture(256, 128);
     Seen seen;
-    RunningThread thread(window_.handle(), settings, capture, THREAD_PRIORITY_BELOW_NORMAL,
+    RunningThread thread(window_.handle(), settings, capture, ThreadPriority::BelowNormal,
                          readingBackAfter(kFramesToDraw, seen));
     ASSERT_TRUE(thread.started());
     waitForFrames(seen, kFramesToDraw + 1);
@@ -250,7 +250,7 @@ TEST_F(RenderWindowWin32, drawsTheLogoUprightWithUseOGL) {
     settings.useOGL = 1;
     CaptureBuffer nothing;
     Seen seen;
-    RunningThread thread(window_.handle(), settings, nothing, THREAD_PRIORITY_NORMAL,
+    RunningThread thread(window_.handle(), settings, nothing, ThreadPriority::Normal,
                          readingBackAfter(kFramesToDraw, seen));
     ASSERT_TRUE(thread.started());
     waitForFrames(seen, kFramesToDraw + 1);
@@ -288,7 +288,7 @@ TEST_F(RenderWindowWin32, endsWithoutAFrameWhenStoppedBeforeItsLoop) {
     renderRunning.store(0);
     RenderThread* thread =
         startRenderThread(DrawTarget{reinterpret_cast<NativeWindow>(window_.handle()), nullptr}, settings,
-                          wholeWindow(capture), THREAD_PRIORITY_NORMAL, options);
+                          wholeWindow(capture), ThreadPriority::Normal, options);
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(joinRenderThread(thread, kJoinTimeoutMs));
     EXPECT_EQ(seen.frames.load(), 0u);
@@ -312,6 +312,15 @@ TEST(PixelFormatWin32, fallbackAsksForDoubleBufferedRgbaWith24ColourAnd16DepthBi
     rest.cDepthBits = 0;
     const PIXELFORMATDESCRIPTOR zero{};
     EXPECT_EQ(std::memcmp(&rest, &zero, sizeof rest), 0);
+}
+
+TEST(ThreadPriorityWin32, eachStepRunsAtItsWindowsPriority) {
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Lowest), THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::BelowNormal), THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Normal), THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::AboveNormal), THREAD_PRIORITY_ABOVE_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Highest), THREAD_PRIORITY_HIGHEST);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::TimeCritical), THREAD_PRIORITY_TIME_CRITICAL);
 }
 
 TEST(PixelFormatWin32, theGenericFlagsMapToHowMuchTheDriverDraws) {
