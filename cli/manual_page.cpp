@@ -56,7 +56,10 @@ std::string optionTag(const std::string& option, const std::string& argument, co
 
 } // namespace
 
-std::string manualPage(const InstallPaths& paths, const std::string& version) {
+namespace {
+
+// Name, synopsis and description.
+std::string pageHead(const std::string& version) {
     std::string page;
     page += ".\\\" The build makes this page from kelvara's option and settings tables.\n";
     // No hyphenation (the man macros take it from HY at every paragraph):
@@ -80,7 +83,12 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
                  "the window the daemon gives it. SIGTERM and SIGINT end a run as "
                  "input does. At the end of a run the settings are saved and the display is restored.") +
             "\n";
+    return page;
+}
 
+// The run options and the settings, from their tables.
+std::string optionSections() {
+    std::string page;
     page += ".SH OPTIONS\n";
     page += roff("Options take one dash or two.") + "\n";
     for (const OptionHelp& o : runOptionHelp())
@@ -100,7 +108,12 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
         page += item(optionTag(std::string("--") + f.name, "N", f.label),
                      roff(f.meaning) + "\n.br\n" +
                          roff("Values " + settingRangeText(f) + "; default " + settingDefaultText(f) + "."));
+    return page;
+}
 
+// Files and environment.
+std::string fileSections(const InstallPaths& paths) {
+    std::string page;
     page += ".SH FILES\n";
     page +=
         item(".I $XDG_CONFIG_HOME/kelvara/settings",
@@ -123,7 +136,12 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
                  roff("The Wayland compositor to draw on; with no run option at all, kelvara covers its "
                       "outputs when it offers layer-shell (see WAYLAND), and the X display otherwise."));
     page += item(".B XDG_CONFIG_HOME", roff("Where the settings folder is."));
+    return page;
+}
 
+// Exit status and how XScreenSaver runs it.
+std::string exitAndXScreenSaver() {
+    std::string page;
     page += ".SH EXIT STATUS\n";
     page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window went away); "
                               "--help, --version, --config."));
@@ -151,7 +169,12 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
     page += roff("XScreenSaver reads the file again when it changes. Its settings dialog then lists Kelvara "
                  "with the controls of the option file, and its Documentation button shows this page.") +
             "\n";
+    return page;
+}
 
+// Wayland and the pages to see.
+std::string waylandAndSeeAlso() {
+    std::string page;
     page += ".SH WAYLAND\n";
     page += roff(waylandText()) + "\n.PP\n";
     page += roff("With swayidle (in sway's configuration: exec swayidle ...):") +
@@ -162,6 +185,13 @@ std::string manualPage(const InstallPaths& paths, const std::string& version) {
 
     page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1),\n.BR swayidle (1)\n";
     return page;
+}
+
+} // namespace
+
+std::string manualPage(const InstallPaths& paths, const std::string& version) {
+    return pageHead(version) + optionSections() + fileSections(paths) + exitAndXScreenSaver() +
+           waylandAndSeeAlso();
 }
 
 } // namespace kelvara

@@ -122,21 +122,15 @@ bool priorityActs(int32_t step) {
 
 } // namespace
 
-OptionFile xscreensaverOptionFile() {
-    Writer w;
-    auto all = [](int32_t) { return true; };
-    w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    w.line("<!-- Made by the build from kelvara's settings table. -->");
-    w.blank();
-    w.open("screensaver", "name=\"kelvara\" _label=\"Kelvara\" gl=\"yes\"");
-    w.blank();
-    w.line("<command arg=\"--root\"/>");
-    w.blank();
+namespace {
 
+bool anyValue(int32_t) { return true; }
+
+void pictureControls(Writer& w) {
     // What the picture does, and the wave's shape.
     w.open("hgroup");
     w.open("vgroup");
-    w.choice("Mode", "", all);
+    w.choice("Mode", "", anyValue);
     w.slider("x_div", "Coarse", "Fine");
     w.slider("y_div", "Coarse", "Fine");
     w.slider("genChildren", "None", "Many");
@@ -150,7 +144,9 @@ OptionFile xscreensaverOptionFile() {
     w.close("vgroup");
     w.close("hgroup");
     w.blank();
+}
 
+void cameraControls(Writer& w) {
     // The camera: how far each swing goes, and how long it takes.
     w.open("hgroup");
     w.open("vgroup");
@@ -168,12 +164,14 @@ OptionFile xscreensaverOptionFile() {
     w.close("vgroup");
     w.close("hgroup");
     w.blank();
+}
 
+void textureAndRunControls(Writer& w) {
     // The picture's texture and the run, beside where the picture comes from.
     w.open("hgroup");
     w.open("vgroup");
-    w.choice("screenTextureWidth", "Texture width ", all);
-    w.choice("screenTextureHeight", "Texture height ", all);
+    w.choice("screenTextureWidth", "Texture width ", anyValue);
+    w.choice("screenTextureHeight", "Texture height ", anyValue);
     w.flag("useLinear");
     w.flag("xyGoraud");
     w.flag("useOGL");
@@ -186,6 +184,23 @@ OptionFile xscreensaverOptionFile() {
     w.close("vgroup");
     w.close("hgroup");
     w.blank();
+}
+
+} // namespace
+
+OptionFile xscreensaverOptionFile() {
+    Writer w;
+    w.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    w.line("<!-- Made by the build from kelvara's settings table. -->");
+    w.blank();
+    w.open("screensaver", "name=\"kelvara\" _label=\"Kelvara\" gl=\"yes\"");
+    w.blank();
+    w.line("<command arg=\"--root\"/>");
+    w.blank();
+
+    pictureControls(w);
+    cameraControls(w);
+    textureAndRunControls(w);
 
     w.open("_description");
     w.text += "Takes a picture of the desktop and animates it in 3D with OpenGL: the\n"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "cli/command_line.h"
@@ -17,76 +18,111 @@ namespace kelvara {
 
 namespace {
 
-// Values getopt returns for the options; settings start at kSettingOptionBase
-// and follow the table's order.
-enum OptionId : int {
-    kOptHelp = 0x100,
-    kOptVersion,
-    kOptRoot,
-    kOptWindowId,
-    kOptWindow,
-    kOptFullScreen,
-    kOptSettings,
-    kOptNoVsync,
-    kOptMaxFps,
-    kOptConfig,
-    kOptFps,
-    kOptListModes,
-    kOptSeconds,
-    kOptFrames,
-    kOptStats,
-    kOptWayland,
-    kSettingOptionBase = 0x200,
-};
+// What a run option does besides its kind: takes its value into `opts`; false
+// when the value is not one it takes.
+using TakeValue = bool (*)(SaverOptions& opts, const char* value);
 
 struct RunOption {
     const char* name;
     int hasArg;
-    int id;
     const char* argName;
     const char* help;
+    // A run option asks for a kind of run, and only one may stand on a command
+    // line; the others only adjust the run.
+    std::optional<RunKind> kind;
+    TakeValue take; // null: nothing more to take
+    // The reason a refused value gets: what the option needs, then the value
+    // itself unless `quoteValue` is false (an empty value shows nothing).
+    const char* needs;
+    bool quoteValue;
 };
 
-constexpr RunOption kRunOptions[] = {
-    {"root", no_argument, kOptRoot, nullptr,
-     "draw on the root window (or the window in XSCREENSAVER_WINDOW) until a signal ends the run"},
-    {"window-id", required_argument, kOptWindowId, "ID",
-     "draw into window ID (decimal or 0x hex) until it goes away or a signal ends the run"},
-    {"window", no_argument, kOptWindow, nullptr,
-     "run in an ordinary window; a key or closing it ends the run"},
-    {"fullscreen", no_argument, kOptFullScreen, nullptr,
-     "cover the screen; a key, a button or moving the mouse ends the run (the default)"},
-    {"wayland", no_argument, kOptWayland, nullptr,
+bool takeRoot(SaverOptions& opts, const char*) {
+    opts.intoRoot = true;
+    return true;
+}
+bool takeWindowId(SaverOptions& opts, const char* value) { return (opts.window = parseWindowId(value)) != 0; }
+bool takeSettingsFile(SaverOptions& opts, const char* value) {
+    opts.settingsFile = value;
+    return *value != '\0';
+}
+bool takeNoVsync(SaverOptions& opts, const char*) {
+    opts.run.control.waitForRetrace = false;
+    return true;
+}
+bool takeMaxFps(SaverOptions& opts, const char* value) { return parseMaxFps(value, opts.run.control.maxFps); }
+bool takeFps(SaverOptions& opts, const char*) {
+    opts.run.showFrameRate = true;
+    return true;
+}
+bool takeSeconds(SaverOptions& opts, const char* value) {
+    return parseRunSeconds(value, opts.run.control.limits.seconds);
+}
+bool takeFrames(SaverOptions& opts, const char* value) {
+    return parseFrameCount(value, opts.run.control.limits.frames);
+}
+bool takeStatsFile(SaverOptions& opts, const char* value) {
+    opts.run.control.statsFile = value;
+    return *value != '\0';
+}
+
+// getopt returns kRunOptionBase plus an option's place in this table, and
+// kSettingOptionBase plus a setting's place in the settings table.
+constexpr int kRunOptionBase = 0x100;
+constexpr int kSettingOptionBase = 0x200;
+
+// clang-format off
+const RunOption kRunOptions[] = {
+    {"root", no_argument, nullptr,
+     "draw on the root window (or the window in XSCREENSAVER_WINDOW) until a signal ends the run",
+     RunKind::IntoWindow, takeRoot, nullptr, false},
+    {"window-id", required_argument, "ID",
+     "draw into window ID (decimal or 0x hex) until it goes away or a signal ends the run",
+     RunKind::IntoWindow, takeWindowId, "-window-id needs a window number", true},
+    {"window", no_argument, nullptr, "run in an ordinary window; a key or closing it ends the run",
+     RunKind::Windowed, nullptr, nullptr, false},
+    {"fullscreen", no_argument, nullptr,
+     "cover the screen; a key, a button or moving the mouse ends the run (the default)",
+     RunKind::FullScreen, nullptr, nullptr, false},
+    {"wayland", no_argument, nullptr,
      "cover every output of a Wayland compositor with layer-shell (wlroots compositors such as sway, "
      "Hyprland, river, labwc, Wayfire; KDE shows the logo, having no screencopy; GNOME cannot); a key, "
      "a button or moving the mouse ends the run. A plain kelvara does this by itself when WAYLAND_DISPLAY "
-     "names such a compositor"},
-    {"config", no_argument, kOptConfig, nullptr,
-     "print where the settings file is and the current values (as /c)"},
-    {"list-modes", no_argument, kOptListModes, nullptr,
-     "print the display's modes as WIDTHxHEIGHTxDEPTH (for resW, resH, resC)"},
-    {"settings", required_argument, kOptSettings, "FILE",
-     "keep the settings in FILE instead of the user's file"},
-    {"no-vsync", no_argument, kOptNoVsync, nullptr,
+     "names such a compositor",
+     RunKind::Wayland, nullptr, nullptr, false},
+    {"config", no_argument, nullptr, "print where the settings file is and the current values (as /c)",
+     RunKind::Configure, nullptr, nullptr, false},
+    {"list-modes", no_argument, nullptr, "print the display's modes as WIDTHxHEIGHTxDEPTH (for resW, resH, resC)",
+     RunKind::ListModes, nullptr, nullptr, false},
+    {"settings", required_argument, "FILE", "keep the settings in FILE instead of the user's file",
+     std::nullopt, takeSettingsFile, "--settings needs a file name", false},
+    {"no-vsync", no_argument, nullptr,
      "present frames without waiting for the vertical retrace (frames are still held to the display's "
-     "refresh rate; add --max-fps 0 to measure the renderer)"},
-    {"max-fps", required_argument, kOptMaxFps, "N",
+     "refresh rate; add --max-fps 0 to measure the renderer)",
+     std::nullopt, takeNoVsync, nullptr, false},
+    {"max-fps", required_argument, "N",
      "draw at most N frames a second (0: no cap); by default the display's refresh rate wherever the "
-     "retrace wait does not hold frames to it"},
-    {"fps", no_argument, kOptFps, nullptr, "show frames per second and frame time in a corner"},
-    {"seconds", required_argument, kOptSeconds, "S",
-     "end the run by itself after S seconds of drawing, as a key would (settings saved)"},
-    {"frames", required_argument, kOptFrames, "N", "end the run by itself after N frames, as a key would"},
-    {"stats", required_argument, kOptStats, "FILE",
-     "write frame statistics to FILE when the run ends (frames, fps, frame times, start-up, memory)"},
-    {"help", no_argument, kOptHelp, nullptr, "show this help and exit"},
-    {"version", no_argument, kOptVersion, nullptr, "show the version and exit"},
+     "retrace wait does not hold frames to it",
+     std::nullopt, takeMaxFps, "--max-fps needs a whole number of frames a second from 0 (no cap) to 1000", true},
+    {"fps", no_argument, nullptr, "show frames per second and frame time in a corner",
+     std::nullopt, takeFps, nullptr, false},
+    {"seconds", required_argument, "S",
+     "end the run by itself after S seconds of drawing, as a key would (settings saved)",
+     std::nullopt, takeSeconds, "--seconds needs a number of seconds above 0 and up to a day", true},
+    {"frames", required_argument, "N", "end the run by itself after N frames, as a key would",
+     std::nullopt, takeFrames, "--frames needs a whole number of frames from 1", true},
+    {"stats", required_argument, "FILE",
+     "write frame statistics to FILE when the run ends (frames, fps, frame times, start-up, memory)",
+     std::nullopt, takeStatsFile, "--stats needs a file name", false},
+    {"help", no_argument, nullptr, "show this help and exit", RunKind::Help, nullptr, nullptr, false},
+    {"version", no_argument, nullptr, "show the version and exit", RunKind::Version, nullptr, nullptr, false},
 };
+// clang-format on
 
 std::vector<option> optionTable() {
     std::vector<option> table;
-    for (const RunOption& o : kRunOptions)
-        table.push_back({o.name, o.hasArg, nullptr, o.id});
+    for (std::size_t i = 0; i < std::size(kRunOptions); ++i)
+        table.push_back({kRunOptions[i].name, kRunOptions[i].hasArg, nullptr, kRunOptionBase + static_cast<int>(i)});
     for (std::size_t i = 0; i < kSettingFields.size(); ++i)
         table.push_back(
             {kSettingFields[i].name, required_argument, nullptr, kSettingOptionBase + static_cast<int>(i)});
@@ -95,22 +131,7 @@ std::vector<option> optionTable() {
 }
 
 bool parseSetting(const SettingField& field, const char* text, SettingOverride& out) {
-    if (!text || !*text)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    if (field.type == FieldType::Int) {
-        const long long v = std::strtoll(text, &end, 10);
-        if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-            return false;
-        out.intValue = static_cast<int32_t>(v);
-    } else {
-        const float v = std::strtof(text, &end);
-        if (errno != 0 || *end != '\0' || !std::isfinite(v))
-            return false;
-        out.floatValue = v;
-    }
-    return true;
+    return parseSettingValue(field, text, out.intValue, out.floatValue);
 }
 
 } // namespace
@@ -144,172 +165,148 @@ std::vector<std::string> acceptedOptionNames() {
     return names;
 }
 
-ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow) {
+namespace {
+
+// Words from the command line quoted in a reason: one line however long or
+// odd they are. (Built by appending: GCC 12 warns falsely about "'" + std::string.)
+std::string quoted(const char* text) {
+    std::string q(1, '\'');
+    q += printableExcerpt(text ? text : "");
+    q += '\'';
+    return q;
+}
+
+// One scan of the command line: what it asked for so far.
+struct Scan {
     ParsedOptions result;
-    SaverOptions& opts = result.options;
-    // Words from the command line quoted in the reason: one line however long
-    // or odd they are.
-    // (Built by appending: GCC 12 warns falsely about "'" + std::string.)
-    auto quoted = [](const char* text) {
-        std::string q(1, '\'');
-        q += printableExcerpt(text ? text : "");
-        q += '\'';
-        return q;
-    };
-    auto fail = [&result](std::string text) {
+    int runOptions = 0; // how many options asked for a kind of run
+    bool done = false;  // --help or --version: nothing after them counts
+
+    bool fail(std::string text) {
         result.ok = false;
         result.error = std::move(text);
-        return result;
-    };
+        return false;
+    }
+};
 
+// What getopt returned as `code` for `word`: false with the reason when the
+// command line cannot run.
+bool takeOption(Scan& scan, int code, const char* word, const char* value) {
+    SaverOptions& opts = scan.result.options;
+    if (code == ':')
+        return scan.fail("option " + quoted(word) + " needs a value");
+    const auto runIndex = static_cast<std::size_t>(code - kRunOptionBase);
+    if (code >= kRunOptionBase && runIndex < std::size(kRunOptions)) {
+        const RunOption& o = kRunOptions[runIndex];
+        if (o.kind) {
+            ++scan.runOptions;
+            opts.kind = *o.kind;
+            scan.done = *o.kind == RunKind::Help || *o.kind == RunKind::Version;
+        }
+        if (o.take && !o.take(opts, value ? value : ""))
+            return scan.fail(o.quoteValue ? std::string(o.needs) + ", not " + quoted(value) : o.needs);
+        return true;
+    }
+    const auto index = static_cast<std::size_t>(code - kSettingOptionBase);
+    if (code < kSettingOptionBase || index >= kSettingFields.size())
+        return scan.fail("unknown option " + quoted(word));
+    const SettingField& field = kSettingFields[index];
+    SettingOverride o;
+    o.field = index;
+    if (!parseSetting(field, value, o))
+        return scan.fail(std::string("--") + field.name + " needs " +
+                         (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " + quoted(value));
+    opts.run.overrides.push_back(o);
+    return true;
+}
+
+// The Windows switches, as the words getopt left.
+bool takeSwitches(Scan& scan, const std::vector<const char*>& rest) {
+    SaverOptions& opts = scan.result.options;
+    const std::string text = joinArguments(rest);
+    // An empty word is not "no arguments", which would be the /c run.
+    const bool emptyWord = std::any_of(rest.begin(), rest.end(), [](const char* w) { return *w == '\0'; });
+    const SaverCommand command = emptyWord ? SaverCommand{} : parseSaverCommand(text);
+    if (!command.recognised)
+        return scan.fail("unknown switch " + quoted(text.c_str()));
+    ++scan.runOptions;
+    switch (command.mode) {
+    case SaverMode::Saver:
+        opts.kind = RunKind::FullScreen;
+        break;
+    case SaverMode::Preview:
+        if (command.window == 0)
+            return scan.fail("/p needs the number of the window to draw into");
+        opts.kind = RunKind::IntoWindow;
+        opts.window = command.window;
+        opts.preview = true;
+        break;
+    case SaverMode::Configure:
+        opts.kind = RunKind::Configure;
+        break;
+    case SaverMode::ChangePassword:
+        return scan.fail("/a: this system keeps the screen saver's password itself");
+    }
+    return true;
+}
+
+// The options getopt finds, up to the first that fails or ends the scan;
+// where it stopped in `stop`.
+bool takeOptions(Scan& scan, int argc, std::vector<char*>& args, int& stop) {
     const std::vector<option> table = optionTable();
     // getopt keeps its place in globals; 0 starts a fresh scan.
     optind = 0;
     opterr = 0;
-    std::vector<char*> args(argv, argv + argc);
-    args.push_back(nullptr);
-    int runOptions = 0;
-    bool rootGiven = false;
     for (;;) {
         const int previous = optind == 0 ? 1 : optind;
-        const int c = getopt_long_only(argc, args.data(), ":", table.data(), nullptr);
-        if (c == -1)
+        const int code = getopt_long_only(argc, args.data(), ":", table.data(), nullptr);
+        if (code == -1)
             break;
         const char* word = previous < argc ? args[static_cast<std::size_t>(previous)] : "";
-        switch (c) {
-        case kOptHelp:
-            opts.kind = RunKind::Help;
-            result.ok = true;
-            return result;
-        case kOptVersion:
-            opts.kind = RunKind::Version;
-            result.ok = true;
-            return result;
-        case kOptRoot:
-            ++runOptions;
-            rootGiven = true;
-            opts.kind = RunKind::IntoWindow;
-            opts.intoRoot = true;
+        if (code == '?')
+            return scan.fail("unknown option " + quoted(word));
+        if (!takeOption(scan, code, word, optarg))
+            return false;
+        if (scan.done)
             break;
-        case kOptWindowId:
-            ++runOptions;
-            opts.kind = RunKind::IntoWindow;
-            opts.window = parseWindowId(optarg);
-            if (opts.window == 0)
-                return fail("-window-id needs a window number, not " + quoted(optarg));
-            break;
-        case kOptWindow:
-            ++runOptions;
-            opts.kind = RunKind::Windowed;
-            break;
-        case kOptFullScreen:
-            ++runOptions;
-            opts.kind = RunKind::FullScreen;
-            break;
-        case kOptWayland:
-            ++runOptions;
-            opts.kind = RunKind::Wayland;
-            break;
-        case kOptConfig:
-            ++runOptions;
-            opts.kind = RunKind::Configure;
-            break;
-        case kOptSettings:
-            if (!*optarg)
-                return fail("--settings needs a file name");
-            opts.settingsFile = optarg;
-            break;
-        case kOptNoVsync:
-            opts.run.control.waitForRetrace = false;
-            break;
-        case kOptMaxFps:
-            if (!parseMaxFps(optarg, opts.run.control.maxFps))
-                return fail("--max-fps needs a whole number of frames a second from 0 (no cap) to 1000, not " +
-                            quoted(optarg));
-            break;
-        case kOptListModes:
-            ++runOptions;
-            opts.kind = RunKind::ListModes;
-            break;
-        case kOptFps:
-            opts.run.showFrameRate = true;
-            break;
-        case kOptSeconds:
-            if (!parseRunSeconds(optarg, opts.run.control.limits.seconds))
-                return fail("--seconds needs a number of seconds above 0 and up to a day, not " + quoted(optarg));
-            break;
-        case kOptFrames:
-            if (!parseFrameCount(optarg, opts.run.control.limits.frames))
-                return fail("--frames needs a whole number of frames from 1, not " + quoted(optarg));
-            break;
-        case kOptStats:
-            if (!*optarg)
-                return fail("--stats needs a file name");
-            opts.run.control.statsFile = optarg;
-            break;
-        case ':':
-            return fail("option " + quoted(word) + " needs a value");
-        case '?':
-            return fail("unknown option " + quoted(word));
-        default: {
-            const std::size_t index = static_cast<std::size_t>(c - kSettingOptionBase);
-            if (c < kSettingOptionBase || index >= kSettingFields.size())
-                return fail("unknown option " + quoted(word));
-            SettingOverride o;
-            o.field = index;
-            const SettingField& field = kSettingFields[index];
-            if (!parseSetting(field, optarg, o))
-                return fail(std::string("--") + field.name + " needs " +
-                            (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " + quoted(optarg));
-            opts.run.overrides.push_back(o);
-            break;
-        }
-        }
     }
+    stop = optind;
+    return true;
+}
 
-    // The Windows switches, as the words that are left.
-    if (optind < argc) {
-        std::vector<const char*> rest(args.begin() + optind, args.begin() + argc);
-        const std::string text = joinArguments(rest);
-        // An empty word is not "no arguments", which would be the /c run.
-        const bool emptyWord = std::any_of(rest.begin(), rest.end(), [](const char* w) { return *w == '\0'; });
-        const SaverCommand command = emptyWord ? SaverCommand{} : parseSaverCommand(text);
-        if (!command.recognised)
-            return fail("unknown switch " + quoted(text.c_str()));
-        ++runOptions;
-        switch (command.mode) {
-        case SaverMode::Saver:
-            opts.kind = RunKind::FullScreen;
-            break;
-        case SaverMode::Preview:
-            if (command.window == 0)
-                return fail("/p needs the number of the window to draw into");
-            opts.kind = RunKind::IntoWindow;
-            opts.window = command.window;
-            opts.preview = true;
-            break;
-        case SaverMode::Configure:
-            opts.kind = RunKind::Configure;
-            break;
-        case SaverMode::ChangePassword:
-            return fail("/a: this system keeps the screen saver's password itself");
-        }
+} // namespace
+
+ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screensaverWindow) {
+    Scan scan;
+    SaverOptions& opts = scan.result.options;
+    std::vector<char*> args(argv, argv + argc);
+    args.push_back(nullptr);
+    int stop = argc;
+    if (!takeOptions(scan, argc, args, stop))
+        return scan.result;
+    if (scan.done) {
+        scan.result.ok = true;
+        return scan.result;
     }
-    if (runOptions > 1)
-        return fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
-                    "--list-modes or a /switch");
+    if (stop < argc && !takeSwitches(scan, std::vector<const char*>(args.begin() + stop, args.begin() + argc)))
+        return scan.result;
+    if (scan.runOptions > 1) {
+        scan.fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
+                  "--list-modes or a /switch");
+        return scan.result;
+    }
 
     // XScreenSaver names its window in the environment and passes -root.
     const uint64_t envWindow = parseWindowId(screensaverWindow);
-    if (envWindow != 0 && (rootGiven || runOptions == 0)) {
+    if (envWindow != 0 && (opts.intoRoot || scan.runOptions == 0)) {
         opts.kind = RunKind::IntoWindow;
         opts.intoRoot = false;
         opts.window = envWindow;
         opts.screensaverWindow = true;
     }
-    opts.kindByDefault = runOptions == 0 && !opts.screensaverWindow;
-    result.ok = true;
-    return result;
+    opts.kindByDefault = scan.runOptions == 0 && !opts.screensaverWindow;
+    scan.result.ok = true;
+    return scan.result;
 }
 
 void applyOverrides(Settings& s, const std::vector<SettingOverride>& overrides) {
@@ -366,8 +363,10 @@ std::string waylandText() {
 }
 
 std::string waylandLockText() {
-    return "Kelvara does not lock the session: keys still reach the compositor's own bindings while it runs. "
-           "The locker locks; give it the later timeout, as above.";
+    return "The & matters: with -w swayidle waits for each command to end, so a saver run in the foreground "
+           "would hold back the locker until the user is back. Kelvara does not lock the session: keys still "
+           "reach the compositor's own bindings while it runs. The locker locks, at the later timeout, over "
+           "the saver; after unlocking, a key or the mouse ends the saver.";
 }
 
 std::string helpText() {

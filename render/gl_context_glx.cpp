@@ -189,19 +189,12 @@ class PreparedContext {
             XCloseDisplay(display);
     }
 
-    // With `window` non-zero, its screen and visual replace `screen` and
-    // `onlyVisual`, read over the connection opened here.
-    void prepare(int screen, VisualID onlyVisual, Window window) {
+    void prepare(int screen, VisualID onlyVisual) {
         display = XOpenDisplay(nullptr);
         if (!display) {
             reportFailure("XOpenDisplay on the render thread: cannot open the display; nothing "
                           "to draw with");
             return;
-        }
-        XWindowAttributes attributes;
-        if (window != 0 && XGetWindowAttributes(display, window, &attributes)) {
-            screen = XScreenNumberOfScreen(attributes.screen);
-            onlyVisual = XVisualIDFromVisual(attributes.visual);
         }
         GLXFBConfig config = nullptr;
         if (!chooseFbConfig(display, screen, onlyVisual, config)) {
@@ -310,23 +303,14 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     return best > 0;
 }
 
-namespace {
-
-std::shared_ptr<PreparedContext> prepareGlxFor(int screen, VisualID onlyVisual, Window window) {
+std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
     auto setup = std::make_shared<PreparedContext>();
     try {
-        setup->worker = std::thread(
-            [raw = setup.get(), screen, onlyVisual, window] { raw->prepare(screen, onlyVisual, window); });
+        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
     } catch (const std::system_error&) {
-        setup->prepare(screen, onlyVisual, window); // no thread to spare: at once, then
+        setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
     }
     return setup;
-}
-
-} // namespace
-
-std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
-    return prepareGlxFor(screen, onlyVisual, 0);
 }
 
 bool glxReady(PreparedContext& setup, VisualID& visual, int& depth) {

@@ -39,15 +39,6 @@ namespace {
 
 constexpr UINT kPixelFormatDescriptorSize = sizeof(PIXELFORMATDESCRIPTOR); // 40 bytes
 
-PixelFormatInfo toInfo(const PIXELFORMATDESCRIPTOR& pfd) {
-    PixelFormatInfo info;
-    info.flags = pfd.dwFlags;
-    info.pixelType = pfd.iPixelType;
-    info.colorBits = pfd.cColorBits;
-    info.depthBits = pfd.cDepthBits;
-    return info;
-}
-
 using SwapIntervalProc = BOOL(WINAPI*)(int);
 
 // Asks for (or turns off) waiting on the vertical retrace; a driver without
@@ -132,15 +123,46 @@ class RenderThread {
     std::shared_ptr<ThreadState> state;
 };
 
-PIXELFORMATDESCRIPTOR fallbackPixelFormatDescriptor() {
+PixelFormatInfo pixelFormatFromDescriptor(const PIXELFORMATDESCRIPTOR& pfd) {
+    PixelFormatInfo info;
+    info.rgba = pfd.iPixelType == PFD_TYPE_RGBA;
+    info.openGl = (pfd.dwFlags & PFD_SUPPORT_OPENGL) != 0;
+    info.drawsToWindow = (pfd.dwFlags & PFD_DRAW_TO_WINDOW) != 0;
+    info.doubleBuffered = (pfd.dwFlags & PFD_DOUBLEBUFFER) != 0;
+    info.colorBits = pfd.cColorBits;
+    info.depthBits = pfd.cDepthBits;
+    // A generic format is the system's renderer; the driver may help it.
+    if ((pfd.dwFlags & PFD_GENERIC_FORMAT) == 0)
+        info.acceleration = FormatAcceleration::Full;
+    else if ((pfd.dwFlags & PFD_GENERIC_ACCELERATED) != 0)
+        info.acceleration = FormatAcceleration::Partial;
+    else
+        info.acceleration = FormatAcceleration::Software;
+    return info;
+}
+
+PIXELFORMATDESCRIPTOR descriptorFor(const PixelFormatInfo& request) {
     PIXELFORMATDESCRIPTOR pfd{};
     pfd.nSize = kPixelFormatDescriptorSize;
     pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    pfd.cDepthBits = 16;
+    if (request.drawsToWindow)
+        pfd.dwFlags |= PFD_DRAW_TO_WINDOW;
+    if (request.openGl)
+        pfd.dwFlags |= PFD_SUPPORT_OPENGL;
+    if (request.doubleBuffered)
+        pfd.dwFlags |= PFD_DOUBLEBUFFER;
+    if (request.acceleration == FormatAcceleration::Partial)
+        pfd.dwFlags |= PFD_GENERIC_FORMAT | PFD_GENERIC_ACCELERATED;
+    else if (request.acceleration == FormatAcceleration::Software)
+        pfd.dwFlags |= PFD_GENERIC_FORMAT;
+    pfd.iPixelType = request.rgba ? PFD_TYPE_RGBA : PFD_TYPE_COLORINDEX;
+    pfd.cColorBits = static_cast<BYTE>(request.colorBits);
+    pfd.cDepthBits = static_cast<BYTE>(request.depthBits);
     return pfd;
+}
+
+PIXELFORMATDESCRIPTOR fallbackPixelFormatDescriptor() {
+    return descriptorFor(fallbackPixelFormat());
 }
 
 std::vector<PixelFormatInfo> describePixelFormats(HDC dc) {
@@ -152,7 +174,7 @@ std::vector<PixelFormatInfo> describePixelFormats(HDC dc) {
     for (int index = 1; index <= count; ++index) {
         if (DescribePixelFormat(dc, index, kPixelFormatDescriptorSize, &pfd) == 0)
             break;
-        formats.push_back(toInfo(pfd));
+        formats.push_back(pixelFormatFromDescriptor(pfd));
     }
     return formats;
 }

@@ -11,9 +11,14 @@
 
 namespace kelvara {
 
+// A descriptor in the program's own terms, and a request in the descriptor's:
+// the flags, pixel type, colour and depth bits; every other count, shift,
+// layer type and mask of the request 0.
+PixelFormatInfo pixelFormatFromDescriptor(const PIXELFORMATDESCRIPTOR& pfd);
+PIXELFORMATDESCRIPTOR descriptorFor(const PixelFormatInfo& request);
+
 // The request handed to ChoosePixelFormat when no format of the window
-// qualifies: double-buffered RGBA for OpenGL on a window, 24 colour and 16
-// depth bits, every other count, shift, layer type and mask 0.
+// qualifies: fallbackPixelFormat as a descriptor.
 PIXELFORMATDESCRIPTOR fallbackPixelFormatDescriptor();
 
 // The formats of `dc` in index order (element 0 is index 1), as the score

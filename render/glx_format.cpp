@@ -6,16 +6,13 @@ namespace kelvara {
 
 PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config) {
     PixelFormatInfo info;
-    info.pixelType = config.rgba ? kPfdTypeRgba : 1;
-    info.flags = kPfdSupportOpenGL;
-    if (config.drawsToWindow)
-        info.flags |= kPfdDrawToWindow;
-    if (config.doubleBuffered)
-        info.flags |= kPfdDoubleBuffer;
-    if (config.slowCaveat)
-        info.flags |= kPfdGenericFormat;
-    else if (config.nonConformantCaveat)
-        info.flags |= kPfdGenericFormat | kPfdGenericAccelerated;
+    info.rgba = config.rgba;
+    info.openGl = true;
+    info.drawsToWindow = config.drawsToWindow;
+    info.doubleBuffered = config.doubleBuffered;
+    info.acceleration = config.slowCaveat            ? FormatAcceleration::Software
+                        : config.nonConformantCaveat ? FormatAcceleration::Partial
+                                                     : FormatAcceleration::Full;
     info.colorBits = config.redBits + config.greenBits + config.blueBits;
     info.depthBits = config.depthBits;
     return info;

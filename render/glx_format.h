@@ -21,12 +21,11 @@ struct GlxConfigTraits {
 // The configuration in the terms pixelFormatScore reads, so one rule picks
 // the format on both systems:
 // - every GLX configuration supports OpenGL;
-// - colour bits are red + green + blue, alpha excluded, as the Windows
-//   descriptor counts them (an 8-8-8-8 configuration gives 24);
-// - a configuration the server marks slow is a software one: a generic format
-//   without acceleration; a non-conformant one is fast but not the driver's
-//   proper format: generic but accelerated; any other is the driver's own
-//   (hardware) format.
+// - colour bits are red + green + blue, alpha excluded (an 8-8-8-8
+//   configuration gives 24);
+// - a configuration the server marks slow is drawn in software; a
+//   non-conformant one is fast but not the driver's proper format: partly
+//   accelerated; any other is the driver's own, fully accelerated.
 PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config);
 
 // The render thread's nice value for a step of the thread-priority table.

@@ -17,16 +17,27 @@ namespace kelvara {
 
 std::atomic<int> renderRunning{0};
 
+PixelFormatInfo fallbackPixelFormat() {
+    PixelFormatInfo request;
+    request.rgba = true;
+    request.openGl = true;
+    request.drawsToWindow = true;
+    request.doubleBuffered = true;
+    request.colorBits = 24;
+    request.depthBits = 16;
+    request.acceleration = FormatAcceleration::Full;
+    return request;
+}
+
 int pixelFormatScore(const PixelFormatInfo& f) {
-    constexpr uint32_t kNeeded = kPfdSupportOpenGL | kPfdDrawToWindow | kPfdDoubleBuffer;
-    if (f.pixelType != kPfdTypeRgba || (f.flags & kNeeded) != kNeeded)
+    if (!f.rgba || !f.openGl || !f.drawsToWindow || !f.doubleBuffered)
         return 0;
     int score = f.colorBits + 2 * f.depthBits;
     if (f.colorBits > 16)
         score += (16 - f.colorBits) / 2;
-    if ((f.flags & kPfdGenericFormat) == 0)
+    if (f.acceleration == FormatAcceleration::Full)
         score += 2000;
-    else if ((f.flags & kPfdGenericAccelerated) != 0)
+    else if (f.acceleration == FormatAcceleration::Partial)
         score += 1000;
     return score;
 }
@@ -66,7 +77,7 @@ void setViewport(const ScreenRect& r) {
 }
 
 // Everything before the first frame, down to the texture each pane draws with.
-void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed,
+void prepare(std::vector<Pane>& panes, ResourceTexture& logo, Settings& settings, uint32_t seed,
              const RenderThreadOptions& options) {
     for (Pane& pane : panes)
         pane.scene->waveCentre = WaveCentre{512.0f, 384.0f};
@@ -86,14 +97,14 @@ void prepare(std::vector<Pane>& panes, Settings& settings, uint32_t seed,
     // The fixed GL state is the same for all; the logo is built once.
     for (std::size_t i = 0; i < panes.size(); ++i)
         initSceneState(*panes[i].scene, settings,
-                       i == 0 ? LogoTextureSetUp([&settings] { setupLogoTexture(LogoTexture, settings); })
+                       i == 0 ? LogoTextureSetUp([&settings, &logo] { setupLogoTexture(logo, settings); })
                               : LogoTextureSetUp());
 
     if (settings.useOGL != 0) {
-        glBindTexture(GL_TEXTURE_2D, LogoTexture.textureName);
+        glBindTexture(GL_TEXTURE_2D, logo.textureName);
         for (Pane& pane : panes) {
             release(*pane.capture); // nothing should have been captured; never keep it
-            pane.texture = LogoTexture.textureName;
+            pane.texture = logo.textureName;
         }
         return;
     }
@@ -188,7 +199,9 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     for (Pane& pane : panes)
         if (pane.viewport.empty())
             pane.viewport = ScreenRect{0, 0, surface.width, surface.height};
-    prepare(panes, settings, seed, options);
+    // The loop's own, released below while the context is still current.
+    ResourceTexture logo;
+    prepare(panes, logo, settings, seed, options);
 
     const bool several = panes.size() > 1;
     PaneRounds rounds(panes.size());
@@ -217,9 +230,9 @@ void runPanes(std::vector<Pane>& panes, Settings& settings, const RenderSurface&
     }
 
     for (const Pane& pane : panes)
-        if (pane.texture != 0 && pane.texture != LogoTexture.textureName)
+        if (pane.texture != 0 && pane.texture != logo.textureName)
             glDeleteTextures(1, &pane.texture);
-    LogoTexture.release();
+    logo.release();
 }
 
 } // namespace

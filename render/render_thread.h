@@ -22,27 +22,33 @@ namespace kelvara {
 // threads touch it, so it is atomic.
 extern std::atomic<int> renderRunning;
 
-// What the render thread learns about one pixel format of the window's
-// surface. Flag bits are those of the Windows pixel-format descriptor; the GLX
-// host translates its visuals into the same terms.
+// Who draws into a pixel format: the graphics driver itself, the system's own
+// renderer with some help from the driver, or the system's renderer alone.
+enum class FormatAcceleration { Software, Partial, Full };
+
+// One pixel format of the window's surface, or a request for one, in the
+// program's own terms. Each platform maps its own description (a pixel-format
+// descriptor, a GLX or EGL configuration) to and from these in its own file,
+// so one rule picks the format everywhere.
 struct PixelFormatInfo {
-    uint32_t flags = 0;
-    int pixelType = 0; // 0: RGBA
-    int colorBits = 0;
+    bool rgba = false;          // RGBA colour, not a colour index
+    bool openGl = false;        // OpenGL can draw into it
+    bool drawsToWindow = false; // a window's surface, not only a bitmap or an off-screen buffer
+    bool doubleBuffered = false;
+    int colorBits = 0; // red + green + blue, alpha excluded
     int depthBits = 0;
+    FormatAcceleration acceleration = FormatAcceleration::Software;
 };
 
-inline constexpr uint32_t kPfdDoubleBuffer = 0x1;
-inline constexpr uint32_t kPfdDrawToWindow = 0x4;
-inline constexpr uint32_t kPfdSupportOpenGL = 0x20;
-inline constexpr uint32_t kPfdGenericFormat = 0x40;
-inline constexpr uint32_t kPfdGenericAccelerated = 0x1000;
-inline constexpr int kPfdTypeRgba = 0;
+// The request made where no format of the window qualifies and the platform
+// can be asked for its closest match: double-buffered RGBA for OpenGL on a
+// window, 24 colour and 16 depth bits, no software format asked for.
+PixelFormatInfo fallbackPixelFormat();
 
 // Score of a format the scene can use (RGBA, OpenGL, window, double-buffered):
 // colour bits + 2 x depth bits, less half of the colour bits above 16, plus
-// 2000 for a hardware format or 1000 for an accelerated generic one. A format
-// the scene cannot use scores 0, the score a kept format must beat.
+// 2000 for a format the driver draws itself or 1000 for one it helps with. A
+// format the scene cannot use scores 0, the score a kept format must beat.
 int pixelFormatScore(const PixelFormatInfo& format);
 
 // The 1-based index of the best format in `formats` (formats[0] is index 1),

@@ -6,22 +6,6 @@
 
 namespace kelvara {
 
-namespace {
-
-// Storage for LogoTexture whose destructor leaves the texture alone (see the
-// header for why).
-union NeverDestroyed {
-    ResourceTexture texture;
-    constexpr NeverDestroyed() : texture() {}
-    ~NeverDestroyed() {}
-};
-
-NeverDestroyed logoStorage;
-
-} // namespace
-
-ResourceTexture& LogoTexture = logoStorage.texture;
-
 ResourceTexture::~ResourceTexture() {
     if (textureName != 0)
         glDeleteTextures(1, &textureName);

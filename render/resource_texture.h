@@ -38,13 +38,11 @@ struct ResourceTexture {
     void release();
 };
 
-// The logo: the one ResourceTexture of a running saver, used in place of the
-// desktop picture when the setting useOGL is on. Lives for the whole process
-// and is deliberately never destroyed: the process ends without waiting for
-// the render thread, so at exit that thread may still own the context (and
-// the texture), and the thread running the static destructors has no context
-// to delete it in. The context's own deletion frees the texture.
-extern ResourceTexture& LogoTexture;
+// The logo, shown in place of the desktop picture when the setting useOGL is
+// on, is a ResourceTexture of the render loop's own (render_thread.cpp), made
+// and released on the render thread while its context is current. A process
+// that ends without waiting for that thread never unwinds its stack, so the
+// texture is never deleted on a thread without the context.
 
 // Builds the logo (bitmap IDB_LOGO) into `texture` and gives it its
 // parameters: repeating in both directions, modulated by the lit surface

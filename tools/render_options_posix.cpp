@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/setting_text.h"
+
 namespace kelvara {
 
 namespace {
@@ -123,23 +125,17 @@ bool applyRenderSetting(Settings& settings, const std::string& assignment, std::
         if (name != field.name) {
             continue;
         }
-        auto* place = reinterpret_cast<unsigned char*>(&settings) + field.offset;
-        if (field.type == FieldType::Int) {
-            int32_t v = 0;
-            if (!parseInt32(value.c_str(), v)) {
-                error = "setting " + name + " wants a whole number, not '" + value + "'";
-                return false;
-            }
-            std::memcpy(place, &v, sizeof v);
-        } else {
-            double v = 0.0;
-            if (!parseFinite(value.c_str(), v) || std::fabs(v) > 3.0e38) {
-                error = "setting " + name + " wants a number, not '" + value + "'";
-                return false;
-            }
-            const auto f = static_cast<float>(v);
-            std::memcpy(place, &f, sizeof f);
+        int32_t whole = 0;
+        float number = 0;
+        if (!parseSettingValue(field, value.c_str(), whole, number)) {
+            error = "setting " + name + (field.type == FieldType::Int ? " wants a whole number" : " wants a number") +
+                    ", not '" + value + "'";
+            return false;
         }
+        if (field.type == FieldType::Int)
+            setIntField(settings, field, whole);
+        else
+            setFloatField(settings, field, number);
         return true;
     }
     error = "unknown setting '" + name + "' (try --help)";
@@ -187,115 +183,108 @@ std::string renderOutputPath(const std::string& pattern, int32_t frame) {
     return placeholders == 1 ? out : std::string{};
 }
 
-bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
+namespace {
+
+// What the command line gave besides the options themselves.
+struct RenderScan {
     RenderOptions result;
     bool framesGiven = false;
     bool patternGiven = false;
     bool modeGiven = false;
     int32_t mode = 0;
     std::vector<std::string> assignments;
+};
 
-    opterr = 0; // our own messages, one line each
-    optind = 0; // restart the scan (0 also resets GNU getopt's internal state)
-    for (;;) {
-        int index = -1;
-        const int id = getopt_long(argc, argv, ":h", kLongOptions, &index);
-        if (id == -1) {
-            break;
-        }
-        const char* arg = optarg;
-        switch (id) {
-        case kOptSize:
-            if (!parseSize(arg, result.run.width, result.run.height)) {
-                error = "--size wants WIDTHxHEIGHT, not " + quoted(arg);
-                return false;
-            }
-            break;
-        case kOptPicture:
-            result.picture = arg;
-            break;
-        case kOptPattern:
-            patternGiven = true;
-            break;
-        case kOptMode:
-            if (!parseInt32(arg, mode)) {
-                error = "--mode wants a whole number, not " + quoted(arg);
-                return false;
-            }
-            modeGiven = true;
-            break;
-        case kOptSet:
-            assignments.emplace_back(arg);
-            break;
-        case kOptSeed: {
-            long long seed = 0;
-            if (!parseLong(arg, 0, UINT32_MAX, seed)) {
-                error = "--seed wants a whole number from 0 to 4294967295, not " + quoted(arg);
-                return false;
-            }
-            result.run.seed = static_cast<uint32_t>(seed);
-            break;
-        }
-        case kOptInterval:
-            if (!parseFinite(arg, result.run.intervalMs) || result.run.intervalMs <= 0.0) {
-                error = "--interval-ms wants a positive number, not " + quoted(arg);
-                return false;
-            }
-            break;
-        case kOptFrames: {
-            long long frames = 0;
-            if (!parseLong(arg, 1, kMaxFrames, frames)) {
-                error = "--frames wants a whole number from 1 to " + std::to_string(kMaxFrames) + ", not " +
-                        quoted(arg);
-                return false;
-            }
-            result.run.frames = static_cast<int32_t>(frames);
-            framesGiven = true;
-            break;
-        }
-        case kOptAt:
-            result.run.captureAt.clear();
-            if (!parseFrameList(arg, result.run.captureAt)) {
-                error = "--at wants frame numbers separated by commas, not " + quoted(arg);
-                return false;
-            }
-            break;
-        case kOptOut:
-            result.out = arg;
-            break;
-        case kOptHelp:
-        case 'h':
-            result.help = true;
-            break;
-        case ':':
-            error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
-                    " wants a value";
-            return false;
-        default:
-            error = std::string("unknown option ") +
-                    quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " (try --help)";
+// One option with its value; false with the reason when it is refused.
+bool takeRenderOption(RenderScan& scan, int id, const char* arg, int argc, char** argv, std::string& error) {
+    RenderOptions& result = scan.result;
+    switch (id) {
+    case kOptSize:
+        if (!parseSize(arg, result.run.width, result.run.height)) {
+            error = "--size wants WIDTHxHEIGHT, not " + quoted(arg);
             return false;
         }
-    }
-    if (result.help) {
-        options = result;
+        return true;
+    case kOptPicture:
+        result.picture = arg;
+        return true;
+    case kOptPattern:
+        scan.patternGiven = true;
+        return true;
+    case kOptMode:
+        if (!parseInt32(arg, scan.mode)) {
+            error = "--mode wants a whole number, not " + quoted(arg);
+            return false;
+        }
+        scan.modeGiven = true;
+        return true;
+    case kOptSet:
+        scan.assignments.emplace_back(arg);
+        return true;
+    case kOptSeed: {
+        long long seed = 0;
+        if (!parseLong(arg, 0, UINT32_MAX, seed)) {
+            error = "--seed wants a whole number from 0 to 4294967295, not " + quoted(arg);
+            return false;
+        }
+        result.run.seed = static_cast<uint32_t>(seed);
         return true;
     }
-    if (optind < argc) {
-        error = "unexpected argument " + quoted(argv[optind]) + " (try --help)";
+    case kOptInterval:
+        if (!parseFinite(arg, result.run.intervalMs) || result.run.intervalMs <= 0.0) {
+            error = "--interval-ms wants a positive number, not " + quoted(arg);
+            return false;
+        }
+        return true;
+    case kOptFrames: {
+        long long frames = 0;
+        if (!parseLong(arg, 1, kMaxFrames, frames)) {
+            error = "--frames wants a whole number from 1 to " + std::to_string(kMaxFrames) + ", not " +
+                    quoted(arg);
+            return false;
+        }
+        result.run.frames = static_cast<int32_t>(frames);
+        scan.framesGiven = true;
+        return true;
+    }
+    case kOptAt:
+        result.run.captureAt.clear();
+        if (!parseFrameList(arg, result.run.captureAt)) {
+            error = "--at wants frame numbers separated by commas, not " + quoted(arg);
+            return false;
+        }
+        return true;
+    case kOptOut:
+        result.out = arg;
+        return true;
+    case kOptHelp:
+    case 'h':
+        result.help = true;
+        return true;
+    case ':':
+        error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " wants a value";
+        return false;
+    default:
+        error = std::string("unknown option ") + quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
+                " (try --help)";
         return false;
     }
+}
+
+// The settings and the checks that need every option seen.
+bool finishRenderOptions(RenderScan& scan, std::string& error) {
+    RenderOptions& result = scan.result;
     // --mode is the more specific word, so it wins over a --set Mode=...
     // wherever either stands.
-    for (const std::string& a : assignments) {
+    for (const std::string& a : scan.assignments) {
         if (!applyRenderSetting(result.run.settings, a, error)) {
             return false;
         }
     }
-    if (modeGiven) {
-        result.run.settings.Mode = mode;
+    if (scan.modeGiven) {
+        result.run.settings.Mode = scan.mode;
     }
-    if (patternGiven && !result.picture.empty()) {
+    if (scan.patternGiven && !result.picture.empty()) {
         error = "give either --picture or --pattern, not both";
         return false;
     }
@@ -304,7 +293,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         return false;
     }
     if (!result.run.captureAt.empty()) {
-        if (!framesGiven) {
+        if (!scan.framesGiven) {
             result.run.frames = *std::max_element(result.run.captureAt.begin(), result.run.captureAt.end());
         }
         if (renderOutputPath(result.out, 1).empty()) {
@@ -312,10 +301,37 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             return false;
         }
     }
-    if (!validateRun(result.run, error)) {
+    return validateRun(result.run, error);
+}
+
+} // namespace
+
+bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
+    RenderScan scan;
+    opterr = 0; // our own messages, one line each
+    optind = 0; // restart the scan (0 also resets GNU getopt's internal state)
+    for (;;) {
+        int index = -1;
+        const int id = getopt_long(argc, argv, ":h", kLongOptions, &index);
+        if (id == -1) {
+            break;
+        }
+        if (!takeRenderOption(scan, id, optarg, argc, argv, error)) {
+            return false;
+        }
+    }
+    if (scan.result.help) {
+        options = scan.result;
+        return true;
+    }
+    if (optind < argc) {
+        error = "unexpected argument " + quoted(argv[optind]) + " (try --help)";
         return false;
     }
-    options = result;
+    if (!finishRenderOptions(scan, error)) {
+        return false;
+    }
+    options = scan.result;
     return true;
 }
 

@@ -22,10 +22,20 @@ namespace glrec = kelvara::glrec;
 
 namespace {
 
-constexpr uint32_t kUsable = kPfdSupportOpenGL | kPfdDrawToWindow | kPfdDoubleBuffer;
+// A format the scene can use, drawn as `acceleration` says.
+PixelFormatInfo usable(int colour, int depth, FormatAcceleration acceleration = FormatAcceleration::Full) {
+    PixelFormatInfo f;
+    f.rgba = f.openGl = f.drawsToWindow = f.doubleBuffered = true;
+    f.colorBits = colour;
+    f.depthBits = depth;
+    f.acceleration = acceleration;
+    return f;
+}
 
-PixelFormatInfo format(uint32_t flags, int colour, int depth, int type = kPfdTypeRgba) {
-    return PixelFormatInfo{flags, type, colour, depth};
+PixelFormatInfo without(bool PixelFormatInfo::*attribute) {
+    PixelFormatInfo f = usable(32, 24);
+    f.*attribute = false;
+    return f;
 }
 
 CaptureBuffer picture(int w, int h) {
@@ -51,30 +61,34 @@ int runFrames(Settings& settings, CaptureBuffer& capture, int frames, Scene& sce
 } // namespace
 
 TEST(PixelFormat, workedScores) {
-    EXPECT_EQ(pixelFormatScore(format(kUsable, 16, 16)), 2048);
-    EXPECT_EQ(pixelFormatScore(format(kUsable, 32, 24)), 2072);
-    EXPECT_EQ(pixelFormatScore(format(kUsable | kPfdGenericFormat, 24, 32)), 84);
-    EXPECT_EQ(pixelFormatScore(format(kUsable | kPfdGenericFormat | kPfdGenericAccelerated, 24, 24)), 1068);
+    EXPECT_EQ(pixelFormatScore(usable(16, 16)), 2048);
+    EXPECT_EQ(pixelFormatScore(usable(32, 24)), 2072);
+    EXPECT_EQ(pixelFormatScore(usable(24, 32, FormatAcceleration::Software)), 84);
+    EXPECT_EQ(pixelFormatScore(usable(24, 24, FormatAcceleration::Partial)), 1068);
     // Odd colour depths above 16 lose half the excess, truncated towards zero.
-    EXPECT_EQ(pixelFormatScore(format(kUsable, 17, 0)), 2017);
+    EXPECT_EQ(pixelFormatScore(usable(17, 0)), 2017);
 }
 
 TEST(PixelFormat, unusableFormatsNeverWin) {
-    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdDoubleBuffer, 32, 24)), 0);
-    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdDrawToWindow, 32, 24)), 0);
-    EXPECT_EQ(pixelFormatScore(format(kUsable & ~kPfdSupportOpenGL, 32, 24)), 0);
-    EXPECT_EQ(pixelFormatScore(format(kUsable, 32, 24, 1)), 0); // colour-index
-    EXPECT_EQ(bestPixelFormat({format(kUsable, 32, 24, 1), format(0, 32, 24)}), 0);
+    EXPECT_EQ(pixelFormatScore(without(&PixelFormatInfo::doubleBuffered)), 0);
+    EXPECT_EQ(pixelFormatScore(without(&PixelFormatInfo::drawsToWindow)), 0);
+    EXPECT_EQ(pixelFormatScore(without(&PixelFormatInfo::openGl)), 0);
+    EXPECT_EQ(pixelFormatScore(without(&PixelFormatInfo::rgba)), 0); // colour-index
+    EXPECT_EQ(bestPixelFormat({without(&PixelFormatInfo::rgba), PixelFormatInfo{}}), 0);
     EXPECT_EQ(bestPixelFormat({}), 0);
+}
+
+TEST(PixelFormat, theFallbackRequestIsAFormatTheSceneCanUse) {
+    EXPECT_EQ(pixelFormatScore(fallbackPixelFormat()), 2000 + 24 + 32 - 4);
 }
 
 TEST(PixelFormat, highestScoreWinsAndTiesGoToTheLowerIndex) {
     const std::vector<PixelFormatInfo> formats = {
-        format(kUsable | kPfdGenericFormat, 24, 32), // 84
-        format(kUsable, 16, 16),                     // 2048
-        format(kUsable, 32, 24),                     // 2072
-        format(kUsable, 32, 24),                     // 2072, later
-        format(kUsable, 24, 16),                     // 2052
+        usable(24, 32, FormatAcceleration::Software), // 84
+        usable(16, 16),                               // 2048
+        usable(32, 24),                               // 2072
+        usable(32, 24),                               // 2072, later
+        usable(24, 16),                               // 2052
     };
     EXPECT_EQ(bestPixelFormat(formats), 3);
 }
@@ -119,7 +133,12 @@ TEST(RenderLoop, logoReplacesTheDesktopWhenAsked) {
     ASSERT_EQ(builds.size(), 1u);
     EXPECT_EQ(builds[0].args[2], 128);
     EXPECT_EQ(builds[0].args[3], 128);
-    EXPECT_EQ(LogoTexture.textureName, 0u) << "released when the loop ended";
+    // ... and deleted when the loop ends, while the context still exists.
+    const auto binds = glrec::callsNamed("glBindTexture");
+    ASSERT_FALSE(binds.empty());
+    const double logo = binds.front().args[1];
+    EXPECT_NE(logo, 0.0);
+    EXPECT_EQ(glrec::calls().back(), (glrec::Call{"glDeleteTextures", {1, logo}}));
 }
 
 TEST(RenderLoop, randomPresetComesBeforeTheSceneIsBuilt) {

@@ -186,13 +186,6 @@ TEST(ResourceTexture, logoSetUpFiltersByUseLinear) {
     }
 }
 
-TEST(ResourceTexture, logoTextureStartsEmpty) {
-    // Nothing touches the process-wide logo unless useOGL asks for it.
-    EXPECT_EQ(LogoTexture.loaded, 0);
-    EXPECT_EQ(LogoTexture.textureName, 0u);
-    EXPECT_EQ(LogoTexture.pixels, nullptr);
-}
-
 TEST(LogoBitmap, headerDescribes128By128At24Bits) {
     const BitmapResource logo = logoResource();
     ASSERT_NE(logo.header, nullptr);

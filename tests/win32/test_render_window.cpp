@@ -314,6 +314,28 @@ TEST(PixelFormatWin32, fallbackAsksForDoubleBufferedRgbaWith24ColourAnd16DepthBi
     EXPECT_EQ(std::memcmp(&rest, &zero, sizeof rest), 0);
 }
 
+TEST(PixelFormatWin32, theGenericFlagsMapToHowMuchTheDriverDraws) {
+    PIXELFORMATDESCRIPTOR pfd = fallbackPixelFormatDescriptor();
+    EXPECT_EQ(pixelFormatFromDescriptor(pfd).acceleration, FormatAcceleration::Full);
+    pfd.dwFlags |= PFD_GENERIC_FORMAT;
+    EXPECT_EQ(pixelFormatFromDescriptor(pfd).acceleration, FormatAcceleration::Software);
+    pfd.dwFlags |= PFD_GENERIC_ACCELERATED;
+    EXPECT_EQ(pixelFormatFromDescriptor(pfd).acceleration, FormatAcceleration::Partial);
+    // Every attribute survives the way there and back.
+    for (const FormatAcceleration a :
+         {FormatAcceleration::Software, FormatAcceleration::Partial, FormatAcceleration::Full}) {
+        PixelFormatInfo request = fallbackPixelFormat();
+        request.acceleration = a;
+        request.doubleBuffered = a != FormatAcceleration::Partial;
+        const PixelFormatInfo back = pixelFormatFromDescriptor(descriptorFor(request));
+        EXPECT_EQ(back.acceleration, a);
+        EXPECT_EQ(back.doubleBuffered, request.doubleBuffered);
+        EXPECT_TRUE(back.rgba && back.openGl && back.drawsToWindow);
+        EXPECT_EQ(back.colorBits, 24);
+        EXPECT_EQ(back.depthBits, 16);
+    }
+}
+
 TEST(PixelFormatWin32, setsTheBestScoringFormatOfTheWindow) {
     // A window of its own: a window's format can be set only once.
     RenderWindow window_(0, 0, kWindowWidth, kWindowHeight);
@@ -333,8 +355,7 @@ TEST(PixelFormatWin32, setsTheBestScoringFormatOfTheWindow) {
     ASSERT_NE(DescribePixelFormat(dc, chosen, sizeof set, &set), 0);
     EXPECT_EQ(set.iPixelType, PFD_TYPE_RGBA);
     EXPECT_EQ(set.dwFlags & 0x25u, 0x25u);
-    PixelFormatInfo chosenInfo{set.dwFlags, set.iPixelType, set.cColorBits, set.cDepthBits};
-    EXPECT_EQ(pixelFormatScore(chosenInfo), bestScore);
+    EXPECT_EQ(pixelFormatScore(pixelFormatFromDescriptor(set)), bestScore);
     // No lower index scores as well.
     for (int i = 1; i < chosen; ++i)
         EXPECT_LT(pixelFormatScore(formats[i - 1]), bestScore) << "format " << i;
