@@ -2,21 +2,11 @@
 
 #include <string>
 
+#include "settings/printable_text.h"
+
 namespace kelvara {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -75,13 +65,13 @@ std::optional<bool> grabDesktopImagesIn(std::string_view text) {
             if (!continued || text.empty())
                 break;
         }
-        const std::string_view e = trimmed(entry);
+        const std::string_view e = trimBlanks(entry);
         if (e.empty() || e.front() == '!' || e.front() == '#')
             continue;
         const std::size_t colon = e.find(':');
-        if (colon == std::string_view::npos || !namesTheResource(trimmed(e.substr(0, colon))))
+        if (colon == std::string_view::npos || !namesTheResource(trimBlanks(e.substr(0, colon))))
             continue;
-        if (const std::optional<bool> value = booleanValue(trimmed(e.substr(colon + 1))))
+        if (const std::optional<bool> value = booleanValue(trimBlanks(e.substr(colon + 1))))
             found = value;
     }
     return found;

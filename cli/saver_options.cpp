@@ -131,22 +131,7 @@ std::vector<option> optionTable() {
 }
 
 bool parseSetting(const SettingField& field, const char* text, SettingOverride& out) {
-    if (!text || !*text)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    if (field.type == FieldType::Int) {
-        const long long v = std::strtoll(text, &end, 10);
-        if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-            return false;
-        out.intValue = static_cast<int32_t>(v);
-    } else {
-        const float v = std::strtof(text, &end);
-        if (errno != 0 || *end != '\0' || !std::isfinite(v))
-            return false;
-        out.floatValue = v;
-    }
-    return true;
+    return parseSettingValue(field, text, out.intValue, out.floatValue);
 }
 
 } // namespace
@@ -378,8 +363,10 @@ std::string waylandText() {
 }
 
 std::string waylandLockText() {
-    return "Kelvara does not lock the session: keys still reach the compositor's own bindings while it runs. "
-           "The locker locks; give it the later timeout, as above.";
+    return "The & matters: with -w swayidle waits for each command to end, so a saver run in the foreground "
+           "would hold back the locker until the user is back. Kelvara does not lock the session: keys still "
+           "reach the compositor's own bindings while it runs. The locker locks, at the later timeout, over "
+           "the saver; after unlocking, a key or the mouse ends the saver.";
 }
 
 std::string helpText() {

@@ -99,7 +99,7 @@ std::vector<OptionHelp> runOptionHelp();
 std::string waylandText();
 std::string waylandLockText();
 inline constexpr const char* kSwayidleRecipe =
-    "swayidle -w timeout 300 'kelvara --wayland' timeout 600 'swaylock -f'";
+    "swayidle -w timeout 300 'kelvara --wayland &' timeout 600 'swaylock -f'";
 inline constexpr const char* kHypridleRecipe = "listener {\n"
                                                 "    timeout = 300\n"
                                                 "    on-timeout = kelvara --wayland\n"

@@ -1,5 +1,10 @@
 #include "settings/setting_text.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
 namespace kelvara {
 
 std::string settingRangeText(const SettingField& field) {
@@ -72,6 +77,25 @@ std::string wrapText(std::string_view text, std::size_t width, std::size_t inden
     }
     out += '\n';
     return out;
+}
+
+bool parseSettingValue(const SettingField& field, const char* text, int32_t& intValue, float& floatValue) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    if (field.type == FieldType::Int) {
+        const long long v = std::strtoll(text, &end, 10);
+        if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+            return false;
+        intValue = static_cast<int32_t>(v);
+        return true;
+    }
+    const float v = std::strtof(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v))
+        return false;
+    floatValue = v;
+    return true;
 }
 
 } // namespace kelvara

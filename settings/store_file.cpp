@@ -23,16 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // A name must survive being written back as a line of its own.
 bool validName(std::string_view name) {
     if (name.empty())
@@ -42,7 +32,7 @@ bool validName(std::string_view name) {
         if (u < 0x20 || u == 0x7f || c == '=')
             return false;
     }
-    return !isBlank(name.front()) && !isBlank(name.back()) && name.front() != '#';
+    return !isLineBlank(name.front()) && !isLineBlank(name.back()) && name.front() != '#';
 }
 
 // Decimal -2147483648..4294967295 as the 32 bits a REG_DWORD would hold.
@@ -255,7 +245,7 @@ std::vector<StoredValue> parseSettingsText(std::string_view text, SkippedLines* 
         const std::string_view raw = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++lineNumber;
-        const std::string_view line = trim(raw);
+        const std::string_view line = trimBlanks(raw);
         if (line.empty())
             continue;
         if (line.front() == '#') {
@@ -264,10 +254,10 @@ std::vector<StoredValue> parseSettingsText(std::string_view text, SkippedLines* 
             continue;
         }
         const std::size_t eq = line.find('=');
-        const std::string_view name = trim(line.substr(0, eq == std::string_view::npos ? 0 : eq));
+        const std::string_view name = trimBlanks(line.substr(0, eq == std::string_view::npos ? 0 : eq));
         // No '=' reads as an empty value, which is no number.
         const std::optional<uint32_t> value =
-            parseValue(eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1)));
+            parseValue(eq == std::string_view::npos ? std::string_view{} : trimBlanks(line.substr(eq + 1)));
         if (raw.size() > kMaxSettingsLineBytes || !validName(name) || !value) {
             if (skipped && skipped->count++ == 0) {
                 skipped->firstLine = lineNumber;

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/setting_text.h"
+
 namespace kelvara {
 
 namespace {
@@ -123,23 +125,17 @@ bool applyRenderSetting(Settings& settings, const std::string& assignment, std::
         if (name != field.name) {
             continue;
         }
-        auto* place = reinterpret_cast<unsigned char*>(&settings) + field.offset;
-        if (field.type == FieldType::Int) {
-            int32_t v = 0;
-            if (!parseInt32(value.c_str(), v)) {
-                error = "setting " + name + " wants a whole number, not '" + value + "'";
-                return false;
-            }
-            std::memcpy(place, &v, sizeof v);
-        } else {
-            double v = 0.0;
-            if (!parseFinite(value.c_str(), v) || std::fabs(v) > 3.0e38) {
-                error = "setting " + name + " wants a number, not '" + value + "'";
-                return false;
-            }
-            const auto f = static_cast<float>(v);
-            std::memcpy(place, &f, sizeof f);
+        int32_t whole = 0;
+        float number = 0;
+        if (!parseSettingValue(field, value.c_str(), whole, number)) {
+            error = "setting " + name + (field.type == FieldType::Int ? " wants a whole number" : " wants a number") +
+                    ", not '" + value + "'";
+            return false;
         }
+        if (field.type == FieldType::Int)
+            setIntField(settings, field, whole);
+        else
+            setFloatField(settings, field, number);
         return true;
     }
     error = "unknown setting '" + name + "' (try --help)";
