@@ -123,6 +123,24 @@ class RenderThread {
     std::shared_ptr<ThreadState> state;
 };
 
+int win32ThreadPriority(ThreadPriority priority) {
+    switch (priority) {
+    case ThreadPriority::Lowest:
+        return THREAD_PRIORITY_LOWEST;
+    case ThreadPriority::BelowNormal:
+        return THREAD_PRIORITY_BELOW_NORMAL;
+    case ThreadPriority::Normal:
+        break;
+    case ThreadPriority::AboveNormal:
+        return THREAD_PRIORITY_ABOVE_NORMAL;
+    case ThreadPriority::Highest:
+        return THREAD_PRIORITY_HIGHEST;
+    case ThreadPriority::TimeCritical:
+        return THREAD_PRIORITY_TIME_CRITICAL;
+    }
+    return THREAD_PRIORITY_NORMAL;
+}
+
 PixelFormatInfo pixelFormatFromDescriptor(const PIXELFORMATDESCRIPTOR& pfd) {
     PixelFormatInfo info;
     info.rgba = pfd.iPixelType == PFD_TYPE_RGBA;
@@ -193,28 +211,6 @@ int selectPixelFormat(HDC dc) {
     return index;
 }
 
-namespace {
-
-int windowsThreadPriority(ThreadPriority priority) {
-    switch (priority) {
-    case ThreadPriority::Lowest:
-        return THREAD_PRIORITY_LOWEST;
-    case ThreadPriority::BelowNormal:
-        return THREAD_PRIORITY_BELOW_NORMAL;
-    case ThreadPriority::Normal:
-        return THREAD_PRIORITY_NORMAL;
-    case ThreadPriority::AboveNormal:
-        return THREAD_PRIORITY_ABOVE_NORMAL;
-    case ThreadPriority::Highest:
-        return THREAD_PRIORITY_HIGHEST;
-    case ThreadPriority::TimeCritical:
-        return THREAD_PRIORITY_TIME_CRITICAL;
-    }
-    return THREAD_PRIORITY_NORMAL;
-}
-
-} // namespace
-
 RenderThread* startRenderThread(const DrawTarget& target, const Settings& settings,
                                 std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                 const RenderThreadOptions& options) {
@@ -242,7 +238,7 @@ RenderThread* startRenderThread(const DrawTarget& target, const Settings& settin
     }
     threadReference.release(); // the thread owns it now
     thread->handle = reinterpret_cast<HANDLE>(handle);
-    SetThreadPriority(thread->handle, windowsThreadPriority(threadPriority));
+    SetThreadPriority(thread->handle, win32ThreadPriority(threadPriority));
     ResumeThread(thread->handle);
     return thread.release();
 }

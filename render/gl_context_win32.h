@@ -11,6 +11,9 @@
 
 namespace kelvara {
 
+// The Windows thread priority of a step.
+int win32ThreadPriority(ThreadPriority priority);
+
 // A descriptor in the program's own terms, and a request in the descriptor's:
 // the flags, pixel type, colour and depth bits; every other count, shift,
 // layer type and mask of the request 0.

@@ -197,8 +197,9 @@ void setDefaults(Settings& s);
 // dialog offers; any other non-zero value shows the grid flat.
 enum ViewMode : int32_t { kExplode = 0, kWave1 = 1, kWave2 = 2, kWave3 = 3, kWave4 = 4 };
 
-// The render thread's priority, as the Priority steps name it; each platform
-// maps it onto what it has.
+// How much of the processor the render thread asks for, one for each step of
+// the `Priority` setting; each platform maps them onto what it has in its own
+// file (a thread priority, a nice value).
 enum class ThreadPriority { Lowest, BelowNormal, Normal, AboveNormal, Highest, TimeCritical };
 
 inline constexpr int32_t kPrioritySteps = static_cast<int32_t>(std::size(kPriorityChoices));

@@ -26,7 +26,8 @@ for dir in settings resources scene display capture render cli ui host tools; do
         [ -n "$calls" ] || continue
         count=$(echo "$calls" | wc -l)
         if ! echo "$OWNERS" | grep -qx "$file"; then
-            echo "$calls" | sed "s|^\([0-9]*\):|$file:\1: opens an X11 connection of its own; take the owner's:|"
+            echo "$calls" |
+                sed "s|^\([0-9]*\):|$file:\1: opens an X11 connection of its own; take the owner's:|"
         elif [ "$count" -gt 1 ]; then
             echo "$calls" | sed "s|^\([0-9]*\):|$file:\1: opens more than one X11 connection:|"
         fi

@@ -314,6 +314,15 @@ TEST(PixelFormatWin32, fallbackAsksForDoubleBufferedRgbaWith24ColourAnd16DepthBi
     EXPECT_EQ(std::memcmp(&rest, &zero, sizeof rest), 0);
 }
 
+TEST(ThreadPriorityWin32, eachStepRunsAtItsWindowsPriority) {
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Lowest), THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::BelowNormal), THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Normal), THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::AboveNormal), THREAD_PRIORITY_ABOVE_NORMAL);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::Highest), THREAD_PRIORITY_HIGHEST);
+    EXPECT_EQ(win32ThreadPriority(ThreadPriority::TimeCritical), THREAD_PRIORITY_TIME_CRITICAL);
+}
+
 TEST(PixelFormatWin32, theGenericFlagsMapToHowMuchTheDriverDraws) {
     PIXELFORMATDESCRIPTOR pfd = fallbackPixelFormatDescriptor();
     EXPECT_EQ(pixelFormatFromDescriptor(pfd).acceleration, FormatAcceleration::Full);
