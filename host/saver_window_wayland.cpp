@@ -36,6 +36,7 @@
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
+#include "host/session_run_posix.h"
 #include "render/gl_context_egl.h"
 #include "settings/failure_line.h"
 
@@ -43,7 +44,6 @@ namespace kelvara {
 
 namespace {
 
-constexpr unsigned kJoinTimeoutMs = 3000;
 // How long the compositor may take to give every surface its size.
 constexpr int kConfigureTimeoutMs = 3000;
 
@@ -60,11 +60,9 @@ class NoDisplayModes final : public DisplayBackend {
 };
 
 SessionConfig sessionConfig(const SaverOptions& options) {
-    SessionConfig config;
+    SessionConfig config = posixSessionConfig(options);
     config.fullScreen = false; // covers every output, but never switches a mode
-    config.run = options.run;
-    config.statsName = "--stats";
-    config.joinTimeoutMs = kJoinTimeoutMs;
+    config.preview = false;
     return config;
 }
 
@@ -416,17 +414,8 @@ int runWaylandSaver(const SaverOptions& options, SettingsStore& store) {
     WaylandSaver host(options);
     if (!host.open())
         return 1;
-    SaverSession session(host, store, sessionConfig(options));
-    if (session.start())
-        host.pumpEvents(session);
-    session.end();
-    if (!session.stopped()) {
-        // The thread still draws into this connection's surfaces: end the
-        // process rather than pull them from under it.
-        std::fflush(nullptr);
-        std::_Exit(session.exitCode());
-    }
-    return session.exitCode();
+    return runPosixSession(host, store, sessionConfig(options),
+                           [&host](SaverSession& session) { host.pumpEvents(session); });
 }
 
 } // namespace kelvara

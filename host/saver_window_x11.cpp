@@ -33,6 +33,7 @@
 #include "host/saver_host.h"
 #include "host/saver_rules.h"
 #include "host/saver_session.h"
+#include "host/session_run_posix.h"
 #include "render/gl_context_glx.h"
 #include "render/render_host.h"
 #include "settings/failure_line.h"
@@ -41,9 +42,6 @@
 namespace kelvara {
 
 namespace {
-
-// How long the end of a run waits for the render thread to release GL.
-constexpr unsigned kJoinTimeoutMs = 3000;
 
 // The window drawn into may vanish at any time, under either thread's
 // connection: the default handler would end the process, so errors are only
@@ -168,16 +166,6 @@ void reportOpenFailure() {
         reportFailure("XOpenDisplay: cannot open the display: DISPLAY is not set");
     else
         reportFailure("XOpenDisplay(\"%s\"): cannot open the display", printableExcerpt(name).c_str());
-}
-
-SessionConfig sessionConfig(const SaverOptions& options) {
-    SessionConfig config;
-    config.fullScreen = options.kind == RunKind::FullScreen;
-    config.preview = options.preview;
-    config.run = options.run;
-    config.statsName = "--stats";
-    config.joinTimeoutMs = kJoinTimeoutMs;
-    return config;
 }
 
 // The X11 platform of one run: the connection, the window drawn into and the
@@ -396,17 +384,8 @@ int runSaver(const SaverOptions& options, SettingsStore& store) {
     X11Saver host(options);
     if (!host.open())
         return 1;
-    SaverSession session(host, store, sessionConfig(options));
-    if (session.start())
-        host.pumpEvents(session);
-    session.end();
-    if (!session.stopped()) {
-        // The thread still draws into this connection's window: end the
-        // process rather than pull the window from under it.
-        std::fflush(nullptr);
-        std::_Exit(session.exitCode());
-    }
-    return session.exitCode();
+    return runPosixSession(host, store, posixSessionConfig(options),
+                           [&host](SaverSession& session) { host.pumpEvents(session); });
 }
 
 } // namespace kelvara
