@@ -63,7 +63,7 @@ void FrameRateText::format(char* text, std::size_t size, int frames, double seco
     std::snprintf(text, size, "%.1f fps  %.2f ms", frames / seconds, 1000.0 * seconds / frames);
 }
 
-void FrameRateText::draw() {
+const char* FrameRateReading::frame() {
     const auto now = std::chrono::steady_clock::now();
     if (!started_) {
         started_ = true;
@@ -72,16 +72,17 @@ void FrameRateText::draw() {
     ++frames_;
     const double seconds = std::chrono::duration<double>(now - last_).count();
     if (seconds >= 0.5) { // a steady reading, twice a second
-        format(text_, sizeof text_, frames_, seconds);
+        FrameRateText::format(text_, sizeof text_, frames_, seconds);
         frames_ = 0;
         last_ = now;
     }
+    return text_;
+}
+
+void beginCornerText() {
     GLint viewport[4] = {0, 0, 1, 1};
     glGetIntegerv(GL_VIEWPORT, viewport);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -93,18 +94,30 @@ void FrameRateText::draw() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glColor3f(1.0f, 1.0f, 0.0f);
-    glRasterPos2i(8, 8);
-    uint8_t rows[kGlyphRows * 2];
-    for (const char* c = text_; *c; ++c) {
-        glyph(*c, rows);
-        glBitmap(kGlyphWidth, kGlyphRows, 0, 0, kAdvance, 0, rows);
-    }
+}
+
+void endCornerText() {
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
-    glPopClientAttrib();
     glPopAttrib();
+}
+
+void FrameRateText::draw() {
+    const char* text = reading_.frame();
+    beginCornerText();
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glRasterPos2i(8, 8);
+    uint8_t rows[kGlyphRows * 2];
+    for (const char* c = text; *c; ++c) {
+        glyph(*c, rows);
+        glBitmap(kGlyphWidth, kGlyphRows, 0, 0, kAdvance, 0, rows);
+    }
+    glPopClientAttrib();
+    endCornerText();
 }
 
 } // namespace kelvara

@@ -6,6 +6,28 @@
 
 namespace kelvara {
 
+// Frames counted over half a second at a time, for a reading that stays put
+// long enough to be read.
+class FrameRateReading {
+  public:
+    // Counts a frame drawn now; the text of the last full reading ("" before
+    // the first).
+    const char* frame();
+
+  private:
+    int frames_ = 0;
+    char text_[64] = "";
+    bool started_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+// Yellow text over the viewport set now, in window coordinates from its lower
+// left corner (the caller sets the raster position): beginCornerText keeps
+// every GL state it changes and endCornerText puts it back, so the scene
+// never sees it.
+void beginCornerText();
+void endCornerText();
+
 // Frames per second and frame time, drawn with a small font of the program's
 // own (digits, '.', ' ', 'f', 'p', 's', 'm', at twice 5 x 7 pixels) through
 // glBitmap: for a window system with no fonts of its own to lend GL. Keeps
@@ -28,12 +50,8 @@ class FrameRateText {
     // font lacks.
     static void glyph(char c, uint8_t rows[kGlyphRows * 2]);
 
-
   private:
-    int frames_ = 0;
-    char text_[64] = "";
-    bool started_ = false;
-    std::chrono::steady_clock::time_point last_;
+    FrameRateReading reading_;
 };
 
 } // namespace kelvara

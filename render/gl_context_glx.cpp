@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "display/display_x11.h"
+#include "render/frame_rate_text.h"
 #include "render/glx_format.h"
 #include "render/render_host.h"
 #include "render/render_thread_posix.h"
@@ -111,7 +112,6 @@ class FrameRateOverlay {
         lineHeight_ = font->ascent + font->descent;
         charWidth_ = font->max_bounds.width;
         XFreeFont(display, font);
-        last_ = std::chrono::steady_clock::now();
         return listBase_ != 0;
     }
 
@@ -126,43 +126,18 @@ class FrameRateOverlay {
     void draw() {
         if (listBase_ == 0)
             return;
-        GLint viewport[4] = {0, 0, 1, 1};
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        ++frames_;
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - last_).count();
-        if (seconds >= 0.5) { // a steady reading, twice a second
-            std::snprintf(text_, sizeof text_, "%.1f fps  %.2f ms", frames_ / seconds,
-                          1000.0 * seconds / frames_);
-            frames_ = 0;
-            last_ = now;
-        }
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, viewport[2], 0, viewport[3], -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glDisable(GL_LIGHTING);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_DEPTH_TEST);
-        glColor3f(1.0f, 1.0f, 0.0f);
+        const char* text = reading_.frame();
+        beginCornerText();
         glRasterPos2i(8, 8 + lineHeight_ / 2);
         // Mesa's glyphs for blanks do not advance: a space moves the raster
         // position itself by the fixed font's cell width.
-        for (const char* c = text_; *c; ++c) {
+        for (const char* c = text; *c; ++c) {
             if (*c == ' ')
                 glBitmap(0, 0, 0, 0, static_cast<GLfloat>(charWidth_), 0, nullptr);
             else
                 glCallList(listBase_ + static_cast<GLuint>(*c - kFirstGlyph));
         }
-        glPopMatrix();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopAttrib();
+        endCornerText();
     }
 
   private:
@@ -171,9 +146,7 @@ class FrameRateOverlay {
     GLuint listBase_ = 0;
     int lineHeight_ = 0;
     int charWidth_ = 0;
-    int frames_ = 0;
-    char text_[64] = "";
-    std::chrono::steady_clock::time_point last_;
+    FrameRateReading reading_;
 };
 
 } // namespace
