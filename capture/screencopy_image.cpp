@@ -4,21 +4,27 @@
 
 namespace kelvara {
 
+namespace {
+
+void setMasks(PackedImage& image, uint32_t red, uint32_t green, uint32_t blue) {
+    image.redMask = red;
+    image.greenMask = green;
+    image.blueMask = blue;
+}
+
+} // namespace
+
 bool shmFormatLayout(uint32_t format, PackedImage& image) {
     image.bytesPerPixel = 4;
     image.msbFirst = false;
     switch (format) {
     case kShmArgb8888:
     case kShmXrgb8888:
-        image.redMask = 0x00FF0000u;
-        image.greenMask = 0x0000FF00u;
-        image.blueMask = 0x000000FFu;
+        setMasks(image, 0x00FF0000u, 0x0000FF00u, 0x000000FFu);
         return true;
     case kShmAbgr8888:
     case kShmXbgr8888:
-        image.redMask = 0x000000FFu;
-        image.greenMask = 0x0000FF00u;
-        image.blueMask = 0x00FF0000u;
+        setMasks(image, 0x000000FFu, 0x0000FF00u, 0x00FF0000u);
         return true;
     default:
         return false;
