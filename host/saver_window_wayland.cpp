@@ -77,7 +77,7 @@ struct OutputSurface {
     bool closed = false;
 };
 
-class WaylandSaver final : public SaverPlatform {
+class WaylandSaver final : public PosixSaverPlatform {
   public:
     explicit WaylandSaver(const SaverOptions& options) : options_(options) {}
     ~WaylandSaver() override;
@@ -96,9 +96,6 @@ class WaylandSaver final : public SaverPlatform {
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
-    void requestEnd() override { wakeToEnd(); }
-    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
-    void showError(const std::string& text) override { report(text); }
 
     // Input.
     void seatChanged(uint32_t capabilities);
@@ -411,11 +408,7 @@ bool waylandOffersLayerShell() {
 }
 
 int runWaylandSaver(const SaverOptions& options, SettingsStore& store) {
-    WaylandSaver host(options);
-    if (!host.open())
-        return 1;
-    return runPosixSession(host, store, sessionConfig(options),
-                           [&host](SaverSession& session) { host.pumpEvents(session); });
+    return runPosixHost<WaylandSaver>(options, store, sessionConfig(options));
 }
 
 } // namespace kelvara

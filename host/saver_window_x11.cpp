@@ -170,7 +170,7 @@ void reportOpenFailure() {
 
 // The X11 platform of one run: the connection, the window drawn into and the
 // render thread drawing there.
-class X11Saver final : public SaverPlatform {
+class X11Saver final : public PosixSaverPlatform {
   public:
     explicit X11Saver(const SaverOptions& options)
         : options_(options), fullScreen_(options.kind == RunKind::FullScreen),
@@ -191,9 +191,6 @@ class X11Saver final : public SaverPlatform {
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
     bool stopDrawing(unsigned timeoutMs) override;
-    void requestEnd() override { wakeToEnd(); }
-    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
-    void showError(const std::string& text) override { report(text); }
 
   private:
     bool findTarget();
@@ -381,11 +378,7 @@ void X11Saver::pumpEvents(const SaverSession& session) {
 } // namespace
 
 int runSaver(const SaverOptions& options, SettingsStore& store) {
-    X11Saver host(options);
-    if (!host.open())
-        return 1;
-    return runPosixSession(host, store, posixSessionConfig(options),
-                           [&host](SaverSession& session) { host.pumpEvents(session); });
+    return runPosixHost<X11Saver>(options, store, posixSessionConfig(options));
 }
 
 } // namespace kelvara

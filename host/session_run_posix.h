@@ -5,12 +5,24 @@
 // not leave. POSIX builds only.
 
 #include <functional>
+#include <string>
 
 #include "cli/saver_options.h"
+#include "host/end_signal_posix.h"
 #include "host/saver_session.h"
+#include "settings/failure_line.h"
 #include "settings/settings_store.h"
 
 namespace kelvara {
+
+// What the X11 and Wayland platforms do alike: the run ends through the end
+// pipe, and failures go to standard error alone.
+class PosixSaverPlatform : public SaverPlatform {
+  public:
+    void requestEnd() override { wakeToEnd(); }
+    void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
+    void showError(const std::string& text) override { report(text); }
+};
 
 // The session settings a full-screen, windowed or preview run asks for.
 SessionConfig posixSessionConfig(const SaverOptions& options);
@@ -21,5 +33,14 @@ SessionConfig posixSessionConfig(const SaverOptions& options);
 // the process with that code instead.
 int runPosixSession(SaverPlatform& platform, SettingsStore& store, const SessionConfig& config,
                     const std::function<void(SaverSession&)>& pumpEvents);
+
+// The same for a host made from the options: 1 when it cannot open.
+template <typename Host>
+int runPosixHost(const SaverOptions& options, SettingsStore& store, const SessionConfig& config) {
+    Host host(options);
+    if (!host.open())
+        return 1;
+    return runPosixSession(host, store, config, [&host](SaverSession& session) { host.pumpEvents(session); });
+}
 
 } // namespace kelvara
