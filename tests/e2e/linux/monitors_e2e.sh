@@ -19,33 +19,7 @@ if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     KELVARA_E2E_INSIDE=1 exec "$withxorg" $layout sh "$0" "$@"
 fi
 
-dir="$work/$case_name"
-rm -rf "$dir"
-mkdir -p "$dir"
-export XDG_CONFIG_HOME="$dir/config"
-unset XSCREENSAVER_WINDOW
-settings="$XDG_CONFIG_HOME/kelvara/settings"
-pid=""
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    [ -f "$dir/stderr" ] && sed 's/^/  kelvara: /' "$dir/stderr" >&2
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    exit 1
-}
-
-# Waits up to $2 tenths of a second for process $1 to end; sets $status.
-ends_within() {
-    i=0
-    while kill -0 "$1" 2>/dev/null; do
-        i=$((i + 1))
-        [ "$i" -gt "$2" ] && return 1
-        sleep 0.1
-    done
-    wait "$1"
-    status=$?
-    return 0
-}
+. "$(dirname "$0")/../case_run.sh"
 
 monitors "$dir/monitors"
 echo "monitors (x y w h primary):"

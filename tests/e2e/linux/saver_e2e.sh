@@ -17,20 +17,7 @@ if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     KELVARA_E2E_INSIDE=1 exec "$withxvfb" sh "$0" "$@"
 fi
 
-dir="$work/$case_name"
-rm -rf "$dir"
-mkdir -p "$dir"
-export XDG_CONFIG_HOME="$dir/config"
-unset XSCREENSAVER_WINDOW
-settings="$XDG_CONFIG_HOME/kelvara/settings"
-pids=""
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    [ -f "$dir/stderr" ] && sed 's/^/  kelvara: /' "$dir/stderr" >&2
-    for p in $pids; do kill "$p" 2>/dev/null; done
-    exit 1
-}
+. "$(dirname "$0")/../case_run.sh"
 
 # A desktop of two known colours: red above, blue below.
 paint_root() {
@@ -65,34 +52,6 @@ shows_desktop() { # file
     blue=$(hue_share "$1" b)
     [ "$red" -ge 5 ] && [ "$blue" -ge 5 ] ||
         fail "$1 shows red ${red}0/00 and blue ${blue}0/00, not the desktop's colours"
-}
-
-start() { # args...
-    "$kelvara" "$@" 2>"$dir/stderr" &
-    pid=$!
-    pids="$pids $pid"
-}
-
-# Waits up to $2 tenths of a second for process $1 to end; sets $status.
-ends_within() {
-    i=0
-    while kill -0 "$1" 2>/dev/null; do
-        i=$((i + 1))
-        [ "$i" -gt "$2" ] && return 1
-        sleep 0.1
-    done
-    wait "$1"
-    status=$?
-    return 0
-}
-
-still_running() { kill -0 "$1" 2>/dev/null; }
-
-# The run's stderr is exactly $1 lines, one of them matching $2 (grep -E).
-says() { # lines pattern
-    n=$(wc -l <"$dir/stderr")
-    [ "$n" -eq "$1" ] || fail "$n lines on stderr, not $1"
-    grep -Eq -- "$2" "$dir/stderr" || fail "stderr does not say '$2'"
 }
 
 # A settings file the run must leave exactly as it is.
@@ -133,12 +92,6 @@ close_window() {
     ends_within "$pid" 50 || fail "the run did not end with its window"
     [ "$status" -eq 0 ] || fail "exit code $status after the window went away"
     wait "$helper"
-}
-
-settings_written() {
-    [ -f "$settings" ] || fail "no settings file at $settings"
-    n=$(grep -c '^[A-Za-z_0-9]*=-\{0,1\}[0-9][0-9]*$' "$settings")
-    [ "$n" -eq 29 ] || fail "the settings file holds $n values, not 29"
 }
 
 case "$case_name" in

@@ -34,54 +34,7 @@ if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     KELVARA_E2E_INSIDE=1 exec "$withsway" --layout "$layout" sh "$0" "$@"
 fi
 
-dir="$work/$case_name"
-rm -rf "$dir"
-mkdir -p "$dir"
-export XDG_CONFIG_HOME="$dir/config"
-unset XSCREENSAVER_WINDOW
-settings="$XDG_CONFIG_HOME/kelvara/settings"
-pids=""
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    [ -f "$dir/stderr" ] && sed 's/^/  kelvara: /' "$dir/stderr" >&2
-    for p in $pids; do kill "$p" 2>/dev/null; done
-    exit 1
-}
-
-# Waits up to $2 tenths of a second for process $1 to end; sets $status.
-ends_within() {
-    i=0
-    while kill -0 "$1" 2>/dev/null; do
-        i=$((i + 1))
-        [ "$i" -gt "$2" ] && return 1
-        sleep 0.1
-    done
-    wait "$1"
-    status=$?
-    return 0
-}
-
-still_running() { kill -0 "$1" 2>/dev/null; }
-
-start() { # args...
-    "$kelvara" "$@" 2>"$dir/stderr" &
-    pid=$!
-    pids="$pids $pid"
-}
-
-settings_written() {
-    [ -f "$settings" ] || fail "no settings file at $settings"
-    n=$(grep -c '^[A-Za-z_0-9]*=-\{0,1\}[0-9][0-9]*$' "$settings")
-    [ "$n" -eq 29 ] || fail "the settings file holds $n values, not 29"
-}
-
-# The run's stderr is exactly $1 lines, one of them matching $2 (grep -E).
-says() { # lines pattern
-    n=$(wc -l <"$dir/stderr")
-    [ "$n" -eq "$1" ] || fail "$n lines on stderr, not $1"
-    grep -Eq -- "$2" "$dir/stderr" || fail "stderr does not say '$2'"
-}
+. "$(dirname "$0")/../case_run.sh"
 
 # The outputs as "x y w h name" lines, x and y in the layout, w and h the
 # output's pixels, ordered by x, then y (the order the hue groups follow).
