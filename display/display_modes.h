@@ -80,6 +80,11 @@ class DisplayBackend {
     // whatever this program asked for meanwhile.
     virtual ModeChange resetToSystemMode() = 0;
 
+    // Called once before a run's first switch, while the process has no
+    // thread but its main one: a platform whose switch outlives the process
+    // notes the mode to give back and starts its guard (which forks) here.
+    virtual void prepareSwitch() {}
+
     // Shows a failure to the user: error icon, single OK button, no owner
     // window; returns once the user has closed it.
     virtual void showError(const std::string& text, const char* caption) = 0;

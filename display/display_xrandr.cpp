@@ -19,7 +19,9 @@
 // primary's mode, place, rotation and outputs and the screen's size from
 // before the first change.
 // For the ways out the host never sees (SIGKILL, a crash) a guard process,
-// started before the first change, does the same (mode_guard_posix.h).
+// started before the first change while the process has no other thread (a
+// run's session asks for it before its GL preparation starts), does the same
+// (mode_guard_posix.h).
 // A server without RandR 1.2 cannot switch: one line says so. Failures print
 // one line on stderr naming the call and the reason; nothing else is shown.
 // Main thread only.
@@ -126,10 +128,10 @@ class XrandrDisplay final : public DisplayBackend {
             return ModeChange::BadMode;
         }
         const OutputMode& target = p->modes[static_cast<std::size_t>(index)];
-        if (!start_) {
-            start_ = p;
-            guard_.start([this] { restoreInGuard(); });
-        }
+        // A run's session has done this already, before its threads started;
+        // a switch with no session (no other thread) does it here.
+        if (!start_)
+            guardStart(*p);
         if (target.id == start_->setting.mode)
             return restoreStart();
         CrtcSetting to = p->setting;
@@ -138,6 +140,14 @@ class XrandrDisplay final : public DisplayBackend {
     }
 
     ModeChange resetToSystemMode() override { return start_ ? restoreStart() : ModeChange::Done; }
+
+    void prepareSwitch() override {
+        if (start_)
+            return;
+        // Without the primary's state the switch fails and says why.
+        if (std::optional<Primary> p = readPrimary())
+            guardStart(*p);
+    }
 
     void showError(const std::string& text, const char* caption) override {
         std::string line = text;
@@ -309,6 +319,13 @@ class XrandrDisplay final : public DisplayBackend {
             return true;
         complain("XRRSetScreenSize(%dx%d): refused", width, height);
         return false;
+    }
+
+    // Keeps `p` as the state to give back and starts the guard, which forks:
+    // only while the process has no other thread.
+    void guardStart(const Primary& p) {
+        start_ = p;
+        guard_.start([this] { restoreInGuard(); });
     }
 
     // The primary as it was before the first change, whole: its mode (the

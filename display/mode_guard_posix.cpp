@@ -7,14 +7,17 @@
 #include "display/mode_guard_posix.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "settings/failure_line.h"
 
@@ -24,7 +27,10 @@ namespace {
 
 constexpr char kArmed = 'S';
 constexpr char kDisarmed = 'R';
+constexpr char kReady = 'G';
 constexpr int kGuardFd = 3;
+// How long the saver waits for the guard to say it runs.
+constexpr int kReadyTimeoutMs = 2000;
 
 // Leaves the guard's process with standard input and output on /dev/null,
 // standard error as it was, the socket at kGuardFd and nothing else open, and
@@ -70,6 +76,28 @@ void settleGuard(int socketFd) {
     _exit(0);
 }
 
+// The guard's first word, once it runs with nothing of the saver's but the socket.
+bool heardReady(int socketFd) {
+    pollfd in{socketFd, POLLIN, 0};
+    char word = 0;
+    for (;;) {
+        const int ready = poll(&in, 1, kReadyTimeoutMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        const ssize_t n = read(socketFd, &word, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n == 1 && word == kReady;
+    }
+}
+
+void reportNotStarted(const char* call, const std::string& reason) {
+    reportFailure("%s for the display mode's guard: %s; a crash of this run would leave the display switched",
+                  call, reason.c_str());
+}
+
 } // namespace
 
 ModeGuard::~ModeGuard() {
@@ -82,24 +110,39 @@ bool ModeGuard::start(std::function<void()> restore) {
         return true;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        reportFailure("socketpair for the display mode's guard: %s", std::strerror(errno));
+        reportNotStarted("socketpair", std::strerror(errno));
         return false;
     }
     const pid_t first = fork();
     if (first == 0) {
         setsid();
-        if (fork() != 0)
-            _exit(0);
+        const pid_t guard = fork();
+        if (guard != 0)
+            _exit(guard < 0 ? std::min(errno, 255) : 0);
         settleGuard(ends[0]);
+        const char ready = kReady;
+        if (write(kGuardFd, &ready, 1) != 1)
+            _exit(0);
         runGuard(restore);
     }
+    const int forkError = errno;
     close(ends[0]);
-    if (first < 0) {
-        reportFailure("fork for the display mode's guard: %s", std::strerror(errno));
+    int status = 0;
+    while (first > 0 && waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The first fork's failure, the inner one's (its errno as the first
+    // child's exit status), or a guard that ended before it said it runs.
+    std::string reason;
+    if (first < 0)
+        reason = std::strerror(forkError);
+    else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        reason = WIFEXITED(status) ? std::strerror(WEXITSTATUS(status)) : "its first process was killed";
+    else if (!heardReady(ends[1]))
+        reason = "the guard ended before it ran";
+    if (!reason.empty()) {
+        reportNotStarted("fork", reason);
         close(ends[1]);
         return false;
-    }
-    while (waitpid(first, nullptr, 0) < 0 && errno == EINTR) {
     }
     socket_ = ends[1];
     return true;

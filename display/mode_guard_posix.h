@@ -23,9 +23,11 @@ class ModeGuard {
 
     // Starts the guard, which runs `restore` in its own process if this one
     // ends while armed; `restore` must open whatever connection it needs
-    // itself and use nothing of this process's but memory. Call it while this
-    // process has no other thread that may hold a lock. False when the guard
-    // could not start (the run goes on without one); true when it runs.
+    // itself and use nothing of this process's but memory. It forks: call it
+    // only while this process has no other thread (one that held a lock at
+    // the fork would leave the guard stuck on it). False when the guard could
+    // not start, said in one line (the run goes on without one); true once
+    // the guard has said it runs.
     bool start(std::function<void()> restore);
     bool running() const { return socket_ >= 0; }
 

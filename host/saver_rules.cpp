@@ -153,19 +153,4 @@ AppStep appSaverRule(uint32_t message, bool preview) {
     }
 }
 
-bool countMouseMove(MouseMoveCounter& counter, int32_t x, int32_t y) {
-    const bool moved = counter.seen && (x != counter.x || y != counter.y);
-    counter.seen = true;
-    counter.x = x;
-    counter.y = y;
-    return moved && counter.count++ > kMouseMovesTolerated;
-}
-
-StartUpPlan planStartUp(const Settings& settings, bool preview) {
-    StartUpPlan plan;
-    plan.capture = settings.useOGL == 0;
-    plan.switchDisplay = !preview && wantsDisplaySwitch(settings);
-    return plan;
-}
-
 } // namespace kelvara

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <functional>
 
-#include "settings/settings.h"
-
 namespace kelvara {
 
 // Window messages and parameters the rules look at, with the platform's values
@@ -55,10 +53,6 @@ inline constexpr uintptr_t kPbtPowerSettingChange = 0x8013;
 // Requests closer together than this after a refused password prompt get no
 // new prompt (milliseconds of the system's tick count).
 inline constexpr uint32_t kPromptQuietMs = 200;
-
-// The seventh mouse-move message of a full-screen saver ends it: the count
-// before the message must exceed this.
-inline constexpr int kMouseMovesTolerated = 5;
 
 // The host's state the rules depend on.
 struct SaverFlags {
@@ -143,29 +137,5 @@ enum class AppStep {
 };
 
 AppStep appSaverRule(uint32_t message, bool preview);
-
-// The mouse rule's memory: how many times the pointer has moved and where it
-// was last seen.
-struct MouseMoveCounter {
-    int count = 0;
-    bool seen = false;
-    int32_t x = 0;
-    int32_t y = 0;
-};
-
-// Counts a full-screen mouse-move message at (x, y) in window pixels; true
-// from the seventh move on, when the saver must end. Only a message that
-// reports a new position is a move: the window system also sends mouse-move
-// messages when a window appears under a resting pointer, and the first
-// message only tells where the pointer rests.
-bool countMouseMove(MouseMoveCounter& counter, int32_t x, int32_t y);
-
-// What the start-up does besides loading the settings and starting the thread.
-struct StartUpPlan {
-    bool capture = false;       // take the desktop's picture (not with the logo)
-    bool switchDisplay = false; // switch to resW x resH x resC
-};
-
-StartUpPlan planStartUp(const Settings& settings, bool preview);
 
 } // namespace kelvara

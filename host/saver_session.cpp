@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "host/saver_rules.h"
+#include "host/session_rules.h"
 #include "render/monitor_pictures.h"
 
 namespace kelvara {
@@ -42,26 +42,39 @@ SaverSession::~SaverSession() {
     if (!stopDrawing())
         abandonShared();
     if (switched_)
-        restoreDisplayMode(platform_.display());
+        restoreDisplayMode(*platform_.displayModes());
 }
 
 bool SaverSession::start() {
-    loadAndCapture();
+    load();
+    // The guard of a switch may fork: only now has the process no other thread.
+    if (plan_.switchDisplay)
+        platform_.displayModes()->prepareSwitch();
+    platform_.prepareDrawing();
+    capture();
+    if (!platform_.drawingReady()) {
+        shared_->cannotDraw.store(true);
+        return false;
+    }
     if (!switchDisplay())
         return false;
     platform_.showWindow(switched_);
     return startDrawing();
 }
 
-void SaverSession::loadAndCapture() {
+void SaverSession::load() {
     loadSettings(stored_, store_);
     settings_ = stored_;
     applyOverrides(settings_, config_.run.overrides);
+    plan_ = planStartUp(settings_, config_.maySwitchModes && platform_.displayModes() != nullptr);
     // Only a run that reports them pays for the statistics' histogram.
     if (!config_.run.control.statsFile.empty())
         shared_->stats = std::make_unique<FrameStats>();
+}
+
+void SaverSession::capture() {
     monitors_ = platform_.monitors();
-    if (!planStartUp(settings_, !config_.fullScreen).capture)
+    if (!plan_.capture)
         return;
     const auto before = FrameStats::Clock::now();
     const CaptureOutcome outcome = platform_.captureMonitors(monitors_, settings_, config_.preview, pictures_);
@@ -81,10 +94,10 @@ void SaverSession::loadAndCapture() {
 }
 
 bool SaverSession::switchDisplay() {
-    if (!planStartUp(settings_, !config_.fullScreen).switchDisplay)
+    if (!plan_.switchDisplay)
         return true;
     // The switch has shown its own reason; this says what it means for the run.
-    if (!switchDisplayMode(platform_.display(), settings_.resW, settings_.resH, settings_.resC)) {
+    if (!switchDisplayMode(*platform_.displayModes(), settings_.resW, settings_.resH, settings_.resC)) {
         platform_.showError("Error setting resolution");
         return false;
     }
@@ -152,7 +165,7 @@ void SaverSession::end() {
     if (drew && !config_.preview)
         save();
     if (switched_)
-        restoreDisplayMode(platform_.display());
+        restoreDisplayMode(*platform_.displayModes());
     if (!stopped_) {
         // Everything worth keeping is saved and restored; statistics asked
         // for and not written are a failure all the same.

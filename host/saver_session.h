@@ -20,6 +20,7 @@
 #include "cli/saver_options.h"
 #include "display/display_modes.h"
 #include "display/monitors.h"
+#include "host/session_rules.h"
 #include "render/frame_stats.h"
 #include "render/render_host.h"
 #include "settings/presets.h"
@@ -49,8 +50,21 @@ class SaverPlatform {
     virtual CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
                                            bool preview, std::vector<CaptureBuffer>& pictures) = 0;
 
-    // The display whose mode a full-screen run may switch.
-    virtual DisplayBackend& display() = 0;
+    // The display whose mode a run that may switch modes switches; null
+    // where a program cannot switch the display's mode.
+    virtual DisplayBackend* displayModes() { return nullptr; }
+
+    // Starts what drawing needs ahead of the window (the GL driver's start,
+    // the longest step), on a thread of its own where the platform can, so
+    // it runs while the desktop's picture is taken. Called once the settings
+    // are loaded and the display's guard started: before this the process
+    // has no thread but the main one.
+    virtual void prepareDrawing() {}
+
+    // Waits for that preparation. False when there is nothing to draw with
+    // (the reason given): the run ends before the mode is switched or any
+    // window shows.
+    virtual bool drawingReady() { return true; }
 
     // Shows the saver window; after a mode switch (`switched`) it covers every
     // monitor as they are now.
@@ -81,8 +95,8 @@ class SaverPlatform {
 
 // What a run is asked to be, besides the stored settings.
 struct SessionConfig {
-    bool fullScreen = false; // may switch the display mode
-    bool preview = false;    // a preview: small capture, never saves
+    bool maySwitchModes = false; // covers the screen: the settings' display mode applies
+    bool preview = false;        // a preview: small capture, never saves
     RunOptions run;
     std::string statsName = "--stats";      // how failure lines name the statistics file
     unsigned joinTimeoutMs = 3000;          // how long the end waits for the render thread
@@ -95,10 +109,11 @@ class SaverSession {
     SaverSession(const SaverSession&) = delete;
     SaverSession& operator=(const SaverSession&) = delete;
 
-    // Start-up: settings, capture (the logo when there is no picture), display
-    // mode, window, render thread. False when the run cannot go on (the mode
-    // could not be set, no thread to draw with); the reason has been given and
-    // end() must still be called.
+    // Start-up: settings, the display's guard, the drawing's preparation,
+    // capture (the logo when there is no picture), display mode, window,
+    // render thread. False when the run cannot go on (nothing to draw with,
+    // the mode could not be set, no thread to draw with); the reason has been
+    // given and end() must still be called.
     bool start();
 
     // Whether something besides input has asked to end the run: a limit was
@@ -138,7 +153,8 @@ class SaverSession {
         void requestEnd();
     };
 
-    void loadAndCapture();
+    void load();
+    void capture();
     bool switchDisplay();
     bool startDrawing();
     bool stopDrawing();
@@ -154,6 +170,7 @@ class SaverSession {
     std::vector<MonitorView> monitors_;   // as they were at the capture
     std::vector<CaptureBuffer> pictures_; // theirs, until the render thread takes them
     std::unique_ptr<Shared> shared_ = std::make_unique<Shared>();
+    StartUpPlan plan_;
     bool switched_ = false;
     bool drawing_ = false;
     bool ended_ = false;

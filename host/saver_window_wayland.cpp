@@ -9,7 +9,8 @@
 // surfaces on the render thread. A key, a button, the wheel or the pointer
 // moving (the mouse rule) ends the run, as do SIGTERM, SIGINT and SIGHUP, an
 // output that comes or goes, a surface the compositor closes, and the
-// compositor going away.
+// compositor going away. One run per Wayland display: a second one ends at
+// once with 0 (a lock in XDG_RUNTIME_DIR the first holds tells it).
 // Limits: an overlay, not a lock: the compositor's own key bindings still
 // work, and locking is the user's locker's business. No idle inhibitor: the
 // user's idle daemon starts the run. Display modes are never switched
@@ -33,9 +34,10 @@
 #include "display/output_views.h"
 #include "display/connection_wayland.h"
 #include "host/end_signal_posix.h"
+#include "host/run_lock_posix.h"
 #include "host/saver_host.h"
-#include "host/saver_rules.h"
 #include "host/saver_session.h"
+#include "host/session_rules.h"
 #include "host/session_run_posix.h"
 #include "render/gl_context_egl.h"
 #include "settings/failure_line.h"
@@ -47,21 +49,10 @@ namespace {
 // How long the compositor may take to give every surface its size.
 constexpr int kConfigureTimeoutMs = 3000;
 
-// A client cannot switch an output's mode: the switch is never asked for
-// (the session runs as a window that may not switch), and nothing here is
-// ever called.
-class NoDisplayModes final : public DisplayBackend {
-  public:
-    bool enumerate(int32_t, DisplayMode&) override { return false; }
-    bool currentMode(DisplayMode&) override { return false; }
-    ModeChange change(const DisplayMode&, ModeScope) override { return ModeChange::Other; }
-    ModeChange resetToSystemMode() override { return ModeChange::Done; }
-    void showError(const std::string& text, const char*) override { reportFailure("%s", text.c_str()); }
-};
-
+// Covers every output; a client cannot switch an output's mode, so the
+// platform offers no display modes and the settings' mode is only noted.
 SessionConfig sessionConfig(const SaverOptions& options) {
     SessionConfig config = posixSessionConfig(options);
-    config.fullScreen = false; // covers every output, but never switches a mode
     config.preview = false;
     return config;
 }
@@ -82,8 +73,8 @@ class WaylandSaver final : public PosixSaverPlatform {
     explicit WaylandSaver(const SaverOptions& options) : options_(options) {}
     ~WaylandSaver() override;
 
-    // The compositor, layer-shell, EGL and the signals; false (the reason on
-    // stderr) when the run cannot start.
+    // The display's lock, the compositor, layer-shell, EGL and the signals;
+    // false (the reason on stderr) when the run cannot start.
     bool open();
     // Events until input, a signal, a limit or the compositor ends the run.
     void pumpEvents(const SaverSession& session);
@@ -91,7 +82,6 @@ class WaylandSaver final : public PosixSaverPlatform {
     std::vector<MonitorView> monitors() override { return outputViews(outputGeometries(*connection_)); }
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override;
-    DisplayBackend& display() override { return noModes_; }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
@@ -108,13 +98,13 @@ class WaylandSaver final : public PosixSaverPlatform {
     bool surfacesLost() const;
 
     const SaverOptions& options_;
+    RunLock runLock_;
     std::unique_ptr<WaylandConnection> connection_;
     std::shared_ptr<EglSetup> egl_;
     std::vector<std::unique_ptr<OutputSurface>> surfaces_;
     wl_keyboard* keyboard_ = nullptr;
     wl_pointer* pointer_ = nullptr;
     MouseMoveCounter mouse_;
-    NoDisplayModes noModes_;
     RenderThread* thread_ = nullptr;
     bool ended_ = false;
     bool modeNoted_ = false;
@@ -242,6 +232,13 @@ WaylandSaver::~WaylandSaver() {
 }
 
 bool WaylandSaver::open() {
+    const std::string lock =
+        waylandRunLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("WAYLAND_DISPLAY"));
+    if (!lock.empty() && runLock_.claim(lock) == RunLock::Claim::HeldElsewhere) {
+        reportFailure("another kelvara covers this Wayland display already; this run ends");
+        anotherRuns_ = true;
+        return false;
+    }
     if (!installEndSignals())
         reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
     connection_ = connectWayland();

@@ -23,6 +23,7 @@
 #include "display/display_win32.h"
 #include "display/monitors.h"
 #include "host/saver_rules.h"
+#include "host/session_rules.h"
 #include "host/saver_session.h"
 #include "host/saver_window.h"
 #include "render/render_host.h"
@@ -181,7 +182,7 @@ class Win32Saver final : public SaverPlatform {
         pictures = captureViews(nullptr, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
-    DisplayBackend& display() override { return systemDisplay(); }
+    DisplayBackend* displayModes() override { return &systemDisplay(); }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
@@ -288,7 +289,7 @@ bool Win32Saver::verifyBeforeClose(HWND window) {
 void Win32Saver::startUp(HWND window) {
     window_ = window;
     SessionConfig config;
-    config.fullScreen = !isPreview;
+    config.maySwitchModes = !isPreview;
     config.preview = isPreview;
     std::vector<std::string> complaints;
     config.run.control =

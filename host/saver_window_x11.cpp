@@ -8,7 +8,9 @@
 // Limits: one screen (the default one), whose monitors a full-screen window
 // covers, each with a scene of its own; the viewports keep the layout the
 // window had at start; no password prompt (the screen locker's business). SIGTERM,
-// SIGINT and SIGHUP end every kind of run the same way as input does.
+// SIGINT and SIGHUP end every kind of run the same way as input does. One
+// full-screen run per screen: a second one ends at once with 0 (a selection
+// the first owns tells it; the server drops it with the first's connection).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -31,8 +33,8 @@
 #include "display/monitors_xrandr.h"
 #include "host/end_signal_posix.h"
 #include "host/saver_host.h"
-#include "host/saver_rules.h"
 #include "host/saver_session.h"
+#include "host/session_rules.h"
 #include "host/session_run_posix.h"
 #include "render/gl_context_glx.h"
 #include "render/render_host.h"
@@ -160,6 +162,26 @@ OwnWindow createOwnWindow(Display* display, bool fullScreen, PreparedContext& se
     return own;
 }
 
+// Whether this run may cover `screen`: looked at and taken in one step, so
+// two runs started together cannot both take it. False when another
+// full-screen run owns the screen's selection.
+bool claimScreen(Display* display, int screen) {
+    const std::string name = "_KELVARA_SAVER_S" + std::to_string(screen);
+    const Atom selection = XInternAtom(display, name.c_str(), False);
+    const Window owner = XCreateWindow(display, RootWindow(display, screen), -1, -1, 1, 1, 0, CopyFromParent,
+                                       InputOnly, CopyFromParent, 0, nullptr);
+    XGrabServer(display);
+    const bool free = XGetSelectionOwner(display, selection) == None;
+    if (free)
+        XSetSelectionOwner(display, selection, owner, CurrentTime);
+    XUngrabServer(display);
+    XSync(display, False);
+    // The window stays while the run does: its end gives the selection up.
+    if (!free)
+        XDestroyWindow(display, owner);
+    return free;
+}
+
 void reportOpenFailure() {
     const char* name = XDisplayName(nullptr);
     if (!name || !*name)
@@ -177,8 +199,8 @@ class X11Saver final : public PosixSaverPlatform {
           ownWindow_(options.kind != RunKind::IntoWindow) {}
     ~X11Saver() override;
 
-    // The display, GLX, the signals and the window to draw into; false (the
-    // reason on stderr) when the run cannot start.
+    // The display, the screen's claim, GLX, the signals and the window to
+    // draw into; false (the reason on stderr) when the run cannot start.
     bool open();
     // Events until input, a signal, a limit or the window's end ends the run.
     void pumpEvents(const SaverSession& session);
@@ -186,7 +208,9 @@ class X11Saver final : public PosixSaverPlatform {
     std::vector<MonitorView> monitors() override;
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override;
-    DisplayBackend& display() override { return *modes_; }
+    DisplayBackend* displayModes() override { return modes_.get(); }
+    void prepareDrawing() override;
+    bool drawingReady() override;
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
@@ -203,6 +227,8 @@ class X11Saver final : public PosixSaverPlatform {
     Display* display_ = nullptr; // this thread's one connection, handed to whatever asks the server
     std::unique_ptr<DisplayBackend> modes_;
     Window target_ = 0;
+    int glxScreen_ = 0;
+    VisualID glxVisual_ = 0; // 0: any, for a window of our own
     std::shared_ptr<PreparedContext> glx_;
     OwnWindow own_;
     RenderThread* thread_ = nullptr;
@@ -234,6 +260,11 @@ bool X11Saver::open() {
         reportOpenFailure();
         return false;
     }
+    if (fullScreen_ && !claimScreen(display_, DefaultScreen(display_))) {
+        reportFailure("another full-screen kelvara covers this screen already; this run ends");
+        anotherRuns_ = true;
+        return false;
+    }
     modes_ = makeXrandrDisplay(display_);
     // Without GLX nothing can be drawn: say so before anything is captured,
     // switched or shown, rather than leave a black window.
@@ -244,11 +275,8 @@ bool X11Saver::open() {
     }
     if (!installEndSignals())
         reportFailure("pipe: %s; signals end the run abruptly", std::strerror(errno));
-    if (ownWindow_) {
-        glx_ = prepareGlx(DefaultScreen(display_), 0);
-        return true;
-    }
-    return findTarget();
+    glxScreen_ = DefaultScreen(display_);
+    return ownWindow_ || findTarget();
 }
 
 bool X11Saver::findTarget() {
@@ -261,8 +289,19 @@ bool X11Saver::findTarget() {
     // DestroyNotify of the window ends the run.
     XSelectInput(display_, target_, a.your_event_mask | StructureNotifyMask);
     XSync(display_, False);
-    glx_ = prepareGlx(XScreenNumberOfScreen(a.screen), XVisualIDFromVisual(a.visual));
+    glxScreen_ = XScreenNumberOfScreen(a.screen);
+    glxVisual_ = XVisualIDFromVisual(a.visual);
     return true;
+}
+
+void X11Saver::prepareDrawing() {
+    glx_ = prepareGlx(glxScreen_, glxVisual_);
+}
+
+bool X11Saver::drawingReady() {
+    VisualID visual = 0;
+    int depth = 0;
+    return glx_ && glxReady(*glx_, visual, depth);
 }
 
 // A window we were handed is one monitor, and may carry XScreenSaver's

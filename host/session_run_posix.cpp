@@ -14,7 +14,7 @@ constexpr unsigned kJoinTimeoutMs = 3000;
 
 SessionConfig posixSessionConfig(const SaverOptions& options) {
     SessionConfig config;
-    config.fullScreen = options.kind == RunKind::FullScreen;
+    config.maySwitchModes = options.kind == RunKind::FullScreen;
     config.preview = options.preview;
     config.run = options.run;
     config.statsName = "--stats";

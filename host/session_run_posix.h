@@ -22,6 +22,13 @@ class PosixSaverPlatform : public SaverPlatform {
     void requestEnd() override { wakeToEnd(); }
     void report(const std::string& line) override { reportFailure("%s", line.c_str()); }
     void showError(const std::string& text) override { report(text); }
+
+    // After an open() that failed: whether it was because another full-screen
+    // saver covers the display already (said in one line), which is no failure.
+    bool anotherRuns() const { return anotherRuns_; }
+
+  protected:
+    bool anotherRuns_ = false;
 };
 
 // The session settings a full-screen, windowed or preview run asks for.
@@ -34,12 +41,14 @@ SessionConfig posixSessionConfig(const SaverOptions& options);
 int runPosixSession(SaverPlatform& platform, SettingsStore& store, const SessionConfig& config,
                     const std::function<void(SaverSession&)>& pumpEvents);
 
-// The same for a host made from the options: 1 when it cannot open.
+// The same for a host made from the options: 1 when it cannot open, 0 at
+// once when another full-screen saver runs there (nothing loaded, switched or
+// captured).
 template <typename Host>
 int runPosixHost(const SaverOptions& options, SettingsStore& store, const SessionConfig& config) {
     Host host(options);
     if (!host.open())
-        return 1;
+        return host.anotherRuns() ? 0 : 1;
     return runPosixSession(host, store, config, [&host](SaverSession& session) { host.pumpEvents(session); });
 }
 

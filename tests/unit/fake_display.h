@@ -30,7 +30,7 @@ inline DisplayMode mode(int32_t w, int32_t h, int32_t bpp, double hz, uint64_t i
 
 // A display whose every change is taken unless the test says otherwise.
 struct FakeDisplay : DisplayBackend, DisplayPowerSource {
-    enum class Kind { Enumerate, Current, Change, Reset, ShowError };
+    enum class Kind { Enumerate, Current, Change, Reset, ShowError, PrepareSwitch };
     struct Call {
         Kind kind;
         int32_t index = 0;
@@ -124,6 +124,12 @@ struct FakeDisplay : DisplayBackend, DisplayPowerSource {
         calls.push_back({Kind::Reset, 0, {}, {}, {}, {}, ModeChange::Done});
         current = stored;
         return ModeChange::Done;
+    }
+    void prepareSwitch() override {
+        note(Kind::PrepareSwitch);
+        calls.push_back({Kind::PrepareSwitch, 0, {}, {}, {}, {}});
+        if (real)
+            real->prepareSwitch();
     }
     void showError(const std::string& text, const char* caption) override {
         note(Kind::ShowError);

@@ -17,6 +17,8 @@ NullPlatform::NullPlatform() {
             note("display change");
         else if (kind == FakeDisplay::Kind::Reset)
             note("display reset");
+        else if (kind == FakeDisplay::Kind::PrepareSwitch)
+            note("display guard");
     };
     // Frames are counted, not kept: a run draws many.
     glrec::reset();

@@ -44,6 +44,8 @@ class NullPlatform final : public SaverPlatform {
     bool threadStarts = true;
     bool glWorks = true;       // false: the thread reports it cannot draw, as without a context
     bool joinTimesOut = false; // stopDrawing gives up; the thread is joined by the destructor
+    bool glPrepared = true;    // false: the preparation found nothing to draw with
+    bool switchesModes = true; // false: a platform without display modes to switch
 
     FakeDisplay fakeDisplay;
     NotedStore store{*this};
@@ -72,7 +74,9 @@ class NullPlatform final : public SaverPlatform {
     std::vector<MonitorView> monitors() override { return layout; }
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
                                    std::vector<CaptureBuffer>& pictures) override;
-    DisplayBackend& display() override { return fakeDisplay; }
+    DisplayBackend* displayModes() override { return switchesModes ? &fakeDisplay : nullptr; }
+    void prepareDrawing() override { note("prepare drawing"); }
+    bool drawingReady() override { return glPrepared; }
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;

@@ -4,13 +4,17 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <thread>
@@ -57,6 +61,31 @@ bool appearsWithin(const fs::path& path, std::chrono::milliseconds limit) {
     return true;
 }
 
+// The tasks (processes and their threads) whose real user is `uid`, as the
+// kernel counts them against RLIMIT_NPROC.
+rlim_t tasksOf(uid_t uid) {
+    rlim_t count = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        // Processes only: /proc/self would count this one twice.
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream status(entry.path() / "status");
+        std::string key;
+        uid_t real = 0;
+        while (status >> key)
+            if (key == "Uid:" && (status >> real))
+                break;
+        std::error_code error;
+        if (!status || real != uid)
+            continue;
+        for (auto it = fs::directory_iterator(entry.path() / "task", error);
+             !error && it != fs::directory_iterator(); it.increment(error))
+            ++count;
+    }
+    return count;
+}
+
 } // namespace
 
 TEST(ModeGuard, restoresOnlyWhatIsArmedWhenItsProcessIsKilled) {
@@ -83,5 +112,37 @@ TEST(ModeGuard, anOrdinaryExitRestoresWhatIsStillArmed) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(never)) << "a guard never armed restored";
     fs::remove(armed);
+}
+// The guard's inner fork failing (here: one process too many for the user)
+// must be told as a guard that did not start, not passed off as one that runs.
+TEST(ModeGuard, aGuardThatCannotStartSaysSoInOneLine) {
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to run as a user with no other process";
+    const fs::path errors = markerPath("errors");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || dup2(fd, STDERR_FILENO) < 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(3);
+        // This process and the guard's first one are all the user may have.
+        const rlimit limit{tasksOf(kNobody) + 1, tasksOf(kNobody) + 1};
+        if (setrlimit(RLIMIT_NPROC, &limit) != 0)
+            _exit(3);
+        ModeGuard guard;
+        const bool started = guard.start([] {});
+        _exit(started ? 0 : guard.running() ? 4 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    std::ifstream in(errors);
+    const std::string said{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    fs::remove(errors);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not set the test up";
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "a guard whose fork failed was reported as running";
+    EXPECT_EQ(said, "kelvara: fork for the display mode's guard: Resource temporarily unavailable; a crash "
+                    "of this run would leave the display switched\n");
 }
 #endif

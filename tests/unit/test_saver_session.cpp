@@ -33,7 +33,7 @@ struct SessionRig {
     std::optional<kelvara::SaverSession> session;
 
     SessionRig() {
-        config.fullScreen = true;
+        config.maySwitchModes = true;
         config.run.control.waitForRetrace = false;
         store(lightSettings());
     }
@@ -74,8 +74,9 @@ TEST_F(SaverSession, inputEndsTheRunThenItSavesOnceAfterTheThreadStoppedAndResto
     session->end();
     session->end(); // a second end (WM_DESTROY after a mouse move) changes nothing
 
-    EXPECT_EQ(platform.log(), (Log{"capture", "display change", "show switched", "start drawing",
-                                   "stop drawing", "save", "display change"}));
+    EXPECT_EQ(platform.log(), (Log{"display guard", "prepare drawing", "capture", "display change",
+                                   "show switched", "start drawing", "stop drawing", "save",
+                                   "display change"}));
     EXPECT_EQ(platform.store.writeCount, 1);
     EXPECT_EQ(platform.fakeDisplay.current.width, 1280) << "the earlier mode is back";
     EXPECT_EQ(session->exitCode(), 0);
@@ -136,14 +137,15 @@ TEST_F(SaverSession, theRandomPresetIsHandedBackAndStoredAsBeforeWhileOverridesA
 }
 
 TEST_F(SaverSession, aPreviewNeverSaves) {
-    config.fullScreen = false;
+    config.maySwitchModes = false;
     config.preview = true;
 
     ASSERT_TRUE(open().start());
     ASSERT_TRUE(platform.waitForFrames(1));
     session->end();
 
-    EXPECT_EQ(platform.log(), (Log{"capture preview", "show", "start drawing", "stop drawing"}));
+    EXPECT_EQ(platform.log(),
+              (Log{"prepare drawing", "capture preview", "show", "start drawing", "stop drawing"}));
     EXPECT_EQ(platform.store.writeCount, 0);
     EXPECT_EQ(session->exitCode(), 0);
 }
@@ -156,7 +158,7 @@ TEST_F(SaverSession, aModeThatCannotBeSetEndsTheRunBeforeDrawingAndSavesNothing)
     session->end();
 
     const Log log = platform.log();
-    EXPECT_EQ(log.front(), "capture");
+    EXPECT_EQ(logged("capture"), 1);
     EXPECT_EQ(log.back(), "error: Error setting resolution");
     EXPECT_EQ(logged("start drawing"), 0);
     EXPECT_EQ(platform.store.writeCount, 0);
@@ -173,6 +175,33 @@ TEST_F(SaverSession, aThreadWithoutGlEndsTheRunWithoutASave) {
 
     EXPECT_EQ(platform.store.writeCount, 0);
     EXPECT_EQ(session->exitCode(), 1);
+}
+
+TEST_F(SaverSession, nothingToDrawWithIsToldBeforeTheModeSwitchesOrAWindowShows) {
+    store(lightSettings(800, 600, 32));
+    platform.fakeDisplay.modes = {mode(800, 600, 32, 60)};
+    platform.glPrepared = false;
+
+    EXPECT_FALSE(open().start());
+    session->end();
+
+    EXPECT_EQ(platform.log(), (Log{"display guard", "prepare drawing", "capture"}));
+    EXPECT_EQ(platform.fakeDisplay.current.width, 1280);
+    EXPECT_EQ(platform.store.writeCount, 0);
+    EXPECT_EQ(session->exitCode(), 1);
+}
+
+TEST_F(SaverSession, aPlatformWithoutDisplayModesRunsAtTheModeItHas) {
+    store(lightSettings(800, 600, 32));
+    platform.switchesModes = false;
+
+    ASSERT_TRUE(open().start());
+    ASSERT_TRUE(platform.waitForFrames(1));
+    session->end();
+
+    EXPECT_EQ(platform.log(),
+              (Log{"prepare drawing", "capture", "show", "start drawing", "stop drawing", "save"}));
+    EXPECT_EQ(session->exitCode(), 0);
 }
 
 TEST_F(SaverSession, aFrameLimitEndsTheRunLikeInput) {

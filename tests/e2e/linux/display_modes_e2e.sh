@@ -4,7 +4,9 @@
 # one monitor runs 1024x768 at 60.00 Hz and also lists namesakes of it, as
 # real monitors do: the same size at 59.95 Hz and interlaced.
 #   namesakes  two runs at 800x600 in a row; each leaves the very mode (id and
-#              clock), place and screen size it found
+#              clock), place and screen size it found; then two overlapping
+#              runs at 800x600: the second ends at once with 0, its settings
+#              untouched, and the display is as it was after both
 #   segv, kill a run at 800x600 dies by that signal mid-run; the mode it found
 #              is back within a second all the same
 # Exit 77 when the server cannot be had here (not root).
@@ -66,7 +68,30 @@ namesakes)
         state >"$dir/after$run"
         diff "$dir/before" "$dir/after$run" >&2 || fail "run $run left the display in another mode"
     done
-    cp "$dir/after2" "$dir/after"
+    # The second full-screen run sees the first and ends at once: it must not
+    # take the first's 800x600 for the mode to give back.
+    settings="$XDG_CONFIG_HOME/kelvara/settings"
+    "$kelvara" --resW 800 --resH 600 --resC 24 --seconds 4 2>"$dir/stderr3" &
+    pid=$!
+    sleep 1.5
+    [ "$(current_size)" = 800x600 ] || fail "the first of two overlapping runs did not switch"
+    stored=$(stat -c %y "$settings")
+    start=$(date +%s%N)
+    "$kelvara" --resW 800 --resH 600 --resC 24 --seconds 6 2>"$dir/stderr4"
+    status=$?
+    took=$((($(date +%s%N) - start) / 1000000))
+    echo "the second of two overlapping runs ended with $status after $took ms"
+    [ "$status" -eq 0 ] || fail "the second of two overlapping runs ended with $status"
+    [ "$took" -lt 1000 ] || fail "the second of two overlapping runs took $took ms, not ending at once"
+    [ "$(wc -l <"$dir/stderr4")" -eq 1 ] && grep -q 'another full-screen kelvara covers this screen' "$dir/stderr4" ||
+        fail "the second run did not say in one line why it ended"
+    [ "$(stat -c %y "$settings")" = "$stored" ] || fail "the second run wrote the settings"
+    wait "$pid"
+    status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "the first of two overlapping runs ended with $status"
+    state >"$dir/after"
+    diff "$dir/before" "$dir/after" >&2 || fail "two overlapping runs left the display in another mode"
     ;;
 segv | kill)
     signal=$(echo "$case_name" | tr a-z A-Z)

@@ -6,7 +6,8 @@
 # Mode 1 and the camera still, every output must show its own desktop,
 # upright, whole and centred, judged from grim's picture of that output, and
 # show the bare desktop again after the run. POINTER moves the pointer;
-# HIDE_GLOBAL is preloaded to take a global away from the saver.
+# HIDE_GLOBAL is preloaded to take a global away from the saver. In the key
+# case a second run starts while the first one shows, and ends at once.
 set -u
 case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6
 here=$(cd "$(dirname "$0")" && pwd)
@@ -185,6 +186,21 @@ side_by_side | mixed_sizes | left_of_first | three | scale_2 | key)
         n=$(compare -metric AE -fuzz 2% "$dir/saver-HEADLESS-2.png" "$dir/blocked.png" null: 2>&1)
         echo "HEADLESS-2 (scale 2): $n pixels differ from the picture in 2x2 blocks (want over 1000)"
         [ "${n%%.*}" -gt 1000 ] 2>/dev/null || fail "the scale-2 output was not drawn at its own pixels"
+    fi
+    if [ "$case_name" = key ]; then
+        # A second run on the same display ends at once with 0, drawing
+        # nothing and writing no settings; the first goes on and ends on a key.
+        stored=$(stat -c %y "$settings" 2>/dev/null)
+        "$kelvara" --wayland --seconds 6 2>"$dir/stderr2" &
+        second=$!
+        pids="$pids $second"
+        ends_within "$second" 10 || fail "a second run did not end at once"
+        [ "$status" -eq 0 ] || fail "exit code $status of a second run"
+        [ "$(wc -l <"$dir/stderr2")" -eq 1 ] && grep -q 'another kelvara covers this Wayland display' "$dir/stderr2" ||
+            fail "a second run did not say in one line why it ended"
+        [ "$(stat -c %y "$settings" 2>/dev/null)" = "$stored" ] || fail "a second run wrote the settings"
+        shoot "$dir/saver"
+        saver_shows || fail "the first run's picture did not stay alone (see $dir/saver-*.png)"
     fi
     key_ends "$pid"
     grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
