@@ -51,7 +51,11 @@ GlConfigTraits traitsOf(Display* display, GLXFBConfig config) {
     t.redBits = configAttrib(display, config, GLX_RED_SIZE);
     t.greenBits = configAttrib(display, config, GLX_GREEN_SIZE);
     t.blueBits = configAttrib(display, config, GLX_BLUE_SIZE);
-    t.alphaBits = configAttrib(display, config, GLX_ALPHA_SIZE);
+    // Alpha is left unread, so every configuration counts as opaque: on X11
+    // the window's visual, not the configuration, decides whether a compositor
+    // blends the window. (Choosing by alpha picked another configuration of
+    // the same visual on Xvfb, and with it the render thread no longer ended
+    // when XScreenSaver's window it drew into was destroyed.)
     t.depthBits = configAttrib(display, config, GLX_DEPTH_SIZE);
     const int caveat = configAttrib(display, config, GLX_CONFIG_CAVEAT);
     t.slowCaveat = caveat == GLX_SLOW_CONFIG;
