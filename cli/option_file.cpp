@@ -5,7 +5,7 @@
 #include <set>
 #include <string_view>
 
-#include "render/glx_format.h"
+#include "render/render_thread.h"
 #include "settings/setting_text.h"
 #include "settings/settings.h"
 

@@ -3,12 +3,12 @@
 // Provides: prepareEgl (the EGL display on the host's wl_display, desktop
 // OpenGL bound, the configuration by pixelFormatScore, one context) and the
 // thread that draws every output's scene into that output's own surface.
-// Each surface is presented on its own, when its last frame has been shown
-// (its frame callback came; not with --no-vsync) and, under --max-fps N or
-// --no-vsync, when its next deadline has come; the swap never waits (swap
-// interval 0), so an output that shows nothing (hidden, switched off) holds
-// up neither the others nor the end of the run. An output that was not drawn for a while resumes its motion
-// rather than leap, as after the X11 display-power pause.
+// Each surface is paced on its own by a SurfacePacer (frame_pacer.h): drawn
+// one frame ahead and presented once the compositor showed the last frame
+// (its frame callback came; not with --no-vsync) and the pacing plan's
+// deadline has passed. The swap never waits (swap interval 0), so an output
+// that shows nothing (hidden, switched off) holds up neither the others nor
+// the end of the run.
 // Limits: the surfaces keep the size they had when the thread started.
 // Thread priority can only be lowered (nice).
 #include "render/gl_context_egl.h"
@@ -23,10 +23,10 @@
 #include <cstring>
 #include <thread>
 
-#include "render/egl_format.h"
+#include "render/frame_pacer.h"
 #include "render/frame_rate_text.h"
+#include "render/gl_config.h"
 #include "render/render_thread_posix.h"
-#include "settings/failure_line.h"
 #include "scene/frame_timer.h"
 #include "settings/failure_line.h"
 
@@ -48,8 +48,6 @@ class EglSetup {
 
 namespace {
 
-// A surface not drawn for longer than this was dark: its motion resumes.
-constexpr double kDarkMs = 1000.0;
 // The longest wait for a frame callback before `renderRunning` is looked at again.
 constexpr int kWaitSliceMs = 50;
 
@@ -78,11 +76,12 @@ EGLint configAttrib(EGLDisplay display, EGLConfig config, EGLint attribute) {
     return value;
 }
 
-EglConfigTraits traitsOf(EGLDisplay display, EGLConfig config) {
-    EglConfigTraits t;
+GlConfigTraits traitsOf(EGLDisplay display, EGLConfig config) {
+    GlConfigTraits t;
     t.openGl = (configAttrib(display, config, EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) != 0;
-    t.window = (configAttrib(display, config, EGL_SURFACE_TYPE) & EGL_WINDOW_BIT) != 0;
-    t.rgb = configAttrib(display, config, EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
+    t.drawsToWindow = (configAttrib(display, config, EGL_SURFACE_TYPE) & EGL_WINDOW_BIT) != 0;
+    t.rgba = configAttrib(display, config, EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
+    t.doubleBuffered = true;
     t.redBits = configAttrib(display, config, EGL_RED_SIZE);
     t.greenBits = configAttrib(display, config, EGL_GREEN_SIZE);
     t.blueBits = configAttrib(display, config, EGL_BLUE_SIZE);
@@ -103,13 +102,13 @@ bool chooseConfig(EglSetup& setup) {
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglGetConfigs(setup.display, configs.data(), count, &count);
     configs.resize(static_cast<std::size_t>(count));
-    std::vector<EglConfigTraits> traits;
+    std::vector<GlConfigTraits> traits;
     bool anyOpenGl = false;
     for (EGLConfig config : configs) {
         traits.push_back(traitsOf(setup.display, config));
         anyOpenGl = anyOpenGl || traits.back().openGl;
     }
-    const int best = bestEglConfig(traits);
+    const int best = bestGlConfig(traits);
     if (best == 0) {
         if (anyOpenGl)
             reportFailure(
@@ -125,38 +124,23 @@ bool chooseConfig(EglSetup& setup) {
 
 // One output's surface as the thread draws it.
 struct SurfacePane {
+    explicit SurfacePane(const SurfacePacer& pacer) : pacer(pacer) {}
+
     wl_surface* wrapper = nullptr; // the host's surface, its frame callbacks on the thread's queue
     wl_egl_window* window = nullptr;
     EGLSurface egl = EGL_NO_SURFACE;
     wl_callback* callback = nullptr; // the frame callback awaited, or null
     const std::atomic<bool>* poweredOff = nullptr;
-    double periodMs = 0.0; // > 0: --max-fps holds this surface below its refresh
-    bool drawn = false;
-    bool dark = false;
-    double lastMs = 0.0;
-    double nextDueMs = 0.0;
+    SurfacePacer pacer;
 };
-
-// How far apart a surface's frames are held by deadlines of its own, 0 for
-// not at all. Waiting for frame callbacks (the retrace wait's counterpart)
-// holds it to its output's refresh already: only a lower --max-fps needs
-// deadlines. Without them (--no-vsync) frames are held to the refresh, or
-// to --max-fps, by deadlines alone, and --max-fps 0 lets them run free.
-double surfacePeriodMs(bool waitForFrames, int maxFps, double refreshHz) {
-    const double refresh = refreshHz > 1.0 ? refreshHz : kFallbackRefreshHz;
-    if (maxFps == 0)
-        return 0.0;
-    const double rate = maxFps > 0 ? maxFps : refresh;
-    if (waitForFrames && rate >= refresh - 0.5)
-        return 0.0;
-    return 1000.0 / rate;
-}
 
 void frameDone(void* data, wl_callback* callback, uint32_t) {
     auto* pane = static_cast<SurfacePane*>(data);
     wl_callback_destroy(callback);
-    if (pane->callback == callback)
+    if (pane->callback == callback) {
         pane->callback = nullptr;
+        pane->pacer.callbackDone();
+    }
 }
 
 const wl_callback_listener kFrameListener = {frameDone};
@@ -177,10 +161,14 @@ class EglSurfaces final : public PaneSurfaces {
     void wait() override;
 
   private:
+    bool makeCurrent(SurfacePane& pane);
+    void swap(SurfacePane& pane, double now);
+
     wl_display* display_;
     EglSetup& setup_;
     wl_event_queue* queue_ = nullptr;
-    std::vector<SurfacePane> panes_;
+    // Their addresses go to the frame listener: never moved once made.
+    std::vector<std::unique_ptr<SurfacePane>> panes_;
     std::unique_ptr<FrameRateText> frameRate_;
     bool waitForFrames_ = true;
     bool complained_ = false;
@@ -188,15 +176,15 @@ class EglSurfaces final : public PaneSurfaces {
 
 EglSurfaces::~EglSurfaces() {
     eglMakeCurrent(setup_.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    for (SurfacePane& pane : panes_) {
-        if (pane.callback)
-            wl_callback_destroy(pane.callback);
-        if (pane.egl != EGL_NO_SURFACE)
-            eglDestroySurface(setup_.display, pane.egl);
-        if (pane.window)
-            wl_egl_window_destroy(pane.window);
-        if (pane.wrapper)
-            wl_proxy_wrapper_destroy(pane.wrapper);
+    for (const auto& pane : panes_) {
+        if (pane->callback)
+            wl_callback_destroy(pane->callback);
+        if (pane->egl != EGL_NO_SURFACE)
+            eglDestroySurface(setup_.display, pane->egl);
+        if (pane->window)
+            wl_egl_window_destroy(pane->window);
+        if (pane->wrapper)
+            wl_proxy_wrapper_destroy(pane->wrapper);
     }
     if (queue_)
         wl_event_queue_destroy(queue_);
@@ -204,15 +192,14 @@ EglSurfaces::~EglSurfaces() {
 
 bool EglSurfaces::create(const std::vector<EglPane>& panes, bool waitForFrames, int maxFps) {
     waitForFrames_ = waitForFrames;
-    panes_.resize(panes.size());
-    for (std::size_t i = 0; i < panes.size(); ++i) {
-        SurfacePane& pane = panes_[i];
-        pane.wrapper = static_cast<wl_surface*>(wl_proxy_create_wrapper(panes[i].surface));
+    for (const EglPane& from : panes) {
+        panes_.push_back(std::make_unique<SurfacePane>(
+            SurfacePacer(planPacing(maxFps, from.refreshHz, waitForFrames), waitForFrames)));
+        SurfacePane& pane = *panes_.back();
+        pane.wrapper = static_cast<wl_surface*>(wl_proxy_create_wrapper(from.surface));
         wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pane.wrapper), queue_);
-        pane.poweredOff = panes[i].poweredOff;
-        pane.periodMs = surfacePeriodMs(waitForFrames, maxFps, panes[i].refreshHz);
-        pane.window = wl_egl_window_create(panes[i].surface, std::max(1, panes[i].width),
-                                           std::max(1, panes[i].height));
+        pane.poweredOff = from.poweredOff;
+        pane.window = wl_egl_window_create(from.surface, std::max(1, from.width), std::max(1, from.height));
         if (pane.window)
             pane.egl = eglCreateWindowSurface(setup_.display, setup_.config,
                                               reinterpret_cast<EGLNativeWindowType>(pane.window), nullptr);
@@ -227,61 +214,63 @@ bool EglSurfaces::create(const std::vector<EglPane>& panes, bool waitForFrames, 
         eglSwapInterval(setup_.display, 0);
     }
     // The scene's state and textures are made with the first surface current.
-    return !panes_.empty() && eglMakeCurrent(setup_.display, panes_[0].egl, panes_[0].egl, setup_.context);
+    return !panes_.empty() && eglMakeCurrent(setup_.display, panes_[0]->egl, panes_[0]->egl, setup_.context);
 }
 
-PaneDue EglSurfaces::begin(std::size_t index) {
-    if (index == 0)
-        wl_display_dispatch_queue_pending(display_, queue_);
-    SurfacePane& pane = panes_[index];
-    const double now = platformNowMs();
-    if (pane.poweredOff && pane.poweredOff->load()) {
-        pane.dark = true;
-        return PaneDue::Dark;
-    }
-    // A frame the compositor has not shown for this long: the output shows
-    // nothing (hidden, off by other means), and the others go on without it.
-    if (pane.callback)
-        return pane.drawn && now - pane.lastMs > kDarkMs ? PaneDue::Dark : PaneDue::Wait;
-    if (pane.periodMs > 0.0 && pane.drawn && now < pane.nextDueMs)
-        return PaneDue::Wait;
-    if (!eglMakeCurrent(setup_.display, pane.egl, pane.egl, setup_.context)) {
-        if (!complained_)
-            reportFailure("eglMakeCurrent: %s", eglErrorName(eglGetError()));
-        complained_ = true;
-        return PaneDue::Wait;
-    }
-    const bool afterDark = pane.dark || (pane.drawn && now - pane.lastMs > kDarkMs);
-    pane.dark = false;
-    return afterDark ? PaneDue::AfterDark : PaneDue::Now;
+bool EglSurfaces::makeCurrent(SurfacePane& pane) {
+    if (eglMakeCurrent(setup_.display, pane.egl, pane.egl, setup_.context))
+        return true;
+    if (!complained_)
+        reportFailure("eglMakeCurrent: %s", eglErrorName(eglGetError()));
+    complained_ = true;
+    return false;
 }
 
-void EglSurfaces::present(std::size_t index) {
-    SurfacePane& pane = panes_[index];
-    if (index == 0 && frameRate_)
-        frameRate_->draw();
+void EglSurfaces::swap(SurfacePane& pane, double now) {
     if (waitForFrames_) {
         pane.callback = wl_surface_frame(pane.wrapper);
         wl_callback_add_listener(pane.callback, &kFrameListener, &pane);
     }
     // Commits the surface, the frame request with it.
     eglSwapBuffers(setup_.display, pane.egl);
+    pane.pacer.presented(now);
+}
+
+PaneDue EglSurfaces::begin(std::size_t index) {
+    if (index == 0)
+        wl_display_dispatch_queue_pending(display_, queue_);
+    SurfacePane& pane = *panes_[index];
     const double now = platformNowMs();
-    if (pane.periodMs > 0.0)
-        pane.nextDueMs = (pane.drawn && now - pane.nextDueMs < pane.periodMs) ? pane.nextDueMs + pane.periodMs
-                                                                                : now + pane.periodMs;
-    pane.drawn = true;
-    pane.lastMs = now;
+    // The frame drawn ahead goes first, the surface then current for the next.
+    if (pane.pacer.presentDue(now)) {
+        if (!makeCurrent(pane))
+            return PaneDue::Wait;
+        swap(pane, now);
+    }
+    const PaneDue due = pane.pacer.due(now, pane.poweredOff && pane.poweredOff->load());
+    if ((due == PaneDue::Now || due == PaneDue::AfterDark) && !makeCurrent(pane))
+        return PaneDue::Wait;
+    return due;
+}
+
+void EglSurfaces::present(std::size_t index) {
+    SurfacePane& pane = *panes_[index];
+    if (index == 0 && frameRate_)
+        frameRate_->draw();
+    pane.pacer.drawn();
+    const double now = platformNowMs();
+    if (pane.pacer.presentDue(now))
+        swap(pane, now);
 }
 
 void EglSurfaces::wait() {
     const double now = platformNowMs();
     double timeout = kWaitSliceMs;
-    for (const SurfacePane& pane : panes_)
-        if (!pane.callback && pane.periodMs > 0.0)
-            timeout = std::min(timeout, std::max(0.0, pane.nextDueMs - now));
+    for (const auto& pane : panes_)
+        timeout = std::min(timeout, std::max(0.0, pane->pacer.wakeMs() - now));
+    // A broken connection: the host sees it too and ends the run.
     if (!dispatchWithin(display_, queue_, static_cast<int>(timeout + 0.999)))
-        std::this_thread::sleep_for(std::chrono::milliseconds(kWaitSliceMs)); // the host sees it and ends the run
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWaitSliceMs));
 }
 
 void renderThreadBody(wl_display* display, EglSetup& setup, std::vector<EglPane>& panes, Settings& settings,
@@ -345,8 +334,9 @@ RenderThread* startEglRenderThread(wl_display* display, std::shared_ptr<EglSetup
                                    std::vector<EglPane> panes, const Settings& settings,
                                    std::vector<MonitorDraw> monitors, ThreadPriority threadPriority,
                                    const RenderThreadOptions& options) {
-    return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes), own = Settings(settings),
-                               monitors = std::move(monitors), threadPriority, options]() mutable {
+    return launchRenderThread([display, setup = std::move(setup), panes = std::move(panes),
+                               own = Settings(settings), monitors = std::move(monitors), threadPriority,
+                               options]() mutable {
         renderThreadBody(display, *setup, panes, own, monitors, threadPriority, options);
     });
 }

@@ -26,7 +26,7 @@
 
 #include "display/display_x11.h"
 #include "render/frame_rate_text.h"
-#include "render/glx_format.h"
+#include "render/gl_config.h"
 #include "render/render_host.h"
 #include "render/render_thread_posix.h"
 #include "settings/failure_line.h"
@@ -41,8 +41,9 @@ int configAttrib(Display* display, GLXFBConfig config, int attribute) {
     return value;
 }
 
-GlxConfigTraits traitsOf(Display* display, GLXFBConfig config) {
-    GlxConfigTraits t;
+GlConfigTraits traitsOf(Display* display, GLXFBConfig config) {
+    GlConfigTraits t;
+    t.openGl = true;
     t.rgba = (configAttrib(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
     t.drawsToWindow = (configAttrib(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0 &&
                       configAttrib(display, config, GLX_VISUAL_ID) != 0;
@@ -50,6 +51,11 @@ GlxConfigTraits traitsOf(Display* display, GLXFBConfig config) {
     t.redBits = configAttrib(display, config, GLX_RED_SIZE);
     t.greenBits = configAttrib(display, config, GLX_GREEN_SIZE);
     t.blueBits = configAttrib(display, config, GLX_BLUE_SIZE);
+    // Alpha is left unread, so every configuration counts as opaque: on X11
+    // the window's visual, not the configuration, decides whether a compositor
+    // blends the window. (Choosing by alpha picked another configuration of
+    // the same visual on Xvfb, and with it the render thread no longer ended
+    // when XScreenSaver's window it drew into was destroyed.)
     t.depthBits = configAttrib(display, config, GLX_DEPTH_SIZE);
     const int caveat = configAttrib(display, config, GLX_CONFIG_CAVEAT);
     t.slowCaveat = caveat == GLX_SLOW_CONFIG;
@@ -261,16 +267,15 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
     if (!configs)
         return false;
     // Configurations of other visuals stay in the list as unusable entries, so
-    // the index bestPixelFormat gives is the server's own order.
-    std::vector<PixelFormatInfo> formats;
+    // the index bestGlConfig gives is the server's own order.
+    std::vector<GlConfigTraits> traits;
     for (int i = 0; i < count; ++i) {
-        PixelFormatInfo info = pixelFormatFromGlx(traitsOf(display, configs[i]));
+        traits.push_back(traitsOf(display, configs[i]));
         if (onlyVisual != 0 &&
             static_cast<VisualID>(configAttrib(display, configs[i], GLX_VISUAL_ID)) != onlyVisual)
-            info = PixelFormatInfo{};
-        formats.push_back(info);
+            traits.back() = GlConfigTraits{};
     }
-    const int best = bestPixelFormat(formats);
+    const int best = bestGlConfig(traits);
     if (best > 0)
         chosen = configs[best - 1];
     XFree(configs);

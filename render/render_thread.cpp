@@ -55,6 +55,14 @@ int bestPixelFormat(const std::vector<PixelFormatInfo>& formats) {
     return best;
 }
 
+int niceForThreadPriority(ThreadPriority threadPriority) {
+    if (threadPriority == ThreadPriority::Lowest)
+        return 10;
+    if (threadPriority == ThreadPriority::BelowNormal)
+        return 5;
+    return 0;
+}
+
 uint32_t monitorSeed(uint32_t seed, std::size_t index) {
     // Steps of the golden ratio's 32-bit fraction: odd, so the first 2^32
     // monitors all differ, and never 2^31, the one step the generator's draws

@@ -58,24 +58,16 @@ int bestPixelFormat(const std::vector<PixelFormatInfo>& formats);
 class FramePacer;
 class DisplaySleepGate;
 
-// Whether a monitor with a surface of its own is drawn this frame.
-enum class PaneDue {
-    Wait,      // not yet: its last frame is not shown yet
-    Dark,      // not for a while: its output is off or shows nothing; frames go on without it
-    Now,       // draw it
-    AfterDark, // draw it; it was not drawn for a while, so its motion resumes rather than leaps
-};
-
 // The surfaces of the monitors when each has its own (see RenderSurface).
 // Called on the render thread only, with the one GL context current.
 class PaneSurfaces {
   public:
     virtual ~PaneSurfaces() = default;
-    // Whether monitor `pane` is due; when it is, its surface is made the one
-    // drawn into.
+    // Whether monitor `pane` is due (PaneDue, frame_pacer.h); when it is, its
+    // surface is made the one drawn into.
     virtual PaneDue begin(std::size_t pane) = 0;
-    // Shows what was drawn into monitor `pane`'s surface; never waits for the
-    // display.
+    // What was drawn into monitor `pane`'s surface is done: shown now or as
+    // soon as the display is ready for it; never waits for the display.
     virtual void present(std::size_t pane) = 0;
     // No monitor was due: waits (briefly, so the run's end is seen) until one
     // may be.
@@ -143,6 +135,11 @@ struct RenderThreadOptions {
     // own copy of the settings, before the first frame.
     PresetObserver presetPicked;
 };
+
+// The render thread's nice value for a step of the thread-priority table.
+// An unprivileged process may lower its threads' priority but never raise it,
+// so the steps below normal map to nice 10 and 5 and the rest stay at 0.
+int niceForThreadPriority(ThreadPriority threadPriority);
 
 // Options that only watch the frames drawn, as the off-screen renderer and
 // the tests run the loop.

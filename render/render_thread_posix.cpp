@@ -12,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "render/glx_format.h"
 #include "settings/failure_line.h"
 
 namespace kelvara {

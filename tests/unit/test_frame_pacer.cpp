@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "render/frame_pacer.h"
@@ -120,7 +121,7 @@ TEST(FramePacer, framesSlowerThanTheRateAreNeverHeldBack) {
 TEST(FramePacer, sleepsOnceTheRetraceWaitIsFoundNotToPace) {
     SimulatedLoop loop;
     FramePacer pacer = loop.pacer(planPacing(kMaxFpsDisplayRate, 60.0, true));
-    loop.frames(pacer, 1 + FramePacer::kSettleFrames + FramePacer::kWatchFrames - 1, 5.0);
+    loop.frames(pacer, 1 + FrameSchedule::kSettleFrames + FrameSchedule::kWatchFrames - 1, 5.0);
     EXPECT_FALSE(pacer.sleeping()) << "decided before a whole run of frames was watched";
     loop.frames(pacer, 1, 5.0);
     EXPECT_TRUE(pacer.sleeping());
@@ -175,4 +176,138 @@ TEST(FramePacer, aPauseIsNeitherWatchedNorMadeGood) {
     ASSERT_EQ(fast.deadlines.size(), before + 3);
     EXPECT_NEAR(fast.deadlines[before], fast.presented[firstAfter] + 1000.0 / 60.0, 1e-9);
     EXPECT_NEAR(fast.presented[firstAfter + 2] - fast.presented[firstAfter + 1], 1000.0 / 60.0, 1e-9);
+}
+
+namespace {
+
+// A compositor showing a surface whose frames a SurfacePacer holds, on a clock
+// of its own. With a period it shows what was committed at its next refresh
+// and sends the frame callback once it has composed (composeMs later); with
+// none it shows a commit at once and calls back after composeMs. Drawing a
+// frame takes drawMs; the loop waits for the callback or the pacer's deadline.
+struct SimulatedCompositor {
+    double periodMs = 1000.0 / 60.0;
+    double composeMs = 0.0;
+    double drawMs = 5.0;
+    bool callsBack = true; // false: the output is hidden, and shows nothing
+
+    double now = 0.0;
+    std::vector<double> shown;
+    std::vector<PaneDue> dues;
+    double nextRefresh = 1000.0 / 60.0;
+    double committed = -1.0; // a commit not shown yet
+    double callbackAt = kNever;
+
+    void run(SurfacePacer& pacer, double untilMs) {
+        while (now < untilMs) {
+            for (; periodMs > 0.0 && nextRefresh <= now; nextRefresh += periodMs) {
+                if (committed >= 0.0 && callsBack) {
+                    shown.push_back(nextRefresh);
+                    callbackAt = nextRefresh + composeMs;
+                    committed = -1.0;
+                }
+            }
+            if (callbackAt <= now) {
+                pacer.callbackDone();
+                callbackAt = kNever;
+            }
+            if (pacer.presentDue(now)) {
+                pacer.presented(now);
+                committed = now;
+                if (periodMs <= 0.0 && callsBack) {
+                    shown.push_back(now);
+                    callbackAt = now + composeMs;
+                    committed = -1.0;
+                }
+            }
+            dues.push_back(pacer.due(now, false));
+            if (dues.back() == PaneDue::Now || dues.back() == PaneDue::AfterDark) {
+                now += drawMs;
+                pacer.drawn();
+                continue;
+            }
+            // Nothing to do: sleep until something happens, as poll() would.
+            double next = std::min({callbackAt, pacer.wakeMs(), now + 50.0});
+            if (periodMs > 0.0 && committed >= 0.0)
+                next = std::min(next, nextRefresh);
+            now = std::max(next, now + 0.01);
+        }
+    }
+
+    // Frames shown a second from `fromMs` on.
+    double shownRate(double fromMs) const {
+        const auto first = std::lower_bound(shown.begin(), shown.end(), fromMs);
+        const long count = shown.end() - first;
+        return count < 2 ? 0.0 : (count - 1) * 1000.0 / (shown.back() - *first);
+    }
+
+    static constexpr double kNever = 1e300;
+};
+
+} // namespace
+
+TEST(SurfacePacer, holdsEachSurfaceToItsPlanWhateverTheCompositorDoes) {
+    const struct {
+        const char* what;
+        int maxFps;
+        bool callbacks;
+        double periodMs, composeMs, drawMs;
+        double rate;
+    } cases[] = {
+        // Drawing and composing take more than a period together: a frame
+        // drawn only once the callback came would miss every other refresh.
+        {"slow drawing at the display's rate", kMaxFpsDisplayRate, true, 1000.0 / 60.0, 6.0, 12.0, 60.0},
+        {"fast drawing at the display's rate", kMaxFpsDisplayRate, true, 1000.0 / 60.0, 1.0, 2.0, 60.0},
+        {"a compositor that calls back at once", kMaxFpsDisplayRate, true, 0.0, 0.5, 2.0, 60.0},
+        {"--max-fps below the refresh", 30, true, 1000.0 / 60.0, 1.0, 2.0, 30.0},
+        {"--no-vsync: deadlines alone", kMaxFpsDisplayRate, false, 0.0, 0.0, 2.0, 60.0},
+        {"--no-vsync --max-fps 0: free", 0, false, 0.0, 0.0, 4.0, 250.0},
+    };
+    for (const auto& c : cases) {
+        SurfacePacer pacer(planPacing(c.maxFps, 60.0, c.callbacks), c.callbacks);
+        SimulatedCompositor compositor;
+        compositor.periodMs = c.periodMs;
+        compositor.composeMs = c.composeMs;
+        compositor.drawMs = c.drawMs;
+        compositor.run(pacer, 3000.0);
+        EXPECT_NEAR(compositor.shownRate(1000.0), c.rate, 0.02 * c.rate) << c.what;
+    }
+}
+
+TEST(SurfacePacer, drawsOneFrameAheadAndPresentsItTheMomentTheLastIsShown) {
+    SurfacePacer pacer(planPacing(kMaxFpsDisplayRate, 60.0, true), true);
+    EXPECT_EQ(pacer.due(0.0, false), PaneDue::Now);
+    pacer.drawn();
+    EXPECT_TRUE(pacer.presentDue(5.0)); // nothing shown yet to wait for
+    pacer.presented(5.0);
+    EXPECT_EQ(pacer.due(5.0, false), PaneDue::Now); // the next, ahead
+    pacer.drawn();
+    EXPECT_FALSE(pacer.presentDue(10.0));
+    EXPECT_EQ(pacer.due(10.0, false), PaneDue::Wait);
+    EXPECT_EQ(pacer.wakeMs(), std::numeric_limits<double>::infinity()) << "the callback wakes the loop";
+    pacer.callbackDone();
+    EXPECT_TRUE(pacer.presentDue(20.0));
+}
+
+TEST(SurfacePacer, anOutputThatStopsCallingBackGoesDarkAndItsMotionResumesAfter) {
+    SurfacePacer pacer(planPacing(kMaxFpsDisplayRate, 60.0, true), true);
+    SimulatedCompositor compositor;
+    compositor.run(pacer, 500.0);
+    compositor.callsBack = false; // hidden: the frame drawn ahead is held
+    compositor.run(pacer, 3000.0);
+    ASSERT_EQ(compositor.dues.back(), PaneDue::Dark);
+    const auto firstDark = std::find(compositor.dues.begin(), compositor.dues.end(), PaneDue::Dark);
+    EXPECT_EQ(std::count(firstDark, compositor.dues.end(), PaneDue::Now), 0);
+    // Shown again: the held frame goes out, and the next resumes the motion.
+    compositor.dues.clear();
+    compositor.callsBack = true;
+    compositor.run(pacer, 3500.0);
+    EXPECT_EQ(std::count(compositor.dues.begin(), compositor.dues.end(), PaneDue::AfterDark), 1);
+    EXPECT_NEAR(compositor.shownRate(3100.0), 60.0, 1.2);
+
+    // Switched off: dark at once, and after it the motion resumes too.
+    SurfacePacer off(planPacing(kMaxFpsDisplayRate, 60.0, true), true);
+    EXPECT_EQ(off.due(0.0, true), PaneDue::Dark);
+    EXPECT_EQ(off.due(2000.0, false), PaneDue::AfterDark);
+    EXPECT_EQ(off.due(2000.0, false), PaneDue::Now);
 }

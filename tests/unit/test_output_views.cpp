@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "display/output_views.h"
-#include "render/egl_format.h"
 
 namespace kelvara {
 namespace {
@@ -57,35 +56,6 @@ TEST(OutputViews, withoutXdgOutputTheModeTurnedAndScaledIsPlacedSideBySide) {
     EXPECT_EQ(views[0].desktop, (ScreenRect{0, 0, 1024, 768}));
     EXPECT_EQ(views[1].desktop, (ScreenRect{1024, 0, 540, 960}));
     EXPECT_EQ(views[1].viewport, (ScreenRect{0, 0, 1080, 1920}));
-}
-
-EglConfigTraits eglConfig(int alpha, int depth) {
-    EglConfigTraits t;
-    t.openGl = t.window = t.rgb = true;
-    t.redBits = t.greenBits = t.blueBits = 8;
-    t.alphaBits = alpha;
-    t.depthBits = depth;
-    return t;
-}
-
-TEST(EglFormat, anOpaqueConfigWinsSoTheCompositorNeverBlendsTheSaver) {
-    // The alpha one is listed first and scores the same.
-    EXPECT_EQ(bestEglConfig({eglConfig(8, 24), eglConfig(0, 24)}), 2);
-    // Only alpha ones: the best of them still draws.
-    EXPECT_EQ(bestEglConfig({eglConfig(8, 16), eglConfig(8, 24)}), 2);
-}
-
-TEST(EglFormat, configsWithoutDesktopOpenGlOrAWindowNeverQualify) {
-    EglConfigTraits gles = eglConfig(0, 24);
-    gles.openGl = false;
-    EglConfigTraits pbuffer = eglConfig(0, 24);
-    pbuffer.window = false;
-    EXPECT_EQ(pixelFormatScore(pixelFormatFromEgl(gles)), 0);
-    EXPECT_EQ(bestEglConfig({gles, pbuffer}), 0);
-    // A software configuration scores as GLX's slow ones do.
-    EglConfigTraits slow = eglConfig(0, 24);
-    slow.slowCaveat = true;
-    EXPECT_EQ(bestEglConfig({slow, eglConfig(0, 16)}), 2);
 }
 
 } // namespace

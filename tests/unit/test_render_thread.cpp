@@ -93,6 +93,13 @@ TEST(PixelFormat, highestScoreWinsAndTiesGoToTheLowerIndex) {
     EXPECT_EQ(bestPixelFormat(formats), 3);
 }
 
+TEST(ThreadNice, onlyTheStepsBelowNormalLowerTheThread) {
+    EXPECT_EQ(niceForThreadPriority(threadPriorityFor(0)), 10);
+    EXPECT_EQ(niceForThreadPriority(threadPriorityFor(1)), 5);
+    for (int32_t step : {2, 3, 4, 5, -1, 6})
+        EXPECT_EQ(niceForThreadPriority(threadPriorityFor(step)), 0) << step;
+}
+
 TEST(RenderLoop, screenTextureIsBuiltOnceBeforeTheFirstFrameAndFreed) {
     Settings s;
     CaptureBuffer capture = picture(512, 256);

@@ -1,13 +1,11 @@
-#include "render/glx_format.h"
-
-#include "settings/settings.h"
+#include "render/gl_config.h"
 
 namespace kelvara {
 
-PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config) {
+PixelFormatInfo pixelFormatOf(const GlConfigTraits& config) {
     PixelFormatInfo info;
     info.rgba = config.rgba;
-    info.openGl = true;
+    info.openGl = config.openGl;
     info.drawsToWindow = config.drawsToWindow;
     info.doubleBuffered = config.doubleBuffered;
     info.acceleration = config.slowCaveat            ? FormatAcceleration::Software
@@ -18,12 +16,15 @@ PixelFormatInfo pixelFormatFromGlx(const GlxConfigTraits& config) {
     return info;
 }
 
-int niceForThreadPriority(ThreadPriority threadPriority) {
-    if (threadPriority == ThreadPriority::Lowest)
-        return 10;
-    if (threadPriority == ThreadPriority::BelowNormal)
-        return 5;
-    return 0;
+int bestGlConfig(const std::vector<GlConfigTraits>& configs) {
+    std::vector<PixelFormatInfo> opaque;
+    std::vector<PixelFormatInfo> all;
+    for (const GlConfigTraits& config : configs) {
+        all.push_back(pixelFormatOf(config));
+        opaque.push_back(config.alphaBits == 0 ? all.back() : PixelFormatInfo{});
+    }
+    const int best = bestPixelFormat(opaque);
+    return best > 0 ? best : bestPixelFormat(all);
 }
 
 } // namespace kelvara
