@@ -11,24 +11,13 @@ helper="$2"
 out="$3"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.log
+. "$(dirname "$0")/wine_case.sh"
 
-export WINEPREFIX="${KELVARA_E2E_WINEPREFIX:-$(dirname "$out")/wineprefix}"
-export WINEARCH=win64
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-key='HKCU\Software\Quorvant\ss\kv\16'
 
 failures=0
 pass() { echo "ok: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# A new prefix shows its first program's windows only once wineboot is done.
-if [ ! -f "$WINEPREFIX/.kelvara-ready" ]; then
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.kelvara-ready"
-fi
 trap 'wineserver -k >/dev/null 2>&1' EXIT
 
 # wait_window TITLE SECONDS: true once an X window named exactly TITLE exists.
@@ -42,21 +31,6 @@ wait_window() {
     return 1
 }
 
-# wait_exit PID SECONDS: the process's exit code, or 124 (after killing it)
-# when it is still running at the end.
-wait_exit() {
-    i=0
-    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    if kill -0 "$1" 2>/dev/null; then
-        kill "$1" 2>/dev/null
-        wait "$1" 2>/dev/null
-        return 124
-    fi
-    wait "$1"
-}
 
 # dismiss TITLE KEY: gives the window named TITLE the keyboard and presses KEY.
 dismiss() {

@@ -21,13 +21,8 @@ fi
 dir="$out/$case_name"
 rm -rf "$dir"
 mkdir -p "$dir"
-# The prefix the other Wine end-to-end runs use: made once, kept.
-export WINEPREFIX="${KELVARA_E2E_WINEPREFIX:-$out/../wineprefix}"
-export WINEARCH=win64
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-key='HKCU\Software\Quorvant\ss\kv\16'
 saver="" desktop=""
+. "$here/wine_case.sh"
 
 fail() {
     echo "FAIL ($case_name): $*" >&2
@@ -37,16 +32,6 @@ fail() {
     exit 1
 }
 
-# wait_exit PID SECONDS: the process's exit code, or 124 when it still runs.
-wait_exit() {
-    i=0
-    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    kill -0 "$1" 2>/dev/null && return 124
-    wait "$1"
-}
 
 # A preview is one viewport, whatever the monitors: the primary's desktop in
 # the preview window, here one on the second monitor. It saves nothing.
@@ -93,15 +78,6 @@ EOF
     echo "ok ($case_name)"
 }
 
-(
-    flock 9
-    if [ ! -f "$WINEPREFIX/.kelvara-ready" ]; then
-        mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
-        touch "$WINEPREFIX/.kelvara-ready"
-    fi
-) 9>"$WINEPREFIX.lock"
 
 monitors "$dir/monitors"
 echo "monitors under X (x y w h primary):"

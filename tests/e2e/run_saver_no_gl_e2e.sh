@@ -7,11 +7,7 @@
 set -u
 scr=$1 out=$2
 mkdir -p "$out"
-export WINEPREFIX="${KELVARA_E2E_WINEPREFIX:-$(dirname "$out")/wineprefix}"
-export WINEARCH=win64
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-key='HKCU\Software\Quorvant\ss\kv\16'
+. "$(dirname "$0")/wine_case.sh"
 trap 'wineserver -k >/dev/null 2>&1' EXIT
 
 fail() {
@@ -20,31 +16,13 @@ fail() {
     exit 1
 }
 
-(
-    flock 9
-    if [ ! -f "$WINEPREFIX/.kelvara-ready" ]; then
-        mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
-        touch "$WINEPREFIX/.kelvara-ready"
-    fi
-) 9>"$WINEPREFIX.lock"
-
 wine reg delete "$key" /f >/dev/null 2>&1
 wine reg add "$key" /v Mode /t REG_DWORD /d 2 /f >/dev/null 2>&1
 wine "$scr" /s 2>"$out/no-gl.log" &
 saver=$!
-i=0
-while kill -0 "$saver" 2>/dev/null && [ "$i" -lt 200 ]; do
-    sleep 0.1
-    i=$((i + 1))
-done
-if kill -0 "$saver" 2>/dev/null; then
-    kill "$saver" 2>/dev/null
-    fail "the saver went on for 20 s without OpenGL"
-fi
-wait "$saver"
+wait_exit "$saver" 20
 rc=$?
+[ "$rc" -ne 124 ] || fail "the saver went on for 20 s without OpenGL"
 [ "$rc" -eq 1 ] || fail "exit code $rc without OpenGL, not 1"
 lines=$(tr -d '\r' <"$out/no-gl.log" | grep -c '^kelvara: ')
 [ "$lines" -eq 1 ] || fail "$lines lines from the saver, not one"

@@ -33,79 +33,64 @@ std::vector<std::string> words(const std::string& text) {
     return out;
 }
 
-TEST(SaverOptions, xscreensaverConventionsPickTheWindowDrawnInto) {
-    ParsedOptions p = parse({});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::FullScreen);
+// How a command line (and XScreenSaver's window in the environment) picks the
+// run: the daemon's conventions, Windows' switches and our own long options
+// must all land on the same kinds.
+struct RunCase {
+    std::vector<std::string> words;
+    const char* env;
+    RunKind kind;
+    unsigned long window;
+    bool intoRoot;
+    bool screensaverWindow;
+    bool preview;
+};
 
-    p = parse({"-root"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
-    EXPECT_TRUE(p.options.intoRoot);
-
-    p = parse({"-window-id", "0x1a00007"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
-    EXPECT_EQ(p.options.window, 0x1a00007u);
-    EXPECT_FALSE(p.options.intoRoot);
-    p = parse({"--window-id=4242"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.window, 4242u);
-
+const RunCase kRunCases[] = {
+    {{}, nullptr, RunKind::FullScreen, 0, false, false, false},
+    {{"-root"}, nullptr, RunKind::IntoWindow, 0, true, false, false},
+    {{"-window-id", "0x1a00007"}, nullptr, RunKind::IntoWindow, 0x1a00007, false, false, false},
+    {{"--window-id=4242"}, nullptr, RunKind::IntoWindow, 4242, false, false, false},
     // The environment's window replaces the root, and is used with no run
     // option at all, but not when the user asked for another run.
-    p = parse({"-root"}, "0x200003");
-    ASSERT_TRUE(p.ok);
-    EXPECT_FALSE(p.options.intoRoot);
-    EXPECT_EQ(p.options.window, 0x200003u);
-    EXPECT_TRUE(p.options.screensaverWindow);
+    {{"-root"}, "0x200003", RunKind::IntoWindow, 0x200003, false, true, false},
     // The daemon of Debian's XScreenSaver 6 passes two dashes.
-    p = parse({"--root"}, "0x200003");
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
-    EXPECT_EQ(p.options.window, 0x200003u);
-    EXPECT_TRUE(p.options.screensaverWindow);
-    p = parse({"--root"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_TRUE(p.options.intoRoot);
-    EXPECT_FALSE(p.options.screensaverWindow);
-    p = parse({}, "77");
-    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
-    EXPECT_EQ(p.options.window, 77u);
-    p = parse({"--window"}, "77");
-    EXPECT_EQ(p.options.kind, RunKind::Windowed);
-    EXPECT_FALSE(p.options.screensaverWindow);
-    p = parse({"-window-id", "0x1a00007"}, "77");
-    EXPECT_EQ(p.options.window, 0x1a00007u);
-    EXPECT_FALSE(p.options.screensaverWindow);
-    p = parse({"-root"}, "not a window");
-    EXPECT_TRUE(p.options.intoRoot);
-}
+    {{"--root"}, "0x200003", RunKind::IntoWindow, 0x200003, false, true, false},
+    {{"--root"}, nullptr, RunKind::IntoWindow, 0, true, false, false},
+    {{}, "77", RunKind::IntoWindow, 77, false, true, false},
+    {{"--window"}, "77", RunKind::Windowed, 0, false, false, false},
+    {{"-window-id", "0x1a00007"}, "77", RunKind::IntoWindow, 0x1a00007, false, false, false},
+    {{"-root"}, "not a window", RunKind::IntoWindow, 0, true, false, false},
+    // Windows' switches keep their meaning; settings options may come before
+    // or after the switch.
+    {{"/s"}, nullptr, RunKind::FullScreen, 0, false, false, false},
+    {{"/p", "1234"}, nullptr, RunKind::IntoWindow, 1234, false, false, true},
+    {{"/c"}, nullptr, RunKind::Configure, 0, false, false, false},
+    {{"--list-modes"}, nullptr, RunKind::ListModes, 0, false, false, false},
+    {{"/s", "--Mode", "2"}, nullptr, RunKind::FullScreen, 0, false, false, false},
+};
 
-TEST(SaverOptions, windowsSwitchesKeepTheirMeaning) {
-    ParsedOptions p = parse({"/s"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::FullScreen);
-    p = parse({"/p", "1234"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::IntoWindow);
-    EXPECT_EQ(p.options.window, 1234u);
-    EXPECT_TRUE(p.options.preview);
-    p = parse({"/c"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::Configure);
-    p = parse({"--list-modes"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::ListModes);
-    // Settings options may come before or after the switch.
-    p = parse({"/s", "--Mode", "2"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.kind, RunKind::FullScreen);
-    ASSERT_EQ(p.options.run.overrides.size(), 1u);
+TEST(SaverOptions, commandLinesPickTheirRun) {
+    for (const RunCase& c : kRunCases) {
+        std::string line;
+        for (const std::string& w : c.words)
+            line += w + " ";
+        line += c.env ? std::string("[XSCREENSAVER_WINDOW=") + c.env + "]" : "";
+        const ParsedOptions p = parse(c.words, c.env);
+        ASSERT_TRUE(p.ok) << line << p.error;
+        EXPECT_EQ(p.options.kind, c.kind) << line;
+        if (c.kind == RunKind::IntoWindow) {
+            EXPECT_EQ(p.options.window, c.window) << line;
+            EXPECT_EQ(p.options.intoRoot, c.intoRoot) << line;
+        }
+        EXPECT_EQ(p.options.screensaverWindow, c.screensaverWindow) << line;
+        EXPECT_EQ(p.options.preview, c.preview) << line;
+    }
+    EXPECT_EQ(parse({"/s", "--Mode", "2"}).options.run.overrides.size(), 1u);
 
     for (const auto& bad :
          std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}, {"/a", "12"}, {"/q"}, {"word"}}) {
-        p = parse(bad);
+        const ParsedOptions p = parse(bad);
         EXPECT_FALSE(p.ok) << bad[0];
         EXPECT_FALSE(p.error.empty());
     }
