@@ -120,10 +120,10 @@ TEST(ScreencopyImage, theFirstReadableOfferIsTaken) {
         uint32_t taken;
     };
     const Case cases[] = {
-        {{kXrgb2101010, kXrgb8888}, kXrgb8888},               // a 10-bit first one is no dead end
-        {{kRgb565, kXrgb2101010, kAbgr8888, kXrgb8888}, kAbgr8888},
-        {{kArgb8888, kXrgb8888}, kArgb8888},                  // the compositor's preference stands
-        {{kXrgb2101010, kRgb565}, kXrgb2101010},              // none readable: the first is named
+        {{kXrgb2101010, kShmXrgb8888}, kShmXrgb8888}, // a 10-bit first one is no dead end
+        {{kRgb565, kXrgb2101010, kShmAbgr8888, kShmXrgb8888}, kShmAbgr8888},
+        {{kShmArgb8888, kShmXrgb8888}, kShmArgb8888}, // the compositor's preference stands
+        {{kXrgb2101010, kRgb565}, kXrgb2101010},      // none readable: the first is named
     };
     for (const Case& c : cases) {
         bool have = false;
