@@ -207,11 +207,18 @@ std::unique_ptr<WaylandConnection> connectWayland() {
     wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     // The globals; then the outputs' own events and the objects bound for
     // them (the managers may be listed after the outputs); then theirs.
-    wl_display_roundtrip(c->display);
-    for (const auto& output : c->outputs)
-        watchOutput(*c, *output);
-    wl_display_roundtrip(c->display);
-    wl_display_roundtrip(c->display);
+    const auto roundtrip = [&c] { return wl_display_roundtrip(c->display) >= 0; };
+    bool connected = roundtrip();
+    if (connected) {
+        for (const auto& output : c->outputs)
+            watchOutput(*c, *output);
+        connected = roundtrip() && roundtrip();
+    }
+    if (!connected) {
+        reportFailure("%s", connectionFault(c->display).line.c_str());
+        disconnectWayland(c);
+        return nullptr;
+    }
     c->listed = true;
     return c;
 }

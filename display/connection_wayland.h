@@ -55,7 +55,7 @@ struct WaylandConnection {
 
 // Connects to the compositor named by WAYLAND_DISPLAY and waits (round trips)
 // until every output's geometry is known. Null, with the reason on stderr,
-// when there is no compositor to connect to.
+// when there is no compositor to connect to or the connection broke meanwhile.
 std::unique_ptr<WaylandConnection> connectWayland();
 
 // Lets go of every object and the connection itself.

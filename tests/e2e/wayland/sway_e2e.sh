@@ -324,7 +324,8 @@ capture_refused)
     ;;
 no_shell)
     # A compositor with neither layer-shell nor xdg-shell: one clear line,
-    # exit 1, nothing drawn, the settings as they were.
+    # exit 1, nothing drawn, the settings as they were; the same for a
+    # protocol error at the start.
     mkdir -p "$(dirname "$settings")"
     printf 'Mode=2\n' >"$settings"
     cp "$settings" "$dir/before"
@@ -335,6 +336,15 @@ no_shell)
     ends_within "$pid" 100 || fail "the run went on without a shell to cover the outputs"
     [ "$status" -eq 1 ] || fail "exit code $status without layer-shell and xdg-shell, not 1"
     says 1 'zwlr_layer_shell_v1.*xdg_wm_base'
+    cmp -s "$settings" "$dir/before" || fail "the settings file was changed"
+    # A protocol error (a global bound under a name never offered): named, exit 1.
+    LD_PRELOAD=$hide_global KELVARA_MISNAME_GLOBALS=wl_compositor "$kelvara" --wayland 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    ends_within "$pid" 100 || fail "the run went on after a protocol error"
+    [ "$status" -eq 1 ] || fail "exit code $status after a protocol error, not 1"
+    grep -Eq '^kelvara: wl_display: the compositor raised protocol error [0-9]+ on wl_registry@2 ' \
+        "$dir/stderr" || fail "the protocol error is not named"
     cmp -s "$settings" "$dir/before" || fail "the settings file was changed"
     ;;
 swayidle)
