@@ -1,10 +1,10 @@
 // Desktop capture on Wayland: wlr-screencopy of each output.
 //
 // Provides: captureOutputs. The copies go into shared-memory buffers of the
-// first format the compositor offers (protocol 1-2: its only one; 3: the
-// shm one it lists before buffer_done); readable are the 8-bit XRGB/ARGB and
-// XBGR/ABGR ones. Each picture is turned upright (y-invert, the output's
-// transform) and cut and scaled as every build does.
+// first readable format the compositor offers (protocol 1-2: its only one; 3:
+// of the shm ones it lists before buffer_done); readable are the 8-bit
+// XRGB/ARGB and XBGR/ABGR ones. Each picture is turned upright (y-invert, the
+// output's transform) and cut and scaled as every build does.
 // Limits: no dmabuf copies; the cursor is left out of the picture; a compositor
 // that takes more than kCopyTimeoutMs for all outputs gets the logo.
 #include "capture/capture_wayland.h"
@@ -104,8 +104,9 @@ void startCopy(OutputCopy& copy) {
 void frameBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height,
                  uint32_t stride) {
     auto* copy = static_cast<OutputCopy*>(data);
-    if (copy->offered)
-        return; // the first one listed is the compositor's preference
+    // Version 3 lists every shm format it can copy into before buffer_done.
+    if (copy->asked || !takesShmOffer(copy->offered, copy->format, format))
+        return;
     copy->offered = true;
     copy->format = format;
     copy->width = static_cast<int32_t>(width);

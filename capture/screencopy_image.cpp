@@ -31,6 +31,11 @@ bool shmFormatLayout(uint32_t format, PackedImage& image) {
     }
 }
 
+bool takesShmOffer(bool haveOne, uint32_t held, uint32_t offered) {
+    PackedImage probe;
+    return !haveOne || (!shmFormatLayout(held, probe) && shmFormatLayout(offered, probe));
+}
+
 namespace {
 
 // Where the output's pixel (x, y) of its upright picture (width x height) lies

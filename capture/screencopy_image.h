@@ -19,6 +19,12 @@ inline constexpr uint32_t kShmXbgr8888 = 0x34324258; // 'XB24'
 // order, channel masks); false for a format the capture cannot read.
 bool shmFormatLayout(uint32_t format, PackedImage& image);
 
+// Whether a copy offered in `offered` replaces the description held (in
+// `held`; none yet when !haveOne). The compositor lists its formats in its
+// order of preference: the first readable one is taken, and an unreadable one
+// is held only until a readable one follows (to name it when none does).
+bool takesShmOffer(bool haveOne, uint32_t held, uint32_t offered);
+
 // One output's picture as the compositor copied it: its buffer, in the
 // output's own orientation (before the output's transform), rows bottom
 // first when `yInvert`.

@@ -143,14 +143,17 @@ std::string fileSections(const InstallPaths& paths) {
 std::string exitAndXScreenSaver() {
     std::string page;
     page += ".SH EXIT STATUS\n";
-    page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window went away); "
-                              "--help, --version, --config."));
+    page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window or the Wayland "
+                              "compositor went away; on Wayland resW, resH and resC are ignored with one "
+                              "line); --help, --version, --config."));
     page += item(".B 1",
                  roff("No X display, no OpenGL (no GLX, no usable configuration or context; on Wayland no "
-                      "compositor, no layer-shell, or an EGL driver with OpenGL ES only), no such "
-                      "--window-id window, or a display mode that cannot be set (the run ends at once, the "
-                      "display restored, the settings not saved); --stats not written; --list-modes found no "
-                      "modes. The reason is one line on standard error starting \"kelvara:\"."));
+                      "compositor, neither layer-shell nor xdg-shell, or an EGL driver with OpenGL ES only), "
+                      "no such --window-id window, or on X11 a display mode that cannot be set (the run ends "
+                      "at once, the display restored, the settings not saved); a Wayland protocol error on "
+                      "one of Kelvara's own objects (the line names the object and the error); --stats not "
+                      "written; --list-modes found no modes; --wayland in a build without Wayland. The "
+                      "reason is one line on standard error starting \"kelvara:\"."));
     page += item(".B 2", roff("A bad command line: \"kelvara: REASON (try --help)\"."));
 
     page += ".SH XSCREENSAVER\n";

@@ -356,10 +356,11 @@ std::string helpEntry(const std::string& option, const std::string& text) {
 
 std::string waylandText() {
     return "On Wayland, kelvara --wayland (or a plain kelvara when WAYLAND_DISPLAY names such a compositor) "
-           "covers every output with an overlay of its own, each showing that output's desktop. It needs "
-           "the layer-shell protocol: it works on wlroots compositors (sway, Hyprland, river, labwc, Wayfire) "
-           "and on KDE, where the compositor lends no picture of the desktop and the logo is shown; not on "
-           "GNOME. It holds no idle inhibitor: the user's idle daemon starts it.";
+           "covers every output with an overlay of its own, each showing that output's desktop. It uses "
+           "the layer-shell protocol where there is one: wlroots compositors (sway, Hyprland, river, labwc, "
+           "Wayfire) and KDE, where the compositor lends no picture of the desktop and the logo is shown. "
+           "On GNOME, which has none, each output gets a full-screen window instead (the logo too). It "
+           "holds no idle inhibitor: the user's idle daemon starts it.";
 }
 
 std::string waylandLockText() {
@@ -396,9 +397,11 @@ std::string helpText() {
          at = end + 1)
         text += "  " + std::string(kHypridleRecipe + at, end - at) + "\n";
     text += wrapText(waylandLockText(), kHelpWidth, 0, 0) + "\n";
-    text += wrapText("Exit status: 0 after a run, 1 when the run could not start or went wrong (no display, "
-                     "no OpenGL, no such window, a display mode that cannot be set, statistics not written; "
-                     "the reason is on stderr), 2 for a bad command line.",
+    text += wrapText("Exit status: 0 after a run (ended by input, a signal, a limit, or its window or the "
+                     "Wayland compositor going away; on Wayland resW/resH/resC are ignored with one line), 1 "
+                     "when the run could not start or went wrong (no display or compositor, no OpenGL, no "
+                     "such window, on X11 a display mode that cannot be set, statistics not written, a "
+                     "Wayland protocol error; the reason is on stderr), 2 for a bad command line.",
                      kHelpWidth, 0, 0);
     return text;
 }

@@ -2,7 +2,8 @@
 //
 // Provides: connectWayland (the registry's globals the saver uses, each
 // output's mode, scale, transform and xdg-output layout, its output-power
-// state), outputGeometries.
+// state, xdg_wm_base's pings answered), outputGeometries, connectionFault and
+// dispatchWithin.
 // Limits: one seat (the first listed); globals other than outputs that come
 // later are not bound.
 #include "display/connection_wayland.h"
@@ -127,6 +128,15 @@ void seatName(void*, wl_seat*, const char*) {}
 
 const wl_seat_listener kSeatListener = {seatCapabilities, seatName};
 
+// ---- xdg_wm_base ------------------------------------------------------------
+
+// Unanswered pings make the compositor call the saver hung and offer to kill it.
+void wmBasePing(void*, xdg_wm_base* base, uint32_t serial) {
+    xdg_wm_base_pong(base, serial);
+}
+
+const xdg_wm_base_listener kWmBaseListener = {wmBasePing};
+
 // ---- registry --------------------------------------------------------------
 
 void addOutput(WaylandConnection& c, uint32_t name, uint32_t version) {
@@ -157,6 +167,9 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char
     } else if (is(zwlr_layer_shell_v1_interface) && !c->layerShell) {
         c->layerShell = bindGlobal<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface,
                                                         boundVersion(version, 4));
+    } else if (is(xdg_wm_base_interface) && !c->wmBase) {
+        c->wmBase = bindGlobal<xdg_wm_base>(registry, name, &xdg_wm_base_interface, boundVersion(version, 2));
+        xdg_wm_base_add_listener(c->wmBase, &kWmBaseListener, c);
     } else if (is(zwlr_screencopy_manager_v1_interface) && !c->screencopy) {
         c->screencopyVersion = boundVersion(version, 3);
         c->screencopy = bindGlobal<zwlr_screencopy_manager_v1>(registry, name, &zwlr_screencopy_manager_v1_interface,
@@ -194,11 +207,18 @@ std::unique_ptr<WaylandConnection> connectWayland() {
     wl_registry_add_listener(c->registry, &kRegistryListener, c.get());
     // The globals; then the outputs' own events and the objects bound for
     // them (the managers may be listed after the outputs); then theirs.
-    wl_display_roundtrip(c->display);
-    for (const auto& output : c->outputs)
-        watchOutput(*c, *output);
-    wl_display_roundtrip(c->display);
-    wl_display_roundtrip(c->display);
+    const auto roundtrip = [&c] { return wl_display_roundtrip(c->display) >= 0; };
+    bool connected = roundtrip();
+    if (connected) {
+        for (const auto& output : c->outputs)
+            watchOutput(*c, *output);
+        connected = roundtrip() && roundtrip();
+    }
+    if (!connected) {
+        reportFailure("%s", connectionFault(c->display).line.c_str());
+        disconnectWayland(c);
+        return nullptr;
+    }
     c->listed = true;
     return c;
 }
@@ -222,6 +242,8 @@ void disconnectWayland(std::unique_ptr<WaylandConnection>& c) {
         zwlr_screencopy_manager_v1_destroy(c->screencopy);
     if (c->layerShell)
         zwlr_layer_shell_v1_destroy(c->layerShell);
+    if (c->wmBase)
+        xdg_wm_base_destroy(c->wmBase);
     if (c->seat)
         wl_seat_destroy(c->seat);
     if (c->shm)
@@ -238,6 +260,27 @@ std::vector<OutputGeometry> outputGeometries(const WaylandConnection& c) {
     for (const auto& output : c.outputs)
         geometries.push_back(output->geometry);
     return geometries;
+}
+
+ConnectionFault connectionFault(wl_display* display) {
+    ConnectionFault fault;
+    const int error = wl_display_get_error(display);
+    char text[256];
+    if (error == EPROTO) {
+        const wl_interface* interface = nullptr;
+        uint32_t id = 0;
+        const uint32_t code = wl_display_get_protocol_error(display, &interface, &id);
+        fault.protocolError = true;
+        std::snprintf(text, sizeof text,
+                      "wl_display: the compositor raised protocol error %u on %s@%u and closed the "
+                      "connection; ending the run",
+                      code, interface ? interface->name : "an unknown object", id);
+    } else {
+        std::snprintf(text, sizeof text, "wl_display: the Wayland compositor went away (%s); ending the run",
+                      std::strerror(error != 0 ? error : EPIPE));
+    }
+    fault.line = text;
+    return fault;
 }
 
 } // namespace kelvara

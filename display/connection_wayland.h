@@ -13,6 +13,7 @@
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-output-power-management-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace kelvara {
@@ -35,6 +36,7 @@ struct WaylandConnection {
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
+    xdg_wm_base* wmBase = nullptr; // its pings are answered here
     zwlr_screencopy_manager_v1* screencopy = nullptr;
     uint32_t screencopyVersion = 0;
     zxdg_output_manager_v1* xdgOutputManager = nullptr;
@@ -53,7 +55,7 @@ struct WaylandConnection {
 
 // Connects to the compositor named by WAYLAND_DISPLAY and waits (round trips)
 // until every output's geometry is known. Null, with the reason on stderr,
-// when there is no compositor to connect to.
+// when there is no compositor to connect to or the connection broke meanwhile.
 std::unique_ptr<WaylandConnection> connectWayland();
 
 // Lets go of every object and the connection itself.
@@ -61,6 +63,16 @@ void disconnectWayland(std::unique_ptr<WaylandConnection>& connection);
 
 // The geometries of the outputs, in the order the compositor listed them.
 std::vector<OutputGeometry> outputGeometries(const WaylandConnection& connection);
+
+// Why a connection on which dispatching failed is broken, as one line: the
+// protocol error the compositor raised (the saver's own fault: `protocolError`
+// set) naming the object, its id and the error code, or the system error that
+// closed the connection (the compositor went away).
+struct ConnectionFault {
+    bool protocolError = false;
+    std::string line;
+};
+ConnectionFault connectionFault(wl_display* display);
 
 } // namespace kelvara
 

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
 #ifdef KELVARA_WAYLAND
     // Under a Wayland compositor an X11 window cannot cover the other
     // programs, and Xwayland refuses the desktop's picture.
-    if (options.kind == RunKind::Wayland || (options.kindByDefault && waylandOffersLayerShell()))
+    if (options.kind == RunKind::Wayland || (options.kindByDefault && waylandCanCover()))
         return runWaylandSaver(options, store);
 #else
     if (options.kind == RunKind::Wayland) {

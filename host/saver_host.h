@@ -14,16 +14,18 @@ namespace kelvara {
 // Provided per platform: saver_window_x11.cpp.
 int runSaver(const SaverOptions& options, SettingsStore& store);
 
-// The same on Wayland: one overlay surface on every output, until input, a
-// signal, a limit, an output coming or going or the compositor's end ends
-// the run. 1 when it cannot start (no compositor, no layer-shell, no desktop
-// OpenGL through EGL). Provided by saver_window_wayland.cpp, in builds with
-// Wayland (KELVARA_WAYLAND).
+// The same on Wayland: one overlay surface (or full-screen window) on every
+// output, until input, a signal, a limit, an output coming or going or the
+// compositor's end ends the run. 1 when it cannot start (no compositor,
+// neither layer-shell nor xdg-shell, no desktop OpenGL through EGL) or the
+// compositor ended it for a protocol error. Provided by
+// saver_window_wayland.cpp, in builds with Wayland (KELVARA_WAYLAND).
 int runWaylandSaver(const SaverOptions& options, SettingsStore& store);
 
-// Whether WAYLAND_DISPLAY names a compositor that offers layer-shell: a plain
-// run then covers the outputs through Wayland rather than Xwayland, which
-// cannot take the desktop's picture.
-bool waylandOffersLayerShell();
+// Whether WAYLAND_DISPLAY names a compositor whose outputs the saver can cover
+// (layer-shell, or xdg-shell's full-screen windows): a plain run then covers
+// them through Wayland rather than Xwayland, which cannot take the desktop's
+// picture nor cover Wayland windows.
+bool waylandCanCover();
 
 } // namespace kelvara

@@ -1,21 +1,25 @@
 // The saver on Wayland: the platform under a SaverSession.
 //
 // Provides: runWaylandSaver (--wayland, and a plain run where the compositor
-// offers layer-shell) and waylandOffersLayerShell for that choice. One
-// OVERLAY layer-shell surface per output (anchored to every edge, no
-// exclusive zone, the keyboard exclusively ours), placed by xdg-output and
+// can be covered) and waylandCanCover for that choice. One surface per output:
+// an OVERLAY layer-shell surface (anchored to every edge, no exclusive zone,
+// the keyboard exclusively ours) where the compositor has layer-shell
+// (wlroots, KDE), else a full-screen xdg_toplevel on that output (GNOME);
 // drawn at the output's buffer scale; each output's own picture from
 // screencopy, taken before any surface shows; one EGL context for all
-// surfaces on the render thread. A key, a button, the wheel or the pointer
-// moving (the mouse rule) ends the run, as do SIGTERM, SIGINT and SIGHUP, an
-// output that comes or goes, a surface the compositor closes, and the
-// compositor going away. One run per Wayland display: a second one ends at
-// once with 0 (a lock in XDG_RUNTIME_DIR the first holds tells it).
+// surfaces on the render thread. Keyboard and pointer are asked for only once
+// the seat offers them. A key, a button, the wheel or the pointer moving (the
+// mouse rule) ends the run, as do SIGTERM, SIGINT and SIGHUP, an output that
+// comes or goes, a surface the compositor closes, and the compositor going
+// away; a protocol error on the saver's objects is named and fails the run.
+// One run per Wayland display: a second one ends at once with 0 (a lock in
+// XDG_RUNTIME_DIR the first holds tells it).
 // Limits: an overlay, not a lock: the compositor's own key bindings still
 // work, and locking is the user's locker's business. No idle inhibitor: the
 // user's idle daemon starts the run. Display modes are never switched
-// (resW/resH/resC are ignored with one line). Needs zwlr_layer_shell_v1
-// (wlroots compositors, KDE); without screencopy (KDE) the logo is shown.
+// (resW/resH/resC are ignored with one line). A toplevel is a window: the
+// compositor may put another window over it. Without screencopy (KDE, GNOME)
+// the logo is shown.
 #include <poll.h>
 #include <unistd.h>
 
@@ -57,11 +61,13 @@ SessionConfig sessionConfig(const SaverOptions& options) {
     return config;
 }
 
-// One output's layer surface.
+// One output's surface: a layer surface, or a full-screen toplevel.
 struct OutputSurface {
     WaylandOutput* output = nullptr;
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
+    xdg_surface* xdgSurface = nullptr;
+    xdg_toplevel* toplevel = nullptr;
     int32_t width = 0; // logical, as configured
     int32_t height = 0;
     bool configured = false;
@@ -78,6 +84,8 @@ class WaylandSaver final : public PosixSaverPlatform {
     bool open();
     // Events until input, a signal, a limit or the compositor ends the run.
     void pumpEvents(const SaverSession& session);
+    // Whether the compositor ended the run for a protocol error of the saver's.
+    bool failed() const { return failed_; }
 
     std::vector<MonitorView> monitors() override { return outputViews(outputGeometries(*connection_)); }
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
@@ -96,6 +104,9 @@ class WaylandSaver final : public PosixSaverPlatform {
   private:
     void noteDisplayMode(const Settings& settings);
     bool surfacesLost() const;
+    void coverWithLayer(OutputSurface& s);
+    void coverWithToplevel(OutputSurface& s);
+    void connectionBroke();
 
     const SaverOptions& options_;
     RunLock runLock_;
@@ -108,6 +119,7 @@ class WaylandSaver final : public PosixSaverPlatform {
     RenderThread* thread_ = nullptr;
     bool ended_ = false;
     bool modeNoted_ = false;
+    bool failed_ = false;
 };
 
 // ---- input -----------------------------------------------------------------
@@ -215,11 +227,48 @@ void layerClosed(void* data, zwlr_layer_surface_v1*) {
 
 const zwlr_layer_surface_v1_listener kLayerListener = {layerConfigure, layerClosed};
 
+// ---- full-screen toplevels ---------------------------------------------------
+
+// The size comes first, the xdg_surface's configure closes the set: acked
+// there, before any buffer is attached.
+void toplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
+    auto* s = static_cast<OutputSurface*>(data);
+    s->width = width;
+    s->height = height;
+}
+
+void toplevelClose(void* data, xdg_toplevel*) {
+    static_cast<OutputSurface*>(data)->closed = true;
+}
+
+// Named: newer headers list events of versions the base is not bound at.
+const xdg_toplevel_listener kToplevelListener = {.configure = toplevelConfigure,
+                                                  .close = toplevelClose,
+#ifdef XDG_TOPLEVEL_CONFIGURE_BOUNDS_SINCE_VERSION
+                                                  .configure_bounds = nullptr,
+#endif
+#ifdef XDG_TOPLEVEL_WM_CAPABILITIES_SINCE_VERSION
+                                                  .wm_capabilities = nullptr,
+#endif
+};
+
+void xdgSurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
+    xdg_surface_ack_configure(surface, serial);
+    static_cast<OutputSurface*>(data)->configured = true;
+}
+
+const xdg_surface_listener kXdgSurfaceListener = {xdgSurfaceConfigure};
+
 WaylandSaver::~WaylandSaver() {
     if (!connection_)
         return;
     for (const auto& s : surfaces_) {
-        zwlr_layer_surface_v1_destroy(s->layer);
+        if (s->layer)
+            zwlr_layer_surface_v1_destroy(s->layer);
+        if (s->toplevel)
+            xdg_toplevel_destroy(s->toplevel);
+        if (s->xdgSurface)
+            xdg_surface_destroy(s->xdgSurface);
         wl_surface_destroy(s->surface);
     }
     if (keyboard_)
@@ -244,9 +293,9 @@ bool WaylandSaver::open() {
     connection_ = connectWayland();
     if (!connection_)
         return false;
-    if (!connection_->layerShell) {
-        reportFailure("the compositor offers no zwlr_layer_shell_v1 (layer-shell), which Kelvara "
-                      "needs to cover the outputs (wlroots compositors and KDE have it, GNOME has not)");
+    if (!connection_->layerShell && !connection_->wmBase) {
+        reportFailure("the compositor offers neither zwlr_layer_shell_v1 (layer-shell) nor xdg_wm_base "
+                      "(xdg-shell), one of which Kelvara needs to cover the outputs");
         return false;
     }
     if (!connection_->compositor || connection_->outputs.empty()) {
@@ -277,23 +326,41 @@ CaptureOutcome WaylandSaver::captureMonitors(const std::vector<MonitorView>&, co
     return captureOutputs(*connection_, settings, preview, pictures);
 }
 
+void WaylandSaver::coverWithLayer(OutputSurface& s) {
+    s.layer = zwlr_layer_shell_v1_get_layer_surface(connection_->layerShell, s.surface, s.output->output,
+                                                    ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "kelvara");
+    zwlr_layer_surface_v1_add_listener(s.layer, &kLayerListener, &s);
+    zwlr_layer_surface_v1_set_anchor(s.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_size(s.layer, 0, 0);
+    zwlr_layer_surface_v1_set_exclusive_zone(s.layer, -1);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(s.layer,
+                                                     ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+}
+
+// Where there is no layer-shell (GNOME): a window of its own, full screen on
+// its output. Without a decoration protocol bound the compositor draws none.
+void WaylandSaver::coverWithToplevel(OutputSurface& s) {
+    s.xdgSurface = xdg_wm_base_get_xdg_surface(connection_->wmBase, s.surface);
+    xdg_surface_add_listener(s.xdgSurface, &kXdgSurfaceListener, &s);
+    s.toplevel = xdg_surface_get_toplevel(s.xdgSurface);
+    xdg_toplevel_add_listener(s.toplevel, &kToplevelListener, &s);
+    xdg_toplevel_set_app_id(s.toplevel, "kelvara");
+    xdg_toplevel_set_title(s.toplevel, "Kelvara");
+    xdg_toplevel_set_fullscreen(s.toplevel, s.output->output);
+}
+
 void WaylandSaver::showWindow(bool) {
     WaylandConnection& c = *connection_;
     for (const auto& output : c.outputs) {
         auto s = std::make_unique<OutputSurface>();
         s->output = output.get();
         s->surface = wl_compositor_create_surface(c.compositor);
-        s->layer = zwlr_layer_shell_v1_get_layer_surface(c.layerShell, s->surface, output->output,
-                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "kelvara");
-        zwlr_layer_surface_v1_add_listener(s->layer, &kLayerListener, s.get());
-        zwlr_layer_surface_v1_set_anchor(s->layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
-                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
-                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-        zwlr_layer_surface_v1_set_size(s->layer, 0, 0);
-        zwlr_layer_surface_v1_set_exclusive_zone(s->layer, -1);
-        zwlr_layer_surface_v1_set_keyboard_interactivity(s->layer,
-                                                         ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+        if (c.layerShell)
+            coverWithLayer(*s);
+        else
+            coverWithToplevel(*s);
         if (wl_surface_get_version(s->surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION)
             wl_surface_set_buffer_scale(s->surface, std::max(1, output->geometry.scale));
         // Whatever the configuration's alpha, nothing below shows through.
@@ -311,6 +378,7 @@ void WaylandSaver::showWindow(bool) {
                 return false;
         return true;
     };
+    // A broken connection is told by the event loop, which then ends the run.
     while (!allConfigured() && std::chrono::steady_clock::now() < deadline)
         if (!dispatchWithin(c.display, nullptr, 100))
             break;
@@ -355,34 +423,43 @@ bool WaylandSaver::surfacesLost() const {
     return false;
 }
 
+// One line whatever broke it; a protocol error (the saver's own fault) fails
+// the run, a compositor that went away ends it as its window going would.
+void WaylandSaver::connectionBroke() {
+    const ConnectionFault fault = connectionFault(connection_->display);
+    failed_ = fault.protocolError;
+    report(fault.line);
+}
+
 void WaylandSaver::pumpEvents(const SaverSession& session) {
     wl_display* display = connection_->display;
     for (;;) {
         if (ended_ || surfacesLost() || connection_->outputsChanged || session.endRequested())
             return;
+        if (wl_display_get_error(display) != 0)
+            return connectionBroke();
         while (wl_display_prepare_read(display) != 0)
             if (wl_display_dispatch_pending(display) < 0)
-                return;
+                return connectionBroke();
         wl_display_flush(display);
         pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {endSignalFd(), POLLIN, 0}};
         const int ready = poll(fds, endSignalFd() >= 0 ? 2 : 1, 500);
+        bool broken = false;
         if (ready > 0 && (fds[0].revents & POLLIN) != 0)
-            wl_display_read_events(display);
+            broken = wl_display_read_events(display) < 0;
         else
             wl_display_cancel_read(display);
         if (ready > 0 && (fds[1].revents & POLLIN) != 0)
             return;
-        if (wl_display_dispatch_pending(display) < 0 || wl_display_get_error(display) != 0 ||
-            (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0)) {
-            report("the Wayland compositor went away; ending the run");
-            return;
-        }
+        if (broken || wl_display_dispatch_pending(display) < 0 || wl_display_get_error(display) != 0 ||
+            (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0))
+            return connectionBroke();
     }
 }
 
 } // namespace
 
-bool waylandOffersLayerShell() {
+bool waylandCanCover() {
     const char* name = std::getenv("WAYLAND_DISPLAY");
     if (!name || !*name)
         return false;
@@ -393,7 +470,8 @@ bool waylandOffersLayerShell() {
     wl_registry* registry = wl_display_get_registry(display);
     const wl_registry_listener listener = {
         [](void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
-            if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0)
+            if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 ||
+                std::strcmp(interface, xdg_wm_base_interface.name) == 0)
                 *static_cast<bool*>(data) = true;
         },
         [](void*, wl_registry*, uint32_t) {}};
@@ -405,7 +483,12 @@ bool waylandOffersLayerShell() {
 }
 
 int runWaylandSaver(const SaverOptions& options, SettingsStore& store) {
-    return runPosixHost<WaylandSaver>(options, store, sessionConfig(options));
+    WaylandSaver host(options);
+    if (!host.open())
+        return 1;
+    const int code = runPosixSession(host, store, sessionConfig(options),
+                                     [&host](SaverSession& session) { host.pumpEvents(session); });
+    return host.failed() ? 1 : code;
 }
 
 } // namespace kelvara

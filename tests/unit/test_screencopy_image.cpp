@@ -103,10 +103,38 @@ TEST(ScreencopyImage, theFourFormatsGiveTheSameColoursAndAlphaIsIgnored) {
     }
 }
 
+constexpr uint32_t kRgb565 = 0x36314752;
+constexpr uint32_t kXrgb2101010 = 0x30335258;
+
 TEST(ScreencopyImage, formatsItCannotReadAreRefused) {
     PackedImage image;
-    EXPECT_FALSE(shmFormatLayout(0x36314752, image)); // RGB565
-    EXPECT_FALSE(shmFormatLayout(0x30335258, image)); // XRGB2101010
+    EXPECT_FALSE(shmFormatLayout(kRgb565, image));
+    EXPECT_FALSE(shmFormatLayout(kXrgb2101010, image));
+}
+
+// The offers of one copy in the compositor's order, and the format the copy
+// ends up with.
+TEST(ScreencopyImage, theFirstReadableOfferIsTaken) {
+    struct Case {
+        std::vector<uint32_t> offers;
+        uint32_t taken;
+    };
+    const Case cases[] = {
+        {{kXrgb2101010, kShmXrgb8888}, kShmXrgb8888}, // a 10-bit first one is no dead end
+        {{kRgb565, kXrgb2101010, kShmAbgr8888, kShmXrgb8888}, kShmAbgr8888},
+        {{kShmArgb8888, kShmXrgb8888}, kShmArgb8888}, // the compositor's preference stands
+        {{kXrgb2101010, kRgb565}, kXrgb2101010},      // none readable: the first is named
+    };
+    for (const Case& c : cases) {
+        bool have = false;
+        uint32_t held = 0;
+        for (uint32_t offer : c.offers)
+            if (takesShmOffer(have, held, offer)) {
+                have = true;
+                held = offer;
+            }
+        EXPECT_EQ(held, c.taken) << c.offers.size() << " offers, the first " << c.offers[0];
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@ Run with Debian's /usr/bin/python3 (python3-dbus). A key is an X keysym name
 answer, 2 for bad arguments.
 """
 import sys
+import time
 
 import dbus
 
@@ -52,6 +53,13 @@ def gnome_keys(bus, names):
     session = dbus.Interface(bus.get_object(REMOTE_DESKTOP, path), REMOTE_DESKTOP + ".Session")
     session.Start()
     try:
+        # The session's keyboard is a new device that mutter announces on the
+        # seat at its first key: a Shift tap first, then time for the clients
+        # to bind it (a key sent before that reaches nobody).
+        shift = dbus.UInt32(KEYSYMS["Shift_L"])
+        session.NotifyKeyboardKeysym(shift, True)
+        session.NotifyKeyboardKeysym(shift, False)
+        time.sleep(1.0)
         for name in names:
             session.NotifyKeyboardKeysym(dbus.UInt32(keysym(name)), True)
             session.NotifyKeyboardKeysym(dbus.UInt32(keysym(name)), False)

@@ -1,7 +1,9 @@
 /* Preloaded into a Wayland client: the compositor's globals named in
  * KELVARA_HIDE_GLOBALS (interface names, separated by spaces) never reach the
  * client's registry listener, as on a compositor that does not offer them (no
- * screencopy on KDE, no layer-shell on GNOME). Everything else passes through
+ * screencopy on KDE, no layer-shell on GNOME); those named in
+ * KELVARA_MISNAME_GLOBALS reach it under a name the compositor never gave, so
+ * that binding one is a protocol error. Everything else passes through
  * unchanged. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -11,6 +13,9 @@
 #include <wayland-client.h>
 
 enum { kMaxRegistries = 16 };
+/* Added to the name of a global in KELVARA_MISNAME_GLOBALS: binding it then
+ * names a global the compositor never offered, a protocol error. */
+enum { kMisname = 100000 };
 
 struct Wrapped {
     struct wl_proxy* registry;
@@ -19,8 +24,9 @@ struct Wrapped {
 
 static struct Wrapped wrapped[kMaxRegistries];
 
-static int hidden(const char* interface) {
-    const char* list = getenv("KELVARA_HIDE_GLOBALS");
+/* Whether the list in the environment variable `variable` names `interface`. */
+static int hidden(const char* variable, const char* interface) {
+    const char* list = getenv(variable);
     size_t length = strlen(interface);
     while (list && *list) {
         while (*list == ' ')
@@ -44,8 +50,9 @@ static const struct wl_registry_listener* original(struct wl_registry* registry)
 static void onGlobal(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                      uint32_t version) {
     const struct wl_registry_listener* listener = original(registry);
-    if (listener && listener->global && !hidden(interface))
-        listener->global(data, registry, name, interface, version);
+    if (listener && listener->global && !hidden("KELVARA_HIDE_GLOBALS", interface))
+        listener->global(data, registry, hidden("KELVARA_MISNAME_GLOBALS", interface) ? name + kMisname : name,
+                         interface, version);
 }
 
 static void onGlobalRemove(void* data, struct wl_registry* registry, uint32_t name) {

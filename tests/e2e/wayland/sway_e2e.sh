@@ -18,14 +18,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 sway_layout() {
     case "$1" in
     side_by_side) echo "1024x768+0+0,1024x768+1024+0" ;;
-    mixed_sizes) echo "1024x768+0+0,800x600+1024+0" ;;
+    mixed_sizes | toplevels) echo "1024x768+0+0,800x600+1024+0" ;;
     # The first output (HEADLESS-1) with a second one left of it.
     left_of_first) echo "1024x768+800+0,800x600+0+0" ;;
     three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
     # The second output's 1024x768 pixels cover 512x384 of the layout.
     scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
     output_off) echo "1024x768+0+0,800x600+1024+0" ;;
-    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
+    key | motion | signal | limits | capture_refused | no_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
     *) return 1 ;;
     esac
 }
@@ -205,6 +205,18 @@ side_by_side | mixed_sizes | left_of_first | three | scale_2 | key)
     key_ends "$pid"
     grep -qx 'Mode=1' "$settings" || fail "Mode was not kept"
     ;;
+toplevels)
+    # Without layer-shell (as on GNOME) each output gets a full-screen window
+    # of its own, drawn and ended as the overlay is.
+    set_up_desktops
+    still_picture
+    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS=zwlr_layer_shell_v1 "$kelvara" 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    watch_outputs "$pid"
+    key_ends "$pid"
+    [ ! -s "$dir/stderr" ] || fail "the run had something to say"
+    ;;
 output_off)
     # An output the compositor is told to take away: the other goes on
     # moving, the run still ends at once, and the output is drawn afterwards.
@@ -287,10 +299,12 @@ signal)
     done
     ;;
 limits)
-    # A measuring run ends by itself, as a key would, and says how it went.
-    start --wayland --frames 40 --no-vsync --stats "$dir/stats" --x_div 30
+    # A measuring run ends by itself, as a key would, and says how it went;
+    # the display mode it asks for is not switched, in one line.
+    start --wayland --frames 40 --no-vsync --stats "$dir/stats" --x_div 30 --resW 800 --resH 600 --resC 24
     ends_within "$pid" 300 || fail "--frames 40 did not end the run"
     [ "$status" -eq 0 ] || fail "exit code $status after --frames"
+    says 1 '^kelvara: resW/resH/resC: a Wayland client cannot switch display modes; the outputs keep theirs$'
     settings_written
     grep -qx 'x_div=25' "$settings" || fail "the run's --x_div was saved"
     frames=$(sed -n 's/^frames=//p' "$dir/stats")
@@ -324,18 +338,29 @@ capture_refused)
     grep -qi 'logo' "$dir/stderr" || fail "the line does not say the logo is shown instead"
     grep -qx 'useOGL=0' "$settings" || fail "the logo fallback was saved as the user's setting"
     ;;
-no_layer_shell)
-    # A compositor without layer-shell (as GNOME's): one clear line, exit 1,
-    # nothing drawn, the settings as they were.
+no_shell)
+    # A compositor with neither layer-shell nor xdg-shell: one clear line,
+    # exit 1, nothing drawn, the settings as they were; the same for a
+    # protocol error at the start.
     mkdir -p "$(dirname "$settings")"
     printf 'Mode=2\n' >"$settings"
     cp "$settings" "$dir/before"
-    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS=zwlr_layer_shell_v1 "$kelvara" --wayland 2>"$dir/stderr" &
+    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS="zwlr_layer_shell_v1 xdg_wm_base" "$kelvara" --wayland \
+        2>"$dir/stderr" &
     pid=$!
     pids="$pids $pid"
-    ends_within "$pid" 100 || fail "the run went on without layer-shell"
-    [ "$status" -eq 1 ] || fail "exit code $status without layer-shell, not 1"
-    says 1 'zwlr_layer_shell_v1'
+    ends_within "$pid" 100 || fail "the run went on without a shell to cover the outputs"
+    [ "$status" -eq 1 ] || fail "exit code $status without layer-shell and xdg-shell, not 1"
+    says 1 'zwlr_layer_shell_v1.*xdg_wm_base'
+    cmp -s "$settings" "$dir/before" || fail "the settings file was changed"
+    # A protocol error (a global bound under a name never offered): named, exit 1.
+    LD_PRELOAD=$hide_global KELVARA_MISNAME_GLOBALS=wl_compositor "$kelvara" --wayland 2>"$dir/stderr" &
+    pid=$!
+    pids="$pids $pid"
+    ends_within "$pid" 100 || fail "the run went on after a protocol error"
+    [ "$status" -eq 1 ] || fail "exit code $status after a protocol error, not 1"
+    grep -Eq '^kelvara: wl_display: the compositor raised protocol error [0-9]+ on wl_registry@2 ' \
+        "$dir/stderr" || fail "the protocol error is not named"
     cmp -s "$settings" "$dir/before" || fail "the settings file was changed"
     ;;
 swayidle)
