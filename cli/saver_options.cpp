@@ -382,8 +382,9 @@ std::string waylandLockText() {
 std::string desktopCaptureText() {
     return "Each output's picture, per desktop: on wlroots compositors (sway, Hyprland, river, labwc, "
            "Wayfire) everything works with nothing to turn on. On KDE Plasma KWin hands over each output's "
-           "picture to the installed /usr/bin/kelvara (the Debian package holds its .desktop entry); a kelvara "
-           "run from elsewhere needs kelvara --grant-capture once (kelvara --revoke-capture takes it back), "
+           "picture to the installed /usr/bin/kelvara (the Debian package holds its .desktop entry); a "
+           "kelvara run from elsewhere needs kelvara --grant-capture once (kelvara --revoke-capture takes "
+           "it back), "
            "else it asks the desktop portal. On GNOME the picture comes from the desktop portal: the first "
            "time, GNOME asks \"Allow Applications to Take Screenshots?\" (answer it once with kelvara "
            "--allow-capture), and each start the screen flashes and may play the shutter sound; the overlay "

@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     }
     if (argc % 2 == 0 || manOut.empty() || optionOut.empty() || paths.program.empty() || paths.hack.empty() ||
         paths.optionFile.empty() || entryOut.empty() || paths.desktopEntry.empty()) {
-        std::fprintf(stderr, "usage: kelvara-docs --man FILE --option-file FILE --desktop-entry FILE --program PATH "
-                             "--hack PATH --option-path PATH --desktop-entry-path PATH\n");
+        std::fprintf(stderr, "usage: kelvara-docs --man FILE --option-file FILE --desktop-entry FILE "
+                             "--program PATH --hack PATH --option-path PATH --desktop-entry-path PATH\n");
         return 2;
     }
     const kelvara::OptionFile options = kelvara::xscreensaverOptionFile();
@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvara-docs: %s\n", options.error.c_str());
         return 1;
     }
-    if (!writeFile(optionOut, options.text) || !writeFile(entryOut, kelvara::captureGrantEntry(paths.program)) ||
+    if (!writeFile(optionOut, options.text) ||
+        !writeFile(entryOut, kelvara::captureGrantEntry(paths.program)) ||
         !writeFile(manOut, kelvara::manualPage(paths, KELVARA_VERSION)))
         return 1;
     return 0;

@@ -73,7 +73,8 @@ TEST(StagePicture, descriptionsTheBytesDoNotHoldAreRefused) {
         PackedImage image;
         std::vector<uint8_t> storage;
         std::string why;
-        EXPECT_FALSE(readRawPicture(raw, image, storage, why)) << c.format << " " << c.width << "x" << c.height;
+        EXPECT_FALSE(readRawPicture(raw, image, storage, why))
+            << c.format << " " << c.width << "x" << c.height;
         EXPECT_FALSE(why.empty());
     }
 }

@@ -116,7 +116,8 @@ start
 looks own_quiet "$dir/saver" 40 || { own "$dir/saver"; fail "not every output shows its own desktop"; }
 looks own_quiet "$dir/later" 10 || fail "the outputs lost their desktops (see $dir/later-*.ppm)"
 while read -r _ _ _ _ name; do
-    moved=$(compare -metric AE -fuzz 2% "$dir/saver-$name.ppm" "$dir/later-$name.ppm" null: 2>&1 | sed 's/[.e].*//')
+    moved=$(compare -metric AE -fuzz 2% "$dir/saver-$name.ppm" "$dir/later-$name.ppm" null: 2>&1 |
+        sed 's/[.e].*//')
     echo "   $name: $moved pixels changed"
     [ "$moved" -ge 500 ] || fail "$name does not move (see $dir/saver-$name.ppm, $dir/later-$name.ppm)"
 done <"$dir/outputs"
