@@ -27,7 +27,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // The portal may have to be started first (D-Bus activation).
-constexpr auto kCallTimeout = 5000ms;
+constexpr auto kCallTimeout = 10000ms;
 // Long enough for the shell to take the picture, short enough that a question
 // nobody answers does not keep the saver from starting.
 constexpr auto kAnswerTimeout = 5000ms;
@@ -82,10 +82,11 @@ std::string responseRule(const std::string& path) {
     return "type='signal',interface='org.freedesktop.portal.Request',member='Response',path='" + path + "'";
 }
 
-// Asks for the screenshot and waits `wait` for the answer: the picture's
-// file, or false with the reason.
-bool portalScreenshot(BusConnection& bus, std::chrono::milliseconds wait, std::string& file,
-                      std::string& why) {
+// Asks for the screenshot, waiting `callTime` for the portal to take the
+// request (it may have to start first) and `wait` for the answer: the
+// picture's file, or false with the reason.
+bool portalScreenshot(BusConnection& bus, std::chrono::milliseconds callTime, std::chrono::milliseconds wait,
+                      std::string& file, std::string& why) {
     static std::atomic<unsigned> requests{0};
     const std::string token = "kelvara" + std::to_string(getpid()) + "_" + std::to_string(++requests);
     std::string handle = requestPath(bus, token);
@@ -95,7 +96,7 @@ bool portalScreenshot(BusConnection& bus, std::chrono::milliseconds wait, std::s
                                "org.freedesktop.portal.Screenshot",
                                "Screenshot",
                                {std::string(), BusDict{{"handle_token", token}, {"interactive", false}}}},
-                              kCallTimeout);
+                              callTime);
     if (!reply.ok()) {
         why = reply.error();
         return false;
@@ -176,7 +177,7 @@ bool capturePortal(BusConnection& bus, const std::vector<OutputGeometry>& output
                    std::vector<CaptureBuffer>& pictures, std::string& why) {
     pictures.clear();
     std::string file;
-    if (!portalScreenshot(bus, kAnswerTimeout, file, why)) {
+    if (!portalScreenshot(bus, kCallTimeout, kAnswerTimeout, file, why)) {
         return false;
     }
     std::vector<uint8_t> pixels;
@@ -208,8 +209,9 @@ bool capturePortal(BusConnection& bus, const std::vector<OutputGeometry>& output
 
 bool askPortalOnce(BusConnection& bus, std::string& why) {
     std::string file;
-    // Time for the user to read the question and answer it.
-    if (!portalScreenshot(bus, 120000ms, file, why)) {
+    // Time for the portal to start, and for the user to read the question
+    // and answer it.
+    if (!portalScreenshot(bus, 60000ms, 120000ms, file, why)) {
         return false;
     }
     unlink(file.c_str());
