@@ -8,9 +8,9 @@ script is simpler than C++ (Debian's python3 with python3-dbus).
       PERMISSION_CHECKS=1, or a .desktop entry for this python's real path:
       see grant-entry).
   desktop_bus.py grant-entry FOLDER
-      Writes FOLDER/kelvara-test-python.desktop granting KWin's screenshot
-      interface to this python (its real path), so the test judges pictures
-      without lifting KWin's check for the saver as well.
+      Writes an entry into FOLDER (the first of XDG_DATA_DIRS) granting KWin's
+      screenshot interface to this python (its real path), so the test judges
+      pictures without lifting KWin's check for the saver as well.
 
 Exit status: 0 done, 1 the service refused or failed (one line on stderr).
 """
@@ -55,11 +55,15 @@ def kwin_shot(output, path):
 
 
 def grant_entry(folder):
+    # Named as Debian's own entry for this python (python3.11.desktop, whose
+    # Exec= is the same program), which it hides: with two entries for one
+    # program KWin may read either.
+    program = os.path.realpath(sys.executable)
     os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "kelvara-test-python.desktop"), "w") as f:
+    with open(os.path.join(folder, os.path.basename(program) + ".desktop"), "w") as f:
         f.write("[Desktop Entry]\nType=Application\nName=Kelvara tests\nNoDisplay=true\n"
                 "Exec=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"
-                % os.path.realpath(sys.executable))
+                % program)
 
 
 def main():

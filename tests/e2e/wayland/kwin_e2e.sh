@@ -7,13 +7,20 @@
 # kelvara --grant-capture each output shows its own desktop, animated. A key
 # (KEY, through KWin's fake input) ends each run with 0, the desktops come
 # back and no picture file is left behind. Pictures are taken through KWin's
-# screenshot interface by desktop_bus.py, granted by an entry of its own.
+# screenshot interface by desktop_bus.py, granted by an entry of its own
+# (in a data folder added to XDG_DATA_DIRS).
 set -u
 case_name=kwin kelvara=$1 key=$2 withkwin=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${KELVARA_E2E_INSIDE:-}" ]; then
     unset KWIN_SCREENSHOT_NO_PERMISSION_CHECKS
+    # The test's own grant is in place before KWin first reads the entries:
+    # KWin notices a later one by its folder's time, in whole seconds.
+    rm -rf "$work/kwin-data"
+    /usr/bin/python3 "$here/desktop_bus.py" grant-entry "$work/kwin-data/applications" || exit 1
+    XDG_DATA_DIRS="$work/kwin-data:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+    export XDG_DATA_DIRS
     KELVARA_E2E_INSIDE=1 KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 exec "$withkwin" --outputs 2 --size 1024x768 \
         sh "$0" "$@"
 fi
@@ -25,10 +32,11 @@ shots="/usr/bin/python3 $here/desktop_bus.py"
 # KWin's virtual outputs sit side by side, in order.
 printf '0 0 1024 768 Virtual-0\n1024 0 1024 768 Virtual-1\n' >"$dir/outputs"
 
-# shoot PREFIX: every output's picture, PREFIX-NAME.ppm.
+# shoot PREFIX: every output's picture, PREFIX-NAME.ppm; false when KWin gave
+# none (the last answer in shot-error).
 shoot() {
     while read -r _ _ _ _ name; do
-        $shots kwin-shot "$name" "$1-$name.ppm" || fail "KWin gave no picture of $name"
+        $shots kwin-shot "$name" "$1-$name.ppm" 2>"$dir/shot-error" || return 1
     done <"$dir/outputs"
 }
 
@@ -47,10 +55,6 @@ while read -r _ _ w h name; do
     pids="$pids $!"
     k=$((k + 1))
 done <"$dir/outputs"
-# KWin notices a new entry by its folder's time, in whole seconds, against
-# when it last read the entries (at the latest when the clients above came).
-sleep 1.1
-$shots grant-entry "$HOME/.local/share/applications"
 
 # looks CHECK PREFIX TENTHS: takes every output's picture until CHECK PREFIX
 # holds (single pictures sometimes come back black) or time is up.
@@ -96,7 +100,8 @@ key_ends() {
     looks bare "$dir/after" 30 || fail "the desktops did not come back (see $dir/after-*.ppm)"
 }
 
-looks bare "$dir/desktop" 30 || fail "KWin does not show the painted desktops (see $dir/desktop-*.ppm)"
+looks bare "$dir/desktop" 30 ||
+    fail "KWin does not show the painted desktops (see $dir/desktop-*.ppm; $(cat "$dir/shot-error"))"
 mkdir -p "$(dirname "$settings")"
 printf 'Mode=1\nenableMovement=0\n' >"$settings"
 touch "$dir/before"
@@ -108,7 +113,8 @@ looks logo "$dir/refused" 40 || fail "the logo does not show (see $dir/refused-*
 key_ends
 says 1 'org.kde.KWin.ScreenShot2.Error.NoAuthorized.*logo'
 
-# Granted: each output its own desktop, animated.
+# Granted: each output its own desktop, animated. KWin notices the new entry
+# by its folder's time, in whole seconds, against when it read the entries.
 sleep 1.1
 "$kelvara" --grant-capture >"$dir/grant" || fail "--grant-capture failed"
 grep -q "kelvara-capture-.*\.desktop" "$dir/grant" || fail "--grant-capture does not say where the entry is"
