@@ -6,6 +6,8 @@
     desktop_bus.py gnome-monitors              "x y w h connector" a line, per monitor
     desktop_bus.py kwin-shot OUTPUT FILE.ppm   OUTPUT's picture from KWin's ScreenShot2
     desktop_bus.py grant-entry FOLDER          an entry granting KWin's ScreenShot2 to this python
+    desktop_bus.py portal-allow                the desktop portal started for this desktop, its
+                                               screenshot question answered "yes" beforehand
 
 KWin answers kwin-shot only for a caller it grants its screenshot interface
 (KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1, or the entry grant-entry writes, in
@@ -125,6 +127,19 @@ def grant_entry(folder):
                 "Exec=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n" % program)
 
 
+def portal_allow(bus):
+    # Services the bus starts later see this desktop's display.
+    names = ("WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR", "HOME")
+    bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus").UpdateActivationEnvironment(
+        {name: os.environ[name] for name in names if name in os.environ}, dbus_interface="org.freedesktop.DBus")
+    # What the answer to "Allow Applications to Take Screenshots?" leaves in
+    # the permission store (programs outside a sandbox have the empty app id).
+    store = bus.get_object("org.freedesktop.impl.portal.PermissionStore",
+                           "/org/freedesktop/impl/portal/PermissionStore")
+    store.SetPermission("screenshot", True, "screenshot", "", ["yes"],
+                        dbus_interface="org.freedesktop.impl.portal.PermissionStore")
+
+
 def main(argv):
     if len(argv) < 2:
         print(__doc__.strip(), file=sys.stderr)
@@ -141,6 +156,8 @@ def main(argv):
             gnome_keys(bus, args)
         elif command == "gnome-monitors" and not args:
             gnome_monitors(bus)
+        elif command == "portal-allow" and not args:
+            portal_allow(bus)
         elif command == "kwin-shot" and len(args) == 2:
             kwin_shot(bus, args[0], args[1])
         else:
