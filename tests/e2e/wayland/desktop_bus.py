@@ -131,7 +131,8 @@ def portal_allow(bus):
     # Services the bus starts later see this desktop's display.
     names = ("WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR", "HOME")
     bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus").UpdateActivationEnvironment(
-        {name: os.environ[name] for name in names if name in os.environ}, dbus_interface="org.freedesktop.DBus")
+        {name: os.environ[name] for name in names if name in os.environ},
+        dbus_interface="org.freedesktop.DBus")
     # What the answer to "Allow Applications to Take Screenshots?" leaves in
     # the permission store (programs outside a sandbox have the empty app id).
     store = bus.get_object("org.freedesktop.impl.portal.PermissionStore",
