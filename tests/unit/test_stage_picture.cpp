@@ -133,7 +133,8 @@ TEST(DesktopEntry, grantsKwinsScreenshotsToTheProgramsOwnPath) {
         EXPECT_FALSE(fields["Name"].empty());
     }
     // One user entry per program path, never hiding the package's own.
-    const std::string a = captureGrantFileName("/usr/bin/kelvara"), b = captureGrantFileName("/opt/kelvara");
+    const std::string a = captureGrantFileName("/usr/bin/kelvara");
+    const std::string b = captureGrantFileName("/home/someone/kelvara");
     EXPECT_NE(a, b);
     EXPECT_EQ(a, captureGrantFileName("/usr/bin/kelvara"));
     EXPECT_NE(a, "kelvara.desktop");
