@@ -78,11 +78,16 @@ int appendDict(sd_bus_message* message, const BusDict& dict) {
             return -EINVAL;
         }
         r = sd_bus_message_open_container(message, 'e', "sv");
-        if (r >= 0) r = sd_bus_message_append_basic(message, 's', entry->first.c_str());
-        if (r >= 0) r = sd_bus_message_open_container(message, 'v', signature);
-        if (r >= 0) r = appendBasic(message, entry->second);
-        if (r >= 0) r = sd_bus_message_close_container(message);
-        if (r >= 0) r = sd_bus_message_close_container(message);
+        if (r >= 0)
+            r = sd_bus_message_append_basic(message, 's', entry->first.c_str());
+        if (r >= 0)
+            r = sd_bus_message_open_container(message, 'v', signature);
+        if (r >= 0)
+            r = appendBasic(message, entry->second);
+        if (r >= 0)
+            r = sd_bus_message_close_container(message);
+        if (r >= 0)
+            r = sd_bus_message_close_container(message);
     }
     return r < 0 ? r : sd_bus_message_close_container(message);
 }
@@ -112,7 +117,9 @@ int appendArg(sd_bus_message* message, const BusArg& arg) {
 
 // ---- Reading values ---------------------------------------------------------
 
-bool isBasicType(char type) { return type != 0 && std::strchr("ybnqiuxtdsogh", type) != nullptr; }
+bool isBasicType(char type) {
+    return type != 0 && std::strchr("ybnqiuxtdsogh", type) != nullptr;
+}
 
 int readBasic(sd_bus_message* message, char type, BusValue& out) {
     union {
@@ -132,29 +139,57 @@ int readBasic(sd_bus_message* message, char type, BusValue& out) {
         return r;
     }
     switch (type) {
-    case 'y': out = uint32_t{raw.y}; break;
-    case 'q': out = uint32_t{raw.q}; break;
-    case 'n': out = int32_t{raw.n}; break;
-    case 'b': out = raw.b != 0; break;
-    case 'i': out = raw.i; break;
-    case 'u': out = raw.u; break;
-    case 'x': out = raw.x; break;
-    case 't': out = raw.t; break;
-    case 'd': out = raw.d; break;
+    case 'y':
+        out = uint32_t{raw.y};
+        break;
+    case 'q':
+        out = uint32_t{raw.q};
+        break;
+    case 'n':
+        out = int32_t{raw.n};
+        break;
+    case 'b':
+        out = raw.b != 0;
+        break;
+    case 'i':
+        out = raw.i;
+        break;
+    case 'u':
+        out = raw.u;
+        break;
+    case 'x':
+        out = raw.x;
+        break;
+    case 't':
+        out = raw.t;
+        break;
+    case 'd':
+        out = raw.d;
+        break;
     case 's':
-    case 'g': out = std::string(raw.s); break;
-    case 'o': out = ObjectPath{raw.s}; break;
-    default: out = std::monostate{}; break; // 'h': the message keeps its fd
+    case 'g':
+        out = std::string(raw.s);
+        break;
+    case 'o':
+        out = ObjectPath{raw.s};
+        break;
+    default:
+        out = std::monostate{};
+        break; // 'h': the message keeps its fd
     }
     return r;
 }
 
 std::string completeType(char type, const char* contents) {
     switch (type) {
-    case 'a': return std::string("a") + contents;
-    case 'r': return std::string("(") + contents + ")";
-    case 'e': return std::string("{") + contents + "}";
-    default: return std::string(1, type);
+    case 'a':
+        return std::string("a") + contents;
+    case 'r':
+        return std::string("(") + contents + ")";
+    case 'e':
+        return std::string("{") + contents + "}";
+    default:
+        return std::string(1, type);
     }
 }
 
@@ -165,7 +200,8 @@ int readVariant(sd_bus_message* message, const char* contents, BusValue& out) {
         return sd_bus_message_skip(message, "v");
     }
     int r = sd_bus_message_enter_container(message, 'v', contents);
-    if (r > 0) r = readBasic(message, contents[0], out);
+    if (r > 0)
+        r = readBasic(message, contents[0], out);
     return r < 0 ? r : sd_bus_message_exit_container(message);
 }
 
@@ -176,9 +212,11 @@ int readDict(sd_bus_message* message, BusDict& dict) {
         char type = 0;
         const char* contents = nullptr;
         r = sd_bus_message_read_basic(message, 's', &key);
-        if (r > 0) r = sd_bus_message_peek_type(message, &type, &contents);
+        if (r > 0)
+            r = sd_bus_message_peek_type(message, &type, &contents);
         BusValue value;
-        if (r > 0) r = readVariant(message, contents, value);
+        if (r > 0)
+            r = readVariant(message, contents, value);
         if (r >= 0) {
             dict[key] = value;
             r = sd_bus_message_exit_container(message);
@@ -238,7 +276,9 @@ int readArgs(sd_bus_message* message, std::vector<BusArg>& values) {
     }
 }
 
-std::string orEmpty(const char* s) { return s ? s : ""; }
+std::string orEmpty(const char* s) {
+    return s ? s : "";
+}
 
 } // namespace
 
@@ -261,16 +301,24 @@ BusSubscription& BusSubscription::operator=(BusSubscription&& other) noexcept {
     return *this;
 }
 
-BusSubscription::~BusSubscription() { sd_bus_slot_unref(slot_); }
+BusSubscription::~BusSubscription() {
+    sd_bus_slot_unref(slot_);
+}
 
 // ---- The connection -------------------------------------------------------------
 
-std::unique_ptr<BusConnection> BusConnection::open(BusKind kind) {
+std::unique_ptr<BusConnection> BusConnection::open(BusKind kind, std::string* why) {
+    const bool session = kind == BusKind::Session;
     sd_bus* bus = nullptr;
-    int r = kind == BusKind::Session ? sd_bus_open_user(&bus) : sd_bus_open_system(&bus);
+    int r = session ? sd_bus_open_user(&bus) : sd_bus_open_system(&bus);
     if (r < 0) {
-        reportFailure(kind == BusKind::Session ? "sd_bus_open_user" : "sd_bus_open_system",
-                      kind == BusKind::Session ? "the session bus" : "the system bus", r);
+        const char* call = session ? "sd_bus_open_user" : "sd_bus_open_system";
+        const char* what = session ? "the session bus" : "the system bus";
+        if (why) {
+            *why = std::string(call) + "(" + what + "): " + std::strerror(-r);
+        } else {
+            reportFailure(call, what, r);
+        }
         return nullptr;
     }
     return std::unique_ptr<BusConnection>(new BusConnection(bus));
@@ -279,10 +327,14 @@ std::unique_ptr<BusConnection> BusConnection::open(BusKind kind) {
 std::unique_ptr<BusConnection> BusConnection::openAddress(const std::string& address) {
     sd_bus* bus = nullptr;
     int r = sd_bus_new(&bus);
-    if (r >= 0) r = sd_bus_set_address(bus, address.c_str());
-    if (r >= 0) r = sd_bus_set_bus_client(bus, 1);
-    if (r >= 0) r = sd_bus_negotiate_fds(bus, 1);
-    if (r >= 0) r = sd_bus_start(bus);
+    if (r >= 0)
+        r = sd_bus_set_address(bus, address.c_str());
+    if (r >= 0)
+        r = sd_bus_set_bus_client(bus, 1);
+    if (r >= 0)
+        r = sd_bus_negotiate_fds(bus, 1);
+    if (r >= 0)
+        r = sd_bus_start(bus);
     if (r < 0) {
         reportFailure("sd_bus_start", address, r);
         sd_bus_unref(bus);
@@ -395,7 +447,9 @@ std::string BusConnection::uniqueName() const {
     return sd_bus_get_unique_name(bus_, &name) >= 0 ? orEmpty(name) : "";
 }
 
-int BusConnection::fd() const { return sd_bus_get_fd(bus_); }
+int BusConnection::fd() const {
+    return sd_bus_get_fd(bus_);
+}
 
 short BusConnection::events() const {
     int events = sd_bus_get_events(bus_);

@@ -79,24 +79,25 @@ class BusConnection;
 // A match rule held on a connection: while it lives, matching signals queue
 // on the connection. Must not outlive it.
 class BusSubscription {
-public:
+  public:
     BusSubscription() = default;
     BusSubscription(BusSubscription&& other) noexcept;
     BusSubscription& operator=(BusSubscription&& other) noexcept;
     ~BusSubscription();
     bool active() const { return slot_ != nullptr; }
 
-private:
+  private:
     friend class BusConnection;
     explicit BusSubscription(sd_bus_slot* slot) : slot_(slot) {}
     sd_bus_slot* slot_ = nullptr;
 };
 
 class BusConnection {
-public:
-    // The user's session bus or the system bus. Null, with one line on stderr
-    // naming the call and the reason, when it cannot be reached.
-    static std::unique_ptr<BusConnection> open(BusKind kind);
+  public:
+    // The user's session bus or the system bus. Null when it cannot be
+    // reached, with one line naming the call and the reason: on stderr, or in
+    // `why` for a caller that folds it into a line of its own.
+    static std::unique_ptr<BusConnection> open(BusKind kind, std::string* why = nullptr);
     // A bus at an explicit address ("unix:path=..."); the same on failure.
     static std::unique_ptr<BusConnection> openAddress(const std::string& address);
     ~BusConnection();
@@ -130,7 +131,7 @@ public:
     // Reads what arrived, queueing signals. False when the bus connection broke.
     bool process();
 
-private:
+  private:
     explicit BusConnection(sd_bus* bus) : bus_(bus) {}
     void queueSignal(sd_bus_message* message);
     sd_bus* bus_;

@@ -1,10 +1,12 @@
-// Desktop capture on Wayland: wlr-screencopy of each output.
+// Desktop capture on Wayland: each output's picture from the first source
+// that gives one: wlr-screencopy (wlroots), KWin's screenshot interface, the
+// desktop portal (capture_services_wayland.h), else the logo with one line.
 //
-// Provides: captureOutputs. The copies go into shared-memory buffers of the
-// first readable format the compositor offers (protocol 1-2: its only one; 3:
-// of the shm ones it lists before buffer_done); readable are the 8-bit
-// XRGB/ARGB and XBGR/ABGR ones. Each picture is turned upright (y-invert, the
-// output's transform) and cut and scaled as every build does.
+// Provides: captureOutputs. The screencopy copies go into shared-memory
+// buffers of the first readable format the compositor offers (protocol 1-2:
+// its only one; 3: of the shm ones it lists before buffer_done); readable are
+// the 8-bit XRGB/ARGB and XBGR/ABGR ones. Each picture is turned upright
+// (y-invert, the output's transform) and cut and scaled as every build does.
 // Limits: no dmabuf copies; the cursor is left out of the picture; a compositor
 // that takes more than kCopyTimeoutMs for all outputs gets the logo.
 #include "capture/capture_wayland.h"
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "capture/capture.h"
+#include "capture/capture_services_wayland.h"
 #include "capture/screencopy_image.h"
 #include "settings/failure_line.h"
 
@@ -178,15 +181,13 @@ bool pictureOf(const OutputCopy& copy, int32_t transform, const CaptureSize& siz
     return scaleToCapture(uprightPicture(picture, storage), size.width, size.height, out);
 }
 
-} // namespace
-
-CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bool preview,
-                              std::vector<CaptureBuffer>& pictures) {
-    pictures.clear();
+// The screencopy of every output; false with the reason in `why` when no
+// output's picture came.
+bool captureScreencopy(WaylandConnection& c, const CaptureSize& size, std::vector<CaptureBuffer>& pictures,
+                       std::string& why) {
     if (!c.screencopy || !c.shm) {
-        reportFailure("the compositor offers no zwlr_screencopy_manager_v1 (screencopy): no "
-                      "picture of the desktop; showing the logo instead");
-        return CaptureOutcome::Logo;
+        why = "screencopy: not offered";
+        return false;
     }
     std::vector<std::unique_ptr<OutputCopy>> copies;
     for (const auto& output : c.outputs) {
@@ -198,7 +199,6 @@ CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bo
     }
     waitForCopies(c, copies);
 
-    const CaptureSize size = captureSize(settings, preview);
     pictures.resize(copies.size());
     std::string failures;
     std::size_t taken = 0;
@@ -213,15 +213,52 @@ CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bo
     }
     if (taken == 0) {
         pictures.clear();
-        reportFailure("zwlr_screencopy_frame_v1: no picture of the desktop (%s); showing the "
-                      "logo instead",
-                      failures.empty() ? "no outputs" : failures.c_str());
-        return CaptureOutcome::Logo;
+        why = "screencopy: " + (failures.empty() ? std::string("no outputs") : failures);
+        return false;
     }
     if (!failures.empty())
         reportFailure("zwlr_screencopy_frame_v1: %s; that output shows the first one's picture",
                       failures.c_str());
-    return CaptureOutcome::Taken;
+    return true;
+}
+
+// The sources behind screencopy, over the session bus: KWin's screenshot
+// interface, then the desktop portal.
+bool captureOverBus(WaylandConnection& c, const CaptureSize& size, std::vector<CaptureBuffer>& pictures,
+                    std::string& why) {
+    std::string missing;
+    std::unique_ptr<BusConnection> bus = BusConnection::open(BusKind::Session, &missing);
+    if (!bus) {
+        why += "; KWin's screenshot interface and the desktop portal: " + missing;
+        return false;
+    }
+    const std::vector<OutputGeometry> outputs = outputGeometries(c);
+    std::string reason;
+    if (captureKwin(*bus, outputs, size, pictures, reason)) {
+        if (!reason.empty())
+            reportFailure("org.kde.KWin.ScreenShot2: %s; that output shows the first one's picture",
+                          reason.c_str());
+        return true;
+    }
+    why += "; KWin's org.kde.KWin.ScreenShot2: " + reason;
+    if (capturePortal(*bus, outputs, size, pictures, reason))
+        return true;
+    why += "; the desktop portal's Screenshot: " + reason;
+    return false;
+}
+
+} // namespace
+
+CaptureOutcome captureOutputs(WaylandConnection& c, const Settings& settings, bool preview,
+                              std::vector<CaptureBuffer>& pictures) {
+    pictures.clear();
+    const CaptureSize size = captureSize(settings, preview);
+    std::string why;
+    if (captureScreencopy(c, size, pictures, why) || captureOverBus(c, size, pictures, why))
+        return CaptureOutcome::Taken;
+    pictures.clear();
+    reportFailure("no picture of the desktop (%s); showing the logo instead", why.c_str());
+    return CaptureOutcome::Logo;
 }
 
 } // namespace kelvara

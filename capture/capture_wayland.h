@@ -1,6 +1,6 @@
 #pragma once
 
-// Each output's picture through wlr-screencopy. Wayland builds only.
+// Each output's picture of the desktop. Wayland builds only.
 #include <vector>
 
 #include "capture/capture_buffer.h"
@@ -9,13 +9,13 @@
 
 namespace kelvara {
 
-// Every output of `connection`, in its order, copied by the compositor (all at
-// once), turned upright and scaled to captureSize through cutAndScale into
+// Every output of `connection`, in its order, taken by the first source that
+// gives a picture (wlr-screencopy, KWin's screenshot interface, the desktop
+// portal), turned upright and scaled to captureSize through cutAndScale into
 // `pictures`. Must run before any surface of the saver shows. Taken when at
 // least one output's picture came (one line names those that did not, which
-// get empty pictures); Logo, after one line saying why, when none did: the
-// compositor offers no screencopy (KDE, GNOME), refused every copy, or sent
-// nothing readable.
+// get empty pictures); Logo, after one line naming why each source gave
+// nothing, when none did.
 CaptureOutcome captureOutputs(WaylandConnection& connection, const Settings& settings, bool preview,
                               std::vector<CaptureBuffer>& pictures);
 

@@ -125,6 +125,10 @@ std::string fileSections(const InstallPaths& paths) {
         item(".I " + roff(paths.hack), roff("The same program, where XScreenSaver runs its screen savers."));
     page += item(".I " + roff(paths.optionFile),
                  roff("The controls XScreenSaver's settings dialog shows for Kelvara."));
+    page += item(".I " + roff(paths.desktopEntry),
+                 roff("Lets KDE's KWin hand the program each output's picture (hidden from menus)."));
+    page += item(".I ~/.local/share/applications/kelvara-capture-*.desktop",
+                 roff("The same for a kelvara run from another path, written by --grant-capture."));
 
     page += ".SH ENVIRONMENT\n";
     page += item(".B DISPLAY", roff("The X display to draw on."));
@@ -180,6 +184,7 @@ std::string waylandAndSeeAlso() {
     std::string page;
     page += ".SH WAYLAND\n";
     page += roff(waylandText()) + "\n.PP\n";
+    page += roff(desktopCaptureText()) + "\n.PP\n";
     page += roff("With swayidle (in sway's configuration: exec swayidle ...):") +
             "\n.PP\n.EX\n" + roff(kSwayidleRecipe) + "\n.EE\n.PP\n";
     page += roff("With hypridle, in ~/.config/hypr/hypridle.conf:") + "\n.PP\n.EX\n" + roff(kHypridleRecipe) +

@@ -9,6 +9,7 @@ struct InstallPaths {
     std::string program;    // the program on the PATH
     std::string hack;       // the copy XScreenSaver runs
     std::string optionFile; // XScreenSaver's option file
+    std::string desktopEntry; // the .desktop entry that grants KWin's screenshots
 };
 
 // The manual page kelvara(6), in the man macros: the options and settings

@@ -86,10 +86,21 @@ const RunOption kRunOptions[] = {
      RunKind::FullScreen, nullptr, nullptr, false},
     {"wayland", no_argument, nullptr,
      "cover every output of a Wayland compositor with layer-shell (wlroots compositors such as sway, "
-     "Hyprland, river, labwc, Wayfire; KDE shows the logo, having no screencopy; GNOME cannot); a key, "
+     "Hyprland, river, labwc, Wayfire; KDE; GNOME cannot); a key, "
      "a button or moving the mouse ends the run. A plain kelvara does this by itself when WAYLAND_DISPLAY "
      "names such a compositor",
      RunKind::Wayland, nullptr, nullptr, false},
+    {"grant-capture", no_argument, nullptr,
+     "KDE: write a .desktop entry for this program's own path to ~/.local/share/applications, so that "
+     "KWin hands it each output's picture (the Debian package installs one for /usr/bin/kelvara)",
+     RunKind::GrantCapture, nullptr, nullptr, false},
+    {"revoke-capture", no_argument, nullptr, "KDE: remove the entry --grant-capture wrote",
+     RunKind::RevokeCapture, nullptr, nullptr, false},
+    {"allow-capture", no_argument, nullptr,
+     "GNOME (and KDE without the entry): take one screenshot through the desktop portal now, so that its "
+     "one-time question \"Allow Applications to Take Screenshots?\" is answered by you, not by nobody when "
+     "the saver starts; the picture is deleted at once",
+     RunKind::AllowCapture, nullptr, nullptr, false},
     {"config", no_argument, nullptr, "print where the settings file is and the current values (as /c)",
      RunKind::Configure, nullptr, nullptr, false},
     {"list-modes", no_argument, nullptr, "print the display's modes as WIDTHxHEIGHTxDEPTH (for resW, resH, resC)",
@@ -292,7 +303,7 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         return scan.result;
     if (scan.runOptions > 1) {
         scan.fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
-                  "--list-modes or a /switch");
+                  "--list-modes, --grant-capture, --revoke-capture, --allow-capture or a /switch");
         return scan.result;
     }
 
@@ -358,9 +369,8 @@ std::string waylandText() {
     return "On Wayland, kelvara --wayland (or a plain kelvara when WAYLAND_DISPLAY names such a compositor) "
            "covers every output with an overlay of its own, each showing that output's desktop. It uses "
            "the layer-shell protocol where there is one: wlroots compositors (sway, Hyprland, river, labwc, "
-           "Wayfire) and KDE, where the compositor lends no picture of the desktop and the logo is shown. "
-           "On GNOME, which has none, each output gets a full-screen window instead (the logo too). It "
-           "holds no idle inhibitor: the user's idle daemon starts it.";
+           "Wayfire) and KDE; on GNOME, which has none, each output gets a full-screen window instead. It "
+           "holds no idle inhibitor: the user's idle daemon (or kelvara --idle) starts it.";
 }
 
 std::string waylandLockText() {
@@ -368,6 +378,19 @@ std::string waylandLockText() {
            "would hold back the locker until the user is back. Kelvara does not lock the session: keys still "
            "reach the compositor's own bindings while it runs. The locker locks, at the later timeout, over "
            "the saver; after unlocking, a key or the mouse ends the saver.";
+}
+
+std::string desktopCaptureText() {
+    return "Each output's picture, per desktop: on wlroots compositors (sway, Hyprland, river, labwc, "
+           "Wayfire) everything works with nothing to turn on. On KDE Plasma KWin hands over each output's "
+           "picture to the installed /usr/bin/kelvara (the Debian package holds its .desktop entry); a "
+           "kelvara run from elsewhere needs kelvara --grant-capture once (kelvara --revoke-capture takes "
+           "it back), "
+           "else it asks the desktop portal. On GNOME the picture comes from the desktop portal: the first "
+           "time, GNOME asks \"Allow Applications to Take Screenshots?\" (answer it once with kelvara "
+           "--allow-capture), and each start the screen flashes and may play the shutter sound; the overlay "
+           "is an ordinary full-screen window, and nothing locks. Without a picture Kelvara shows its logo "
+           "and says why in one line.";
 }
 
 std::string helpText() {
@@ -391,6 +414,7 @@ std::string helpText() {
                             "~/.config/kelvara/settings).",
                             kHelpWidth, 0, 0);
     text += "\n" + wrapText(waylandText(), kHelpWidth, 0, 0);
+    text += wrapText(desktopCaptureText(), kHelpWidth, 0, 0);
     text += "With swayidle:\n  " + std::string(kSwayidleRecipe) + "\n";
     text += wrapText("or, with hypridle, these listeners in ~/.config/hypr/hypridle.conf:", kHelpWidth, 0, 0);
     for (std::size_t at = 0, end; (end = std::string_view(kHypridleRecipe).find('\n', at)) != std::string::npos;

@@ -17,6 +17,9 @@ enum class RunKind {
     IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
     Configure,  // print where the settings live and what they hold
     ListModes,  // print the display modes a switch can ask for
+    GrantCapture,  // write the user's .desktop entry that lets KWin hand over the desktop's picture
+    RevokeCapture, // remove it
+    AllowCapture,  // ask the desktop portal once, while the user is there to answer
     Help,
     Version,
 };
@@ -98,6 +101,8 @@ std::vector<OptionHelp> runOptionHelp();
 // works, the idle daemons' recipes, and that it does not lock the session.
 std::string waylandText();
 std::string waylandLockText();
+// What each desktop gives the Wayland saver and how to turn it on.
+std::string desktopCaptureText();
 inline constexpr const char* kSwayidleRecipe =
     "swayidle -w timeout 300 'kelvara --wayland &' timeout 600 'swaylock -f'";
 inline constexpr const char* kHypridleRecipe = "listener {\n"

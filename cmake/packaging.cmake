@@ -14,7 +14,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "ripples as a lit, textured surface, while the camera swings and zooms."
     "It runs as a display program of XScreenSaver, or on its own, full screen"
     "or in a window; on Wayland compositors with layer-shell (sway and other"
-    "wlroots compositors) an idle daemon such as swayidle starts it.")
+    "wlroots compositors, KDE Plasma) an idle daemon such as swayidle starts it."
+    "A hidden .desktop entry lets KDE's KWin hand it each screen's picture.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 # Only the program goes into the packages; the tests and tools install nothing.
 set(CPACK_STRIP_FILES ON)
@@ -112,7 +113,8 @@ if(KELVARA_TESTS)
         # Installs into the real system (needs root): one at a time, also
         # across build folders (the script takes a lock of its own too).
         add_test(NAME native.package.deb
-                 COMMAND sh ${package_tests}/deb_test.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${KELVARA_OPTION_FILE})
+                 COMMAND sh ${package_tests}/deb_test.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION}
+                         ${KELVARA_OPTION_FILE} ${CMAKE_SOURCE_DIR}/scripts/with-kwin)
         set_tests_properties(native.package.deb PROPERTIES
             TIMEOUT 900 SKIP_RETURN_CODE 77 RESOURCE_LOCK system_packages)
     endif()

@@ -8,6 +8,9 @@
 #include "cli/saver_options.h"
 #include "display/display_modes.h"
 #include "host/saver_host.h"
+#ifdef KELVARA_WAYLAND
+#include "host/capture_permission_wayland.h"
+#endif
 #include "kelvara_version.h"
 #include "settings/failure_line.h"
 #include "settings/printable_text.h"
@@ -64,6 +67,19 @@ int main(int argc, char** argv) {
             std::printf("%s\n", mode.c_str());
         return modes.empty() ? 1 : 0;
     }
+#ifdef KELVARA_WAYLAND
+    case RunKind::GrantCapture:
+    case RunKind::RevokeCapture:
+        return grantCapture(options.kind == RunKind::GrantCapture);
+    case RunKind::AllowCapture:
+        return allowCapture();
+#else
+    case RunKind::GrantCapture:
+    case RunKind::RevokeCapture:
+    case RunKind::AllowCapture:
+        reportFailure("this kelvara was built without Wayland: it takes no picture from a Wayland desktop");
+        return 1;
+#endif
     default:
         break;
     }

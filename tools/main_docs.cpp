@@ -1,11 +1,13 @@
 // kelvara-docs: writes the manual page and XScreenSaver's option file from
-// the program's own option and settings tables. The build runs it, so both
-// always say what the program it installs accepts.
+// the program's own option and settings tables, and the .desktop entry that
+// grants KWin's screenshots to the installed program. The build runs it, so
+// they always say what the program it installs accepts.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
 
+#include "cli/desktop_entry.h"
 #include "cli/manual_page.h"
 #include "cli/option_file.h"
 #include "kelvara_version.h"
@@ -26,7 +28,7 @@ bool writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string manOut, optionOut;
+    std::string manOut, optionOut, entryOut;
     kelvara::InstallPaths paths;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
@@ -41,15 +43,19 @@ int main(int argc, char** argv) {
             paths.hack = value;
         else if (name == "--option-path")
             paths.optionFile = value;
+        else if (name == "--desktop-entry")
+            entryOut = value;
+        else if (name == "--desktop-entry-path")
+            paths.desktopEntry = value;
         else {
             std::fprintf(stderr, "kelvara-docs: unknown option %s\n", argv[i]);
             return 2;
         }
     }
     if (argc % 2 == 0 || manOut.empty() || optionOut.empty() || paths.program.empty() || paths.hack.empty() ||
-        paths.optionFile.empty()) {
-        std::fprintf(stderr, "usage: kelvara-docs --man FILE --option-file FILE --program PATH --hack PATH "
-                             "--option-path PATH\n");
+        paths.optionFile.empty() || entryOut.empty() || paths.desktopEntry.empty()) {
+        std::fprintf(stderr, "usage: kelvara-docs --man FILE --option-file FILE --desktop-entry FILE "
+                             "--program PATH --hack PATH --option-path PATH --desktop-entry-path PATH\n");
         return 2;
     }
     const kelvara::OptionFile options = kelvara::xscreensaverOptionFile();
@@ -58,6 +64,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!writeFile(optionOut, options.text) ||
+        !writeFile(entryOut, kelvara::captureGrantEntry(paths.program)) ||
         !writeFile(manOut, kelvara::manualPage(paths, KELVARA_VERSION)))
         return 1;
     return 0;

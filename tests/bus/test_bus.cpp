@@ -31,11 +31,14 @@ const char* kPath = "/com/example/Kelvara";
 // Starts `argv` with `extraEnv` added; its stdout into `out` (or /dev/null).
 pid_t spawn(const std::vector<std::string>& argv, const std::string& extraEnv, int* out) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     std::vector<char*> env;
-    for (char** e = environ; *e; ++e) env.push_back(*e);
-    if (!extraEnv.empty()) env.push_back(const_cast<char*>(extraEnv.c_str()));
+    for (char** e = environ; *e; ++e)
+        env.push_back(*e);
+    if (!extraEnv.empty())
+        env.push_back(const_cast<char*>(extraEnv.c_str()));
     env.push_back(nullptr);
     int pipeFds[2] = {-1, -1};
     posix_spawn_file_actions_t actions;
@@ -72,21 +75,25 @@ struct PrivateBus {
         int out = -1;
         daemon = spawn({"dbus-daemon", "--session", "--nofork", "--print-address"}, "", &out);
         char c = 0;
-        while (read(out, &c, 1) == 1 && c != '\n') address += c;
+        while (read(out, &c, 1) == 1 && c != '\n')
+            address += c;
         close(out);
     }
     ~PrivateBus() { stop(daemon); }
 };
 
 class BusTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         bus_ = new PrivateBus;
         mock_ = spawn({"/usr/bin/python3", "-m", "dbusmock", kService, kPath, kService},
                       "DBUS_SESSION_BUS_ADDRESS=" + bus_->address, nullptr);
         auto connection = BusConnection::openAddress(bus_->address);
         ASSERT_TRUE(connection);
-        BusCall hasOwner{"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        BusCall hasOwner{"org.freedesktop.DBus",
+                         "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus",
+                         "NameHasOwner",
                          {std::string(kService)}};
         for (int i = 0; i < 200 && connection->call(hasOwner, 1s).values != std::vector<BusArg>{true}; ++i) {
             usleep(50000);
@@ -103,7 +110,10 @@ protected:
     }
     static void addMethod(BusConnection& connection, const char* name, const char* in, const char* out,
                           const char* code) {
-        BusReply reply = connection.call({kService, kPath, "org.freedesktop.DBus.Mock", "AddMethod",
+        BusReply reply = connection.call({kService,
+                                          kPath,
+                                          "org.freedesktop.DBus.Mock",
+                                          "AddMethod",
                                           {std::string(kService), std::string(name), std::string(in),
                                            std::string(out), std::string(code)}},
                                          5s);
@@ -131,8 +141,10 @@ TEST(Bus, missingBusIsOneLineAndNoConnection) {
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_NE(said.find(byAddress ? "sd_bus_start" : "sd_bus_open_user"), std::string::npos) << said;
     }
-    if (saved) setenv("DBUS_SESSION_BUS_ADDRESS", restore.c_str(), 1);
-    else unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (saved)
+        setenv("DBUS_SESSION_BUS_ADDRESS", restore.c_str(), 1);
+    else
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST(Bus, aBusThatGoesAwayEndsCallsAndWaits) {
@@ -141,10 +153,10 @@ TEST(Bus, aBusThatGoesAwayEndsCallsAndWaits) {
     ASSERT_TRUE(connection);
     BusSubscription all = connection->subscribe("type='signal'");
     stop(bus.daemon);
-    EXPECT_FALSE(connection->call({"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                   "GetId", {}},
-                                  5s)
-                     .ok());
+    EXPECT_FALSE(
+        connection
+            ->call({"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId", {}}, 5s)
+            .ok());
     EXPECT_FALSE(connection->nextSignal(5s));
     EXPECT_FALSE(connection->process());
 }
@@ -153,9 +165,8 @@ TEST_F(BusTest, missingServicesAndSilentPeersAnswerWithinTheTimeLimit) {
     auto connection = BusConnection::openAddress(bus_->address);
     auto silent = BusConnection::openAddress(bus_->address);
     ASSERT_TRUE(connection && silent);
-    BusReply missing = connection->call({"org.kde.KWin", "/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2",
-                                         "CaptureScreen", {}},
-                                        5s);
+    BusReply missing = connection->call(
+        {"org.kde.KWin", "/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2", "CaptureScreen", {}}, 5s);
     EXPECT_EQ(missing.errorName, "org.freedesktop.DBus.Error.ServiceUnknown");
 
     // A peer that owns its name but never reads its messages, like a portal
@@ -171,8 +182,11 @@ TEST_F(BusTest, missingServicesAndSilentPeersAnswerWithinTheTimeLimit) {
 TEST_F(BusTest, optionMapsAndFdsPassBothWays) {
     auto connection = BusConnection::openAddress(bus_->address);
     ASSERT_TRUE(connection);
-    BusDict options{{"native-resolution", true}, {"handle_token", std::string("kelvara1")},
-                    {"stride", uint32_t{4096}}, {"scale", 2.0}, {"offset", int64_t{-7}}};
+    BusDict options{{"native-resolution", true},
+                    {"handle_token", std::string("kelvara1")},
+                    {"stride", uint32_t{4096}},
+                    {"scale", 2.0},
+                    {"offset", int64_t{-7}}};
     BusReply echo = connection->call(mockCall("Echo", {options}), 5s);
     ASSERT_TRUE(echo.ok()) << echo.error();
     ASSERT_EQ(echo.values.size(), 1u);
@@ -193,7 +207,8 @@ TEST_F(BusTest, optionMapsAndFdsPassBothWays) {
     char buffer[16] = {};
     // The service closed its copy: the read ends at the end of what it wrote.
     std::string got;
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, size_t(n));
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        got.append(buffer, size_t(n));
     close(pipeFds[0]);
     EXPECT_EQ(got, "pixels");
 }
@@ -202,7 +217,8 @@ TEST_F(BusTest, signalsReachWaitsAndPollLoops) {
     auto connection = BusConnection::openAddress(bus_->address);
     ASSERT_TRUE(connection);
     {
-        BusSubscription pong = connection->subscribe("type='signal',interface='com.example.Kelvara',member='Pong'");
+        BusSubscription pong =
+            connection->subscribe("type='signal',interface='com.example.Kelvara',member='Pong'");
         ASSERT_TRUE(pong.active());
         EXPECT_FALSE(connection->nextSignal(100ms));
         ASSERT_TRUE(connection->call(mockCall("Ping", {uint32_t{7}}), 5s).ok());

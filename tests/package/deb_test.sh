@@ -1,14 +1,18 @@
 #!/bin/sh
-# deb_test.sh BUILD_DIR VERSION OPTION_FILE
+# deb_test.sh BUILD_DIR VERSION OPTION_FILE [WITH_KWIN]
 # Makes the Debian package from a native build with CPack, checks its files and
 # fields, installs it on this machine with dpkg -i, runs what it installed and
 # removes it with dpkg -r. Needs root; exits 77 (skipped) without it, or when
 # this machine already has a kelvara that the test did not put there.
-# OPTION_FILE is the option file the build installs, to compare with.
+# OPTION_FILE is the option file the build installs, to compare with. With
+# WITH_KWIN (scripts/with-kwin) the installed kelvara runs on a headless KWin
+# whose screenshot grant check is on: its .desktop entry must get it each
+# output's picture.
 set -u
 build="$1"
 version="$2"
 option_file="$3"
+with_kwin="${4:-}"
 
 fail() {
     echo "deb_test: FAIL: $*" >&2
@@ -32,7 +36,7 @@ exec 9>"$lockdir/kelvara-package-test.lock"
 flock -w 900 9 || fail "another package test held the lock for 15 minutes"
 
 installed_files="/usr/bin/kelvara /usr/libexec/xscreensaver/kelvara /usr/share/xscreensaver/config/kelvara.xml
-/usr/share/man/man6/kelvara.6.gz /usr/share/doc/kelvara/copyright"
+/usr/share/man/man6/kelvara.6.gz /usr/share/doc/kelvara/copyright /usr/share/applications/kelvara.desktop"
 if dpkg-query -W -f='${Status}' kelvara 2>/dev/null | grep -q "installed"; then
     skip "a kelvara package is already installed here; not touching it"
 fi
@@ -82,6 +86,7 @@ awk '$1 !~ /^d/ { print $6 ($7 == "->" ? " -> " $8 : "") }' "$work/contents" | s
 {
     echo "./usr/bin/kelvara"
     echo "./usr/libexec/xscreensaver/kelvara -> ../../bin/kelvara"
+    echo "./usr/share/applications/kelvara.desktop"
     echo "./usr/share/doc/kelvara/copyright"
     echo "./usr/share/man/man6/kelvara.6.gz"
     echo "./usr/share/xscreensaver/config/kelvara.xml"
@@ -148,6 +153,26 @@ grep -q "kelvara" "$work/man.txt" || fail "man 6 kelvara shows no page about kel
 grep -q -- "--root" "$work/man.txt" || fail "the manual page does not give --root"
 grep -q "/usr/share/xscreensaver/config/kelvara.xml" "$work/man.txt" ||
     fail "the manual page does not name the option file where the package puts it"
+
+# KWin hands each output's picture only to a program whose entry grants it.
+entry=/usr/share/applications/kelvara.desktop
+[ "$(sed -n 1p "$entry")" = "[Desktop Entry]" ] || fail "$entry has no [Desktop Entry] group first"
+for line in Exec=/usr/bin/kelvara NoDisplay=true Type=Application \
+    X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2; do
+    grep -qx "$line" "$entry" || fail "$entry lacks $line"
+done
+if [ -n "$with_kwin" ] && command -v kwin_wayland >/dev/null; then
+    env -u KWIN_SCREENSHOT_NO_PERMISSION_CHECKS "$with_kwin" \
+        sh -c 'XDG_CONFIG_HOME="$HOME/config" /usr/bin/kelvara --seconds 3 2>"$HOME/stderr"
+               echo "$?" >"$HOME/status"
+               cp "$HOME/stderr" "$HOME/status" "$0"/' "$work" || fail "with-kwin failed"
+    [ "$(cat "$work/status")" = 0 ] || fail "the installed kelvara on KWin: exit $(cat "$work/status")"
+    if [ -s "$work/stderr" ]; then
+        cat "$work/stderr" >&2
+        fail "KWin did not hand the installed kelvara its pictures"
+    fi
+    echo "deb_test: on KWin the installed kelvara got each output's picture through its entry"
+fi
 
 # ---- Removed -------------------------------------------------------------------
 dpkg_retry -r kelvara || fail "dpkg -r failed"

@@ -351,7 +351,8 @@ TEST(OptionFile, offersOnlyOptionsTheProgramTakesWithinRange) {
 // roff reader takes literally.
 TEST(ManualPage, listsEveryOptionAndSettingWithItsRange) {
     const std::string page = manualPage({"/usr/bin/kelvara", "/usr/libexec/xscreensaver/kelvara",
-                                         "/usr/share/xscreensaver/config/kelvara.xml"},
+                                         "/usr/share/xscreensaver/config/kelvara.xml",
+                                         "/usr/share/applications/kelvara.desktop"},
                                         "9.9");
     EXPECT_EQ(page.rfind(".\\\"", 0), 0u);
     EXPECT_NE(page.find(".TH KELVARA 6 \"\" \"Kelvara 9.9\""), std::string::npos);
