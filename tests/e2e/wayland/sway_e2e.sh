@@ -1,14 +1,15 @@
 #!/bin/sh
-# sway_e2e.sh CASE KELVARA POINTER HIDE_GLOBAL WITH_SWAY WORKDIR
+# sway_e2e.sh CASE KELVARA POINTER HIDE_GLOBAL WITH_SWAY WORKDIR INHIBIT
 # One end-to-end case of the Wayland saver on a headless sway of its own
 # whose outputs are placed as the case says. Each output's desktop is its own
 # pattern (monitor_checks.sh), painted as the compositor's background; with
 # Mode 1 and the camera still, every output must show its own desktop,
 # upright, whole and centred, judged from grim's picture of that output, and
 # show the bare desktop again after the run. POINTER moves the pointer;
-# HIDE_GLOBAL is preloaded to take a global away from the saver.
+# HIDE_GLOBAL is preloaded to take a global away from the saver; INHIBIT
+# holds an idle inhibitor.
 set -u
-case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6
+case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6 inhibit=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 . "$here/../monitor_checks.sh"
@@ -23,8 +24,9 @@ sway_layout() {
     three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
     # The second output's 1024x768 pixels cover 512x384 of the layout.
     scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
-    output_off) echo "1024x768+0+0,800x600+1024+0" ;;
-    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
+    output_off | idle_watch) echo "1024x768+0+0,800x600+1024+0" ;;
+    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick | idle_inhibit)
+        echo "1024x768+0+0" ;;
     *) return 1 ;;
     esac
 }
@@ -164,6 +166,29 @@ changed() {
     sleep 1
     grim -o "$1" "$dir/moving-$1-b.png" || fail "grim cannot take $1's picture"
     compare -metric AE -fuzz 2% "$dir/moving-$1-a.png" "$dir/moving-$1-b.png" null: 2>&1 | sed 's/[.e].*//'
+}
+
+# saver_of WATCH TENTHS: the pid of the saver the idle watch WATCH runs,
+# waited for up to TENTHS tenths of a second; empty when none came.
+saver_of() {
+    i=0
+    until child=$(pgrep -P "$1"); do
+        i=$((i + 1))
+        [ "$i" -gt "$2" ] && return 0
+        sleep 0.1
+    done
+    echo "$child"
+}
+
+# gone_within PID TENTHS: true once process PID (not a child of this shell)
+# has ended.
+gone_within() {
+    i=0
+    while still_running "$1"; do
+        i=$((i + 1))
+        [ "$i" -gt "$2" ] && return 1
+        sleep 0.1
+    done
 }
 
 still_picture() {
@@ -373,6 +398,66 @@ swayidle)
         fail "the run swayidle started ended with '$(head -n 1 "$dir/codes" 2>/dev/null)', not 0"
     settings_written
     desktops_back
+    ;;
+idle_watch)
+    # The watch starts the saver after 3 idle seconds, over each output's own
+    # desktop; a key ends that saver, not the watch, and the next idle period
+    # starts another; SIGTERM ends the watch and its saver, which saves.
+    set_up_desktops
+    still_picture
+    "$kelvara" --idle 3 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    "$kelvara" --idle 3 2>"$dir/second" || fail "a second watch did not exit 0"
+    grep -q 'already runs' "$dir/second" || fail "a second watch did not say that one runs"
+    sleep 1
+    [ -z "$(pgrep -P "$watch")" ] || fail "the saver started before the idle time"
+    for round in 1 2 3; do
+        pid=$(saver_of "$watch" 100)
+        [ -n "$pid" ] || fail "no saver within 10 s of the idle time (round $round)"
+        echo "round $round: the watch started saver $pid"
+        watch_outputs "$pid"
+        [ "$round" -eq 3 ] && break
+        wtype -s 500 -k space || fail "wtype could not press a key"
+        gone_within "$pid" 50 || fail "a key did not end the saver the watch started"
+        still_running "$watch" || fail "the watch ended with its saver"
+        desktops_back
+    done
+    kill -TERM "$watch"
+    ends_within "$watch" 50 || fail "SIGTERM did not end the watch"
+    [ "$status" -eq 0 ] || fail "exit code $status of the watch after SIGTERM"
+    ! still_running "$pid" || fail "the saver outlived its watch"
+    settings_written
+    desktops_back
+    grep -v 'already runs' "$dir/stderr" | grep . && fail "the watch or its savers said more than expected"
+    ;;
+idle_inhibit)
+    # A window holding an idle inhibitor (a video playing) keeps the saver
+    # from starting; once it goes, the next idle period starts the saver.
+    "$inhibit" >"$dir/inhibit.out" 2>&1 &
+    holder=$!
+    pids="$pids $holder"
+    i=0
+    until grep -q inhibiting "$dir/inhibit.out"; do
+        i=$((i + 1))
+        [ "$i" -gt 50 ] && fail "the inhibitor helper did not start: $(cat "$dir/inhibit.out")"
+        sleep 0.1
+    done
+    "$kelvara" --idle 2 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    sleep 6
+    [ -z "$(pgrep -P "$watch")" ] || fail "the saver started while an idle inhibitor held"
+    echo "no saver in 6 s with an inhibitor held (idle time 2 s)"
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+    pid=$(saver_of "$watch" 80)
+    [ -n "$pid" ] || fail "no saver within 8 s of the inhibitor's end"
+    echo "the saver started once the inhibitor was gone"
+    kill -INT "$watch"
+    ends_within "$watch" 50 || fail "SIGINT did not end the watch"
+    [ "$status" -eq 0 ] || fail "exit code $status of the watch after SIGINT"
+    gone_within "$pid" 10 || fail "the saver outlived its watch"
     ;;
 *)
     fail "no such case"
