@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "capture/capture_buffer.h"
-#include "display/outputs_wayland.h"
+#include "display/connection_wayland.h"
 #include "settings/settings.h"
 
 namespace kelvara {

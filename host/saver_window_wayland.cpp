@@ -31,7 +31,7 @@
 
 #include "capture/capture_wayland.h"
 #include "display/output_views.h"
-#include "display/outputs_wayland.h"
+#include "display/connection_wayland.h"
 #include "host/end_signal_posix.h"
 #include "host/saver_host.h"
 #include "host/saver_rules.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "display/outputs_wayland.h"
+#include "display/connection_wayland.h"
 #include "render/render_host.h"
 
 namespace kelvara {

@@ -8,7 +8,7 @@ cd "$1"
 # Lowest first; folders on one line are side by side and do not include each other.
 LAYERS="settings resources
 scene
-display
+display bus
 capture
 render
 cli ui

@@ -5,7 +5,7 @@
 // state), outputGeometries.
 // Limits: one seat (the first listed); globals other than outputs that come
 // later are not bound.
-#include "display/outputs_wayland.h"
+#include "display/connection_wayland.h"
 
 #include <algorithm>
 #include <cstdio>
