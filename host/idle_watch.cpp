@@ -7,11 +7,11 @@
 
 namespace kelvara {
 
+// A saver that outlived the user's return stays owed its end when the seat
+// goes idle again: it did not end on the input that came.
 void IdleWatchRules::seatIdle(int64_t) {
     idle_ = true;
     periodDone_ = false;
-    // Idle again before the outlive time ran out: the saver may stay.
-    activeAt_ = -1;
 }
 
 void IdleWatchRules::seatActive(int64_t now) {

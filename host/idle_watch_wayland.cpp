@@ -4,13 +4,17 @@
 // been idle for the given time, runs the saver (this program with --wayland
 // and the run's options) as a child process; when the user comes back and
 // the saver ends, waits for the next idle period. The seat's idle time comes
-// from ext-idle-notify-v1, else org_kde_kwin_idle (KWin, sway 1.7). One
-// watch per session, held by a lock file in XDG_RUNTIME_DIR named after the
-// compositor's socket. SIGTERM, SIGINT and SIGHUP end the watch and its
-// saver (which saves as on any end); so does the compositor going away.
+// from ext-idle-notify-v1, else org_kde_kwin_idle (KWin, sway 1.7), else
+// GNOME's org.gnome.Mutter.IdleMonitor on the session bus. No saver starts
+// while the session is locked or gnome-session says idle is inhibited (the
+// Wayland protocols honour inhibitors themselves). One watch per session,
+// held by a lock file in XDG_RUNTIME_DIR named after the compositor's
+// socket. Where GNOME or KDE blank the screen sooner than the watch's time,
+// one line says so. SIGTERM, SIGINT and SIGHUP end the watch and its saver
+// (which saves as on any end); so does the compositor going away.
 // Limits: the saver is ended by the watch only once the user is back (a
 // hung saver goes on drawing until then); a seat added after the start is
-// not watched.
+// not watched; the blank delay is read once, at the start.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -33,6 +37,7 @@
 #include <wayland-client.h>
 
 #include "ext-idle-notify-v1-client-protocol.h"
+#include "host/desktop_bus_posix.h"
 #include "host/end_signal_posix.h"
 #include "host/idle_watch.h"
 #include "host/saver_host.h"
@@ -192,6 +197,98 @@ const char* WaylandIdle::watch(unsigned seconds) {
     return nullptr;
 }
 
+// ---- the seat's idle time from GNOME ---------------------------------------------
+
+constexpr const char* kIdleMonitor = "org.gnome.Mutter.IdleMonitor";
+constexpr const char* kIdleMonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
+constexpr std::chrono::milliseconds kIdleMonitorTimeout{2000};
+
+// Mutter's idle watches: one that fires each time the seat has been idle
+// long enough, and a one-shot watch for the user's return, added each time
+// the first fires.
+class GnomeIdleMonitor {
+  public:
+    explicit GnomeIdleMonitor(BusConnection& bus) : bus_(bus) {}
+    ~GnomeIdleMonitor() {
+        if (idleWatch_ != 0)
+            bus_.call({kIdleMonitor, kIdleMonitorPath, kIdleMonitor, "RemoveWatch", {idleWatch_}},
+                      kIdleMonitorTimeout);
+    }
+    bool watch(unsigned seconds) {
+        fired_ = bus_.subscribe("type='signal',interface='org.gnome.Mutter.IdleMonitor',member='WatchFired'");
+        idleWatch_ = add("AddIdleWatch", {static_cast<uint64_t>(seconds) * 1000});
+        return fired_.active() && idleWatch_ != 0;
+    }
+    // Moves what the fired watches say into `events` (true idle, false active).
+    void take(std::vector<bool>& events) {
+        while (const std::optional<BusSignal> signal = bus_.nextSignal(std::chrono::milliseconds(0))) {
+            const uint32_t* id = signal->args.empty() ? nullptr : std::get_if<uint32_t>(&signal->args[0]);
+            if (signal->member != "WatchFired" || !id || *id == 0)
+                continue;
+            if (*id == idleWatch_) {
+                events.push_back(true);
+                activeWatch_ = add("AddUserActiveWatch", {});
+            } else if (*id == activeWatch_) {
+                events.push_back(false);
+                activeWatch_ = 0;
+            }
+        }
+    }
+
+  private:
+    // A new watch's id, or 0 when mutter did not make one.
+    uint32_t add(const char* member, std::vector<BusArg> args) {
+        const BusReply reply =
+            bus_.call({kIdleMonitor, kIdleMonitorPath, kIdleMonitor, member, std::move(args)}, kIdleMonitorTimeout);
+        const uint32_t* id = reply.ok() && !reply.values.empty() ? std::get_if<uint32_t>(&reply.values[0]) : nullptr;
+        return id ? *id : 0;
+    }
+
+    BusConnection& bus_;
+    BusSubscription fired_;
+    uint32_t idleWatch_ = 0;
+    uint32_t activeWatch_ = 0;
+};
+
+// ---- the desktop's own blank delay ------------------------------------------------
+
+// GNOME's idle-delay (seconds; 0 never blanks), or 0 when it cannot be read.
+unsigned gnomeIdleDelay() {
+    FILE* out = popen("gsettings get org.gnome.desktop.session idle-delay 2>/dev/null", "r");
+    if (!out)
+        return 0;
+    char text[64] = {};
+    const bool read = std::fgets(text, sizeof text, out) != nullptr;
+    pclose(out);
+    unsigned seconds = 0;
+    return read && std::sscanf(text, "uint32 %u", &seconds) == 1 ? seconds : 0;
+}
+
+std::string configText(const char* name) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string folder = config && *config ? config : std::string(home ? home : "") + "/.config";
+    std::ifstream in(folder + "/" + name);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void noteBlankDelay(unsigned seconds) {
+    const char* current = std::getenv("XDG_CURRENT_DESKTOP");
+    const std::string desktop = current ? current : "";
+    std::string note;
+    if (desktop.find("GNOME") != std::string::npos)
+        note = blankDelayNote("GNOME", gnomeIdleDelay(), seconds);
+    else if (desktop.find("KDE") != std::string::npos)
+        note = blankDelayNote("KDE Plasma",
+                              kdeScreenOffSeconds(configText("powerdevilrc") +
+                                                  configText("powermanagementprofilesrc")),
+                              seconds);
+    if (!note.empty())
+        reportFailure("%s", note.c_str());
+}
+
 // ---- the saver as a child process ---------------------------------------------
 
 class SaverChild {
@@ -271,19 +368,48 @@ class IdleWatch {
     int run();
 
   private:
+    // The idle source's name, or null (the reason on stderr) when there is none.
+    const char* watchIdle();
     void startSaver();
     void serveSaver();
     // Waits for the next event or deadline; false when the watch should end.
     bool waitForEvents();
+    // What came from the compositor (its fd's `revents`) and the session
+    // bus; false when either went away.
+    bool takeEvents(short revents);
 
     const SaverOptions& options_;
     IdleWatchRules rules_;
     IdleWatchTimes times_;
     WaylandIdle wayland_;
+    std::unique_ptr<BusConnection> session_;
+    std::unique_ptr<GnomeIdleMonitor> gnome_;
     SaverChild saver_;
 };
 
+const char* IdleWatch::watchIdle() {
+    if (const char* source = wayland_.watch(options_.idleSeconds))
+        return source;
+    if (session_) {
+        gnome_ = std::make_unique<GnomeIdleMonitor>(*session_);
+        if (gnome_->watch(options_.idleSeconds))
+            return kIdleMonitor;
+        gnome_.reset();
+    }
+    reportFailure("--idle: the compositor offers %s, and %s; nothing tells this program when the seat is idle",
+                  wayland_.seat ? "neither ext_idle_notifier_v1 nor org_kde_kwin_idle" : "no wl_seat",
+                  session_ ? "org.gnome.Mutter.IdleMonitor does not answer on the session bus"
+                           : "there is no session bus for GNOME's org.gnome.Mutter.IdleMonitor");
+    return nullptr;
+}
+
 void IdleWatch::startSaver() {
+    // A locked session has its own locker over it; an inhibitor on GNOME
+    // (which its idle monitor does not honour) means a video plays.
+    if (session_ && (desktopLocked(*session_) || gnomeIdleInhibited(*session_))) {
+        rules_.startRefused();
+        return;
+    }
     std::vector<std::string> arguments = {"--wayland"};
     const std::vector<std::string> run = runArguments(options_);
     arguments.insert(arguments.end(), run.begin(), run.end());
@@ -323,18 +449,36 @@ bool IdleWatch::waitForEvents() {
     int64_t timeout = rules_.msUntilNextDeadline(nowMs());
     if (saver_.running())
         timeout = timeout < 0 ? kChildPollMs : std::min<int64_t>(timeout, kChildPollMs);
-    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {endSignalFd(), POLLIN, 0}};
-    const int ready = poll(fds, endSignalFd() >= 0 ? 2 : 1, static_cast<int>(timeout));
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0)
+    std::vector<pollfd> fds = {{wl_display_get_fd(display), POLLIN, 0}, {endSignalFd(), POLLIN, 0}};
+    if (gnome_) {
+        fds.push_back({session_->fd(), session_->events(), 0});
+        if (session_->timeoutMs() >= 0)
+            timeout = timeout < 0 ? session_->timeoutMs() : std::min<int64_t>(timeout, session_->timeoutMs());
+    }
+    const int ready = poll(fds.data(), fds.size(), static_cast<int>(timeout));
+    const bool readable = ready > 0 && (fds[0].revents & POLLIN) != 0;
+    if (readable)
         wl_display_read_events(display);
     else
         wl_display_cancel_read(display);
     if (ready > 0 && (fds[1].revents & POLLIN) != 0)
         return false;
+    return takeEvents(ready > 0 ? fds[0].revents : 0);
+}
+
+bool IdleWatch::takeEvents(short revents) {
+    wl_display* display = wayland_.display();
     if (wl_display_dispatch_pending(display) < 0 || wl_display_get_error(display) != 0 ||
-        (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0)) {
+        (revents & (POLLHUP | POLLERR)) != 0) {
         reportFailure("--idle: the Wayland compositor went away; the watch ends");
         return false;
+    }
+    if (gnome_) {
+        if (!session_->process()) {
+            reportFailure("--idle: the session bus went away; the watch ends");
+            return false;
+        }
+        gnome_->take(wayland_.events);
     }
     return true;
 }
@@ -342,12 +486,10 @@ bool IdleWatch::waitForEvents() {
 int IdleWatch::run() {
     if (!wayland_.connect())
         return 1;
-    const char* source = wayland_.watch(options_.idleSeconds);
-    if (!source) {
-        reportFailure("--idle: the compositor offers %s; nothing tells this program when the seat is idle",
-                      wayland_.seat ? "neither ext_idle_notifier_v1 nor org_kde_kwin_idle" : "no wl_seat");
+    session_ = openBusIfThere(BusKind::Session);
+    if (!watchIdle())
         return 1;
-    }
+    noteBlankDelay(options_.idleSeconds);
     if (!installEndSignals())
         reportFailure("pipe: %s; signals end the watch abruptly", std::strerror(errno));
     for (;;) {

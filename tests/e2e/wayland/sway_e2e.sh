@@ -25,7 +25,7 @@ sway_layout() {
     # The second output's 1024x768 pixels cover 512x384 of the layout.
     scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
     output_off | idle_watch) echo "1024x768+0+0,800x600+1024+0" ;;
-    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick | idle_inhibit)
+    key | motion | signal | limits | capture_refused | no_layer_shell | swayidle | auto_pick | idle_rules | idle_bus)
         echo "1024x768+0+0" ;;
     *) return 1 ;;
     esac
@@ -187,6 +187,38 @@ gone_within() {
     while still_running "$1"; do
         i=$((i + 1))
         [ "$i" -gt "$2" ] && return 1
+        sleep 0.1
+    done
+}
+
+# mock_bus NAME: a private bus for the service stand-ins, its address in
+# $NAME_address.
+mock_bus() {
+    eval "$1_address=unix:path=$dir/$1_bus"
+    env -u XDG_RUNTIME_DIR dbus-daemon --session --nofork --address="unix:path=$dir/$1_bus" \
+        >>"$dir/mocks.log" 2>&1 &
+    services="${services:-} $!"
+    pids="$pids $!"
+    i=0
+    until [ -S "$dir/$1_bus" ]; do
+        i=$((i + 1))
+        [ "$i" -gt 100 ] && fail "dbus-daemon would not start: $(cat "$dir/mocks.log")"
+        sleep 0.1
+    done
+}
+
+# mock_service BUS_OPTION NAME ARGS...: python3-dbusmock serving NAME on the
+# session (--session) or stand-in system (--system) bus, once it answers.
+mock_service() {
+    bus=$1 name=$2
+    shift 2
+    /usr/bin/python3 -m dbusmock "$bus" "$@" >>"$dir/mocks.log" 2>&1 &
+    services="$services $!"
+    pids="$pids $!"
+    i=0
+    until gdbus introspect "$bus" -d "$name" -o / >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ "$i" -gt 100 ] && fail "the stand-in for $name did not come up: $(cat "$dir/mocks.log")"
         sleep 0.1
     done
 }
@@ -431,7 +463,7 @@ idle_watch)
     desktops_back
     grep -v 'already runs' "$dir/stderr" | grep . && fail "the watch or its savers said more than expected"
     ;;
-idle_inhibit)
+idle_rules)
     # A window holding an idle inhibitor (a video playing) keeps the saver
     # from starting; once it goes, the next idle period starts the saver.
     "$inhibit" >"$dir/inhibit.out" 2>&1 &
@@ -454,10 +486,73 @@ idle_inhibit)
     pid=$(saver_of "$watch" 80)
     [ -n "$pid" ] || fail "no saver within 8 s of the inhibitor's end"
     echo "the saver started once the inhibitor was gone"
+    # A hung saver (stopped: it takes no key and no SIGTERM) is killed a few
+    # seconds after the user is back; the watch goes on.
+    sleep 1
+    kill -STOP "$pid"
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    gone_within "$pid" 120 || fail "the hung saver was not ended within 12 s of the user's return"
+    still_running "$watch" || fail "the watch ended with its hung saver"
+    echo "the hung saver was killed, the watch still runs"
     kill -INT "$watch"
     ends_within "$watch" 50 || fail "SIGINT did not end the watch"
     [ "$status" -eq 0 ] || fail "exit code $status of the watch after SIGINT"
-    gone_within "$pid" 10 || fail "the saver outlived its watch"
+    ;;
+idle_bus)
+    # The desktop's services on private buses, stood in for by python3-dbusmock
+    # (no GNOME session or logind runs here): the screen saver's lock state
+    # on the session bus, logind on a second bus standing in for the system
+    # bus. A saver started by hand ends when the desktop's locker takes over
+    # and when the machine goes to sleep; the watch starts none while the
+    # session is locked, and none again in an idle period whose saver the
+    # locker ended.
+    mock_bus session
+    mock_bus system
+    export DBUS_SESSION_BUS_ADDRESS="$session_address" DBUS_SYSTEM_BUS_ADDRESS="$system_address"
+    mock_service --session org.gnome.ScreenSaver --template gnome_screensaver
+    mock_service --system org.freedesktop.login1 --template logind
+    lock() { # true|false
+        gdbus call --session -d org.gnome.ScreenSaver -o /org/gnome/ScreenSaver \
+            -m org.gnome.ScreenSaver.SetActive "$1" >/dev/null || fail "the screen saver stand-in failed"
+    }
+    set_up_desktops
+    still_picture
+    for what in locker sleep; do
+        start --wayland
+        watch_outputs "$pid"
+        if [ "$what" = locker ]; then
+            lock true
+        else
+            gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
+                -m org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager PrepareForSleep b \
+                '[<true>]' >/dev/null || fail "the logind stand-in failed"
+        fi
+        ends_within "$pid" 50 || fail "the saver went on after the $what took over"
+        [ "$status" -eq 0 ] || fail "exit code $status after the $what took over"
+        says 1 "$([ "$what" = locker ] && echo 'locker or blanking took over' || echo 'going to sleep')"
+        lock false
+    done
+    lock true
+    "$kelvara" --idle 2 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    sleep 5
+    [ -z "$(pgrep -P "$watch")" ] || fail "the watch started a saver while the session was locked"
+    lock false
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    pid=$(saver_of "$watch" 80)
+    [ -n "$pid" ] || fail "no saver in the first idle period after unlocking"
+    watch_outputs "$pid"
+    lock true
+    gone_within "$pid" 50 || fail "the watch's saver went on after the locker took over"
+    sleep 4
+    [ -z "$(pgrep -P "$watch")" ] || fail "the watch started another saver in the same idle period"
+    kill -TERM "$watch"
+    ends_within "$watch" 50 || fail "SIGTERM did not end the watch"
+    for p in $services; do
+        kill "$p"
+        wait "$p" 2>/dev/null
+    done
     ;;
 *)
     fail "no such case"
