@@ -46,9 +46,18 @@ bool firstBoolean(const std::vector<BusArg>& values) {
 
 } // namespace
 
+// Asked before any call, so that a call never starts a service by
+// activation: one desktop's .service file for another's locker would.
+bool nameOwned(BusConnection& bus, const std::string& name) {
+    const BusReply reply = bus.call(
+        {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner", {name}},
+        kQueryTimeout);
+    return reply.ok() && firstBoolean(reply.values);
+}
+
 std::unique_ptr<BusConnection> openBusIfThere(BusKind kind) {
-    const char* address = std::getenv(kind == BusKind::Session ? "DBUS_SESSION_BUS_ADDRESS"
-                                                                : "DBUS_SYSTEM_BUS_ADDRESS");
+    const char* address =
+        std::getenv(kind == BusKind::Session ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS");
     bool there = address && *address;
     if (!there && kind == BusKind::Session) {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -64,6 +73,8 @@ bool desktopLocked(BusConnection& session) {
         const std::string service = name;
         std::string path = "/" + service;
         std::replace(path.begin(), path.end(), '.', '/');
+        if (!nameOwned(session, service))
+            continue;
         const BusReply reply = session.call({service, path, service, "GetActive", {}}, kQueryTimeout);
         if (reply.ok() && firstBoolean(reply.values))
             return true;
@@ -72,8 +83,13 @@ bool desktopLocked(BusConnection& session) {
 }
 
 bool gnomeIdleInhibited(BusConnection& session) {
-    const BusReply reply = session.call({"org.gnome.SessionManager", "/org/gnome/SessionManager",
-                                         "org.gnome.SessionManager", "IsInhibited", {kInhibitIdle}},
+    if (!nameOwned(session, "org.gnome.SessionManager"))
+        return false;
+    const BusReply reply = session.call({"org.gnome.SessionManager",
+                                         "/org/gnome/SessionManager",
+                                         "org.gnome.SessionManager",
+                                         "IsInhibited",
+                                         {kInhibitIdle}},
                                         kQueryTimeout);
     return reply.ok() && firstBoolean(reply.values);
 }
@@ -82,7 +98,8 @@ std::string desktopEndReason(const BusSignal& signal) {
     if (!firstBoolean(signal.args))
         return {};
     if (signal.member == "ActiveChanged")
-        return "the desktop's locker or blanking took over (" + signal.interface + " ActiveChanged); ending the run";
+        return "the desktop's locker or blanking took over (" + signal.interface +
+               " ActiveChanged); ending the run";
     if (signal.member == "PrepareForSleep")
         return "the system is going to sleep (logind PrepareForSleep); ending the run";
     return {};

@@ -15,6 +15,10 @@ namespace kelvara {
 // without a word: a missing bus is an ordinary desktop, not a failure.
 std::unique_ptr<BusConnection> openBusIfThere(BusKind kind);
 
+// Whether `name` has an owner on `bus` (asked of the bus itself, so that no
+// service is started by activation).
+bool nameOwned(BusConnection& bus, const std::string& name);
+
 // Whether the desktop's screen saver or locker is active (GetActive of
 // org.gnome.ScreenSaver or org.freedesktop.ScreenSaver); false where
 // neither answers.

@@ -71,7 +71,8 @@ std::string IdleWatchRules::saverEnded(int64_t now, SaverEnd end) {
         return {};
     reported_ = true;
     return "--idle: the saver failed " + std::to_string(failures_) +
-           " times in a row as it started; the watch tries again after " + std::to_string(retryDelay() / 1000) +
+           " times in a row as it started; the watch tries again after " +
+           std::to_string(retryDelay() / 1000) +
            " s, then less and less often (run kelvara --wayland to see why it fails)";
 }
 
@@ -108,8 +109,9 @@ int64_t IdleWatchRules::msUntilNextDeadline(int64_t now) const {
 std::string blankDelayNote(const char* desktop, unsigned desktopSeconds, unsigned watchSeconds) {
     if (desktopSeconds == 0 || desktopSeconds >= watchSeconds)
         return {};
-    return std::string("--idle ") + std::to_string(watchSeconds) + ": " + desktop + " blanks the screen after " +
-           std::to_string(desktopSeconds) + " s of idle time, before the saver would start; set a longer " +
+    return std::string("--idle ") + std::to_string(watchSeconds) + ": " + desktop +
+           " blanks the screen after " + std::to_string(desktopSeconds) +
+           " s of idle time, before the saver would start; set a longer " +
            "blank delay there or a shorter time here";
 }
 
@@ -165,11 +167,20 @@ std::string entryValue(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -29,8 +29,8 @@ struct IdleWatchTimes {
 
 // How a saver ended.
 enum class SaverEnd {
-    Finished, // exit status 0: the user, the desktop's locker, a sleep or a limit ended it
-    Failed,   // another exit status, a signal the watch did not send, or no start at all
+    Finished,     // exit status 0: the user, the desktop's locker, a sleep or a limit ended it
+    Failed,       // another exit status, a signal the watch did not send, or no start at all
     EndedByWatch, // the watch ended it (it outlived the user's return, or the watch ends)
 };
 

@@ -71,7 +71,8 @@ class SessionLock {
     bool take() {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         if (!runtime || !*runtime) {
-            reportFailure("--idle: XDG_RUNTIME_DIR is not set; a second watch in this session cannot be noticed");
+            reportFailure(
+                "--idle: XDG_RUNTIME_DIR is not set; a second watch in this session cannot be noticed");
             return true;
         }
         std::string socket = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "wayland-0";
@@ -79,7 +80,8 @@ class SessionLock {
         const std::string path = std::string(runtime) + "/kelvara-idle-" + socket + ".lock";
         fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0) {
-            reportFailure("--idle: open %s: %s; a second watch cannot be noticed", path.c_str(), std::strerror(errno));
+            reportFailure("--idle: open %s: %s; a second watch cannot be noticed", path.c_str(),
+                          std::strerror(errno));
             return true;
         }
         return flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
@@ -121,10 +123,11 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && !w->seat)
         w->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
     else if (std::strcmp(interface, ext_idle_notifier_v1_interface.name) == 0 && !w->notifier)
-        w->notifier =
-            static_cast<ext_idle_notifier_v1*>(wl_registry_bind(registry, name, &ext_idle_notifier_v1_interface, 1));
+        w->notifier = static_cast<ext_idle_notifier_v1*>(
+            wl_registry_bind(registry, name, &ext_idle_notifier_v1_interface, 1));
     else if (std::strcmp(interface, org_kde_kwin_idle_interface.name) == 0 && !w->kdeIdle)
-        w->kdeIdle = static_cast<org_kde_kwin_idle*>(wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
+        w->kdeIdle = static_cast<org_kde_kwin_idle*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
 }
 void registryRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {registryGlobal, registryRemove};
@@ -238,9 +241,10 @@ class GnomeIdleMonitor {
   private:
     // A new watch's id, or 0 when mutter did not make one.
     uint32_t add(const char* member, std::vector<BusArg> args) {
-        const BusReply reply =
-            bus_.call({kIdleMonitor, kIdleMonitorPath, kIdleMonitor, member, std::move(args)}, kIdleMonitorTimeout);
-        const uint32_t* id = reply.ok() && !reply.values.empty() ? std::get_if<uint32_t>(&reply.values[0]) : nullptr;
+        const BusReply reply = bus_.call(
+            {kIdleMonitor, kIdleMonitorPath, kIdleMonitor, member, std::move(args)}, kIdleMonitorTimeout);
+        const uint32_t* id =
+            reply.ok() && !reply.values.empty() ? std::get_if<uint32_t>(&reply.values[0]) : nullptr;
         return id ? *id : 0;
     }
 
@@ -281,10 +285,10 @@ void noteBlankDelay(unsigned seconds) {
     if (desktop.find("GNOME") != std::string::npos)
         note = blankDelayNote("GNOME", gnomeIdleDelay(), seconds);
     else if (desktop.find("KDE") != std::string::npos)
-        note = blankDelayNote("KDE Plasma",
-                              kdeScreenOffSeconds(configText("powerdevilrc") +
-                                                  configText("powermanagementprofilesrc")),
-                              seconds);
+        note = blankDelayNote(
+            "KDE Plasma",
+            kdeScreenOffSeconds(configText("powerdevilrc") + configText("powermanagementprofilesrc")),
+            seconds);
     if (!note.empty())
         reportFailure("%s", note.c_str());
 }
@@ -390,16 +394,17 @@ class IdleWatch {
 const char* IdleWatch::watchIdle() {
     if (const char* source = wayland_.watch(options_.idleSeconds))
         return source;
-    if (session_) {
+    if (session_ && nameOwned(*session_, kIdleMonitor)) {
         gnome_ = std::make_unique<GnomeIdleMonitor>(*session_);
         if (gnome_->watch(options_.idleSeconds))
             return kIdleMonitor;
         gnome_.reset();
     }
-    reportFailure("--idle: the compositor offers %s, and %s; nothing tells this program when the seat is idle",
-                  wayland_.seat ? "neither ext_idle_notifier_v1 nor org_kde_kwin_idle" : "no wl_seat",
-                  session_ ? "org.gnome.Mutter.IdleMonitor does not answer on the session bus"
-                           : "there is no session bus for GNOME's org.gnome.Mutter.IdleMonitor");
+    reportFailure(
+        "--idle: the compositor offers %s, and %s; nothing tells this program when the seat is idle",
+        wayland_.seat ? "neither ext_idle_notifier_v1 nor org_kde_kwin_idle" : "no wl_seat",
+        session_ ? "org.gnome.Mutter.IdleMonitor does not answer on the session bus"
+                 : "there is no session bus for GNOME's org.gnome.Mutter.IdleMonitor");
     return nullptr;
 }
 

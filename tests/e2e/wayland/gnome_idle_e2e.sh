@@ -18,18 +18,10 @@ case_name=gnome_idle
 . "$here/../case_run.sh"
 export GSETTINGS_BACKEND=keyfile
 
-# answers NAME: true once NAME answers on the session bus.
-answers() { gdbus introspect --session -d "$1" -o / >/dev/null 2>&1; }
-
 /usr/bin/python3 -m dbusmock --session org.gnome.SessionManager /org/gnome/SessionManager \
     org.gnome.SessionManager >"$dir/mock.log" 2>&1 &
 pids="$pids $!"
-i=0
-until answers org.gnome.SessionManager; do
-    i=$((i + 1))
-    [ "$i" -gt 100 ] && fail "the gnome-session stand-in did not start: $(cat "$dir/mock.log")"
-    sleep 0.1
-done
+wait_until 100 "the gnome-session stand-in did not start" gdbus introspect --session -d org.gnome.SessionManager -o /
 gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager \
     -m org.freedesktop.DBus.Mock.AddMethod org.gnome.SessionManager IsInhibited u b \
     "ret = os.path.exists('$dir/inhibited')" >/dev/null || fail "cannot teach the stand-in IsInhibited"

@@ -74,7 +74,8 @@ static struct wl_buffer* greyBuffer(struct wl_shm* shm) {
     memset(pixels, 0x80, bytes);
     munmap(pixels, bytes);
     struct wl_shm_pool* pool = wl_shm_create_pool(shm, fd, bytes);
-    struct wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, kSize, kSize, stride, WL_SHM_FORMAT_XRGB8888);
+    struct wl_buffer* buffer =
+        wl_shm_pool_create_buffer(pool, 0, kSize, kSize, stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
     close(fd);
     return buffer;

@@ -168,43 +168,19 @@ changed() {
     compare -metric AE -fuzz 2% "$dir/moving-$1-a.png" "$dir/moving-$1-b.png" null: 2>&1 | sed 's/[.e].*//'
 }
 
-# saver_of WATCH TENTHS: the pid of the saver the idle watch WATCH runs,
-# waited for up to TENTHS tenths of a second; empty when none came.
+# saver_of WATCH TENTHS WHY: the saver the idle watch WATCH runs, as $pid,
+# waited for up to TENTHS tenths of a second.
 saver_of() {
-    i=0
-    until child=$(pgrep -P "$1"); do
-        i=$((i + 1))
-        [ "$i" -gt "$2" ] && return 0
-        sleep 0.1
-    done
-    echo "$child"
+    wait_until "$2" "$3" pgrep -P "$1"
+    pid=$(pgrep -P "$1")
 }
 
-# gone_within PID TENTHS: true once process PID (not a child of this shell)
-# has ended.
-gone_within() {
-    i=0
-    while still_running "$1"; do
-        i=$((i + 1))
-        [ "$i" -gt "$2" ] && return 1
-        sleep 0.1
-    done
-}
-
-# mock_bus NAME: a private bus for the service stand-ins, its address in
-# $NAME_address.
+# mock_bus NAME: a private bus for the service stand-ins at $dir/NAME_bus.
 mock_bus() {
-    eval "$1_address=unix:path=$dir/$1_bus"
     env -u XDG_RUNTIME_DIR dbus-daemon --session --nofork --address="unix:path=$dir/$1_bus" \
         >>"$dir/mocks.log" 2>&1 &
-    services="${services:-} $!"
-    pids="$pids $!"
-    i=0
-    until [ -S "$dir/$1_bus" ]; do
-        i=$((i + 1))
-        [ "$i" -gt 100 ] && fail "dbus-daemon would not start: $(cat "$dir/mocks.log")"
-        sleep 0.1
-    done
+    services="${services:-} $!" pids="$pids $!"
+    wait_until 100 "dbus-daemon would not start: $(cat "$dir/mocks.log")" test -S "$dir/$1_bus"
 }
 
 # mock_service BUS_OPTION NAME ARGS...: python3-dbusmock serving NAME on the
@@ -213,14 +189,8 @@ mock_service() {
     bus=$1 name=$2
     shift 2
     /usr/bin/python3 -m dbusmock "$bus" "$@" >>"$dir/mocks.log" 2>&1 &
-    services="$services $!"
-    pids="$pids $!"
-    i=0
-    until gdbus introspect "$bus" -d "$name" -o / >/dev/null 2>&1; do
-        i=$((i + 1))
-        [ "$i" -gt 100 ] && fail "the stand-in for $name did not come up: $(cat "$dir/mocks.log")"
-        sleep 0.1
-    done
+    services="$services $!" pids="$pids $!"
+    wait_until 100 "the stand-in for $name did not come up" gdbus introspect "$bus" -d "$name" -o /
 }
 
 still_picture() {
@@ -445,13 +415,12 @@ idle_watch)
     sleep 1
     [ -z "$(pgrep -P "$watch")" ] || fail "the saver started before the idle time"
     for round in 1 2 3; do
-        pid=$(saver_of "$watch" 100)
-        [ -n "$pid" ] || fail "no saver within 10 s of the idle time (round $round)"
+        saver_of "$watch" 100 "no saver within 10 s of the idle time (round $round)"
         echo "round $round: the watch started saver $pid"
         watch_outputs "$pid"
         [ "$round" -eq 3 ] && break
         wtype -s 500 -k space || fail "wtype could not press a key"
-        gone_within "$pid" 50 || fail "a key did not end the saver the watch started"
+        wait_until 50 "a key did not end the saver the watch started" gone "$pid"
         still_running "$watch" || fail "the watch ended with its saver"
         desktops_back
     done
@@ -469,12 +438,7 @@ idle_rules)
     "$inhibit" >"$dir/inhibit.out" 2>&1 &
     holder=$!
     pids="$pids $holder"
-    i=0
-    until grep -q inhibiting "$dir/inhibit.out"; do
-        i=$((i + 1))
-        [ "$i" -gt 50 ] && fail "the inhibitor helper did not start: $(cat "$dir/inhibit.out")"
-        sleep 0.1
-    done
+    wait_until 50 "the inhibitor helper did not start" grep -q inhibiting "$dir/inhibit.out"
     "$kelvara" --idle 2 2>"$dir/stderr" &
     watch=$!
     pids="$pids $watch"
@@ -483,15 +447,14 @@ idle_rules)
     echo "no saver in 6 s with an inhibitor held (idle time 2 s)"
     kill "$holder"
     wait "$holder" 2>/dev/null
-    pid=$(saver_of "$watch" 80)
-    [ -n "$pid" ] || fail "no saver within 8 s of the inhibitor's end"
+    saver_of "$watch" 80 "no saver within 8 s of the inhibitor's end"
     echo "the saver started once the inhibitor was gone"
     # A hung saver (stopped: it takes no key and no SIGTERM) is killed a few
     # seconds after the user is back; the watch goes on.
     sleep 1
     kill -STOP "$pid"
     wtype -s 500 -k space || fail "wtype could not press a key"
-    gone_within "$pid" 120 || fail "the hung saver was not ended within 12 s of the user's return"
+    wait_until 120 "the hung saver was not ended within 12 s of the user's return" gone "$pid"
     still_running "$watch" || fail "the watch ended with its hung saver"
     echo "the hung saver was killed, the watch still runs"
     kill -INT "$watch"
@@ -508,7 +471,7 @@ idle_bus)
     # locker ended.
     mock_bus session
     mock_bus system
-    export DBUS_SESSION_BUS_ADDRESS="$session_address" DBUS_SYSTEM_BUS_ADDRESS="$system_address"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/session_bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/system_bus"
     mock_service --session org.gnome.ScreenSaver --template gnome_screensaver
     mock_service --system org.freedesktop.login1 --template logind
     lock() { # true|false
@@ -540,11 +503,10 @@ idle_bus)
     [ -z "$(pgrep -P "$watch")" ] || fail "the watch started a saver while the session was locked"
     lock false
     wtype -s 500 -k space || fail "wtype could not press a key"
-    pid=$(saver_of "$watch" 80)
-    [ -n "$pid" ] || fail "no saver in the first idle period after unlocking"
+    saver_of "$watch" 80 "no saver in the first idle period after unlocking"
     watch_outputs "$pid"
     lock true
-    gone_within "$pid" 50 || fail "the watch's saver went on after the locker took over"
+    wait_until 50 "the watch's saver went on after the locker took over" gone "$pid"
     sleep 4
     [ -z "$(pgrep -P "$watch")" ] || fail "the watch started another saver in the same idle period"
     kill -TERM "$watch"
