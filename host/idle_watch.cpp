@@ -153,12 +153,17 @@ std::string execArgument(const std::string& word) {
     for (char c : word) {
         if (c == '%')
             out += "%%";
-        else if (quote && std::strchr("\"`$\\", c))
+        else if (quote && c != '\0' && std::strchr("\"`$\\", c))
             out += std::string(1, '\\') + c;
         else
             out += c;
     }
-    return quote ? "\"" + out + "\"" : out;
+    if (!quote)
+        return out;
+    std::string quoted(1, '"');
+    quoted += out;
+    quoted += '"';
+    return quoted;
 }
 
 // The string escapes every value of a desktop entry takes, applied after
@@ -198,15 +203,16 @@ std::string autostartEntry(const std::string& exec, const std::vector<std::strin
     std::string line = execArgument(exec);
     for (const std::string& a : arguments)
         line += " " + execArgument(a);
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=Kelvara idle watch\n"
-           "Comment=Starts the Kelvara screen saver when the session has been idle\n"
-           "Exec=" +
-           entryValue(line) +
-           "\n"
-           "NoDisplay=true\n"
-           "X-GNOME-Autostart-enabled=true\n";
+    // Built by appending: GCC 12 warns falsely about a literal + std::string.
+    std::string entry = "[Desktop Entry]\n"
+                        "Type=Application\n"
+                        "Name=Kelvara idle watch\n"
+                        "Comment=Starts the Kelvara screen saver when the session has been idle\n"
+                        "Exec=";
+    entry += entryValue(line);
+    entry += "\nNoDisplay=true\n"
+             "X-GNOME-Autostart-enabled=true\n";
+    return entry;
 }
 
 } // namespace kelvara

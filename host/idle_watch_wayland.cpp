@@ -491,6 +491,11 @@ bool IdleWatch::takeEvents(short revents) {
 int IdleWatch::run() {
     if (!wayland_.connect())
         return 1;
+    SessionLock lock;
+    if (!lock.take()) {
+        reportFailure("--idle: an idle watch already runs in this session; this one ends");
+        return 0;
+    }
     session_ = openBusIfThere(BusKind::Session);
     if (!watchIdle())
         return 1;
@@ -515,11 +520,6 @@ int IdleWatch::run() {
 } // namespace
 
 int runIdleWatch(const SaverOptions& options) {
-    SessionLock lock;
-    if (!lock.take()) {
-        reportFailure("--idle: an idle watch already runs in this session; this one ends");
-        return 0;
-    }
     IdleWatch watch(options);
     return watch.run();
 }
