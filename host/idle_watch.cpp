@@ -201,9 +201,11 @@ unsigned kdeScreenOffSeconds(const std::string& text) {
 
 std::string autostartEntry(const std::string& exec, const std::vector<std::string>& arguments) {
     std::string line = execArgument(exec);
-    for (const std::string& a : arguments)
-        line += " " + execArgument(a);
     // Built by appending: GCC 12 warns falsely about a literal + std::string.
+    for (const std::string& a : arguments) {
+        line += ' ';
+        line += execArgument(a);
+    }
     std::string entry = "[Desktop Entry]\n"
                         "Type=Application\n"
                         "Name=Kelvara idle watch\n"
