@@ -120,6 +120,11 @@ std::string fileSections(const InstallPaths& paths) {
              roff("The settings (~/.config/kelvara/settings when XDG_CONFIG_HOME is not set); --settings "
                   "names another file. It is replaced whole when the run saves, so a crash leaves the old "
                   "or the new settings."));
+    page += item(".I $XDG_CONFIG_HOME/autostart/kelvara-idle.desktop",
+                 roff("The session's autostart entry for the idle watch, written by --autostart SECONDS and "
+                      "removed by --autostart off."));
+    page += item(".I $XDG_RUNTIME_DIR/kelvara-idle-$WAYLAND_DISPLAY.lock",
+                 roff("Held by the idle watch of that Wayland session, so that a second one ends at once."));
     page += item(".I " + roff(paths.program), roff("The program."));
     page +=
         item(".I " + roff(paths.hack), roff("The same program, where XScreenSaver runs its screen savers."));
@@ -189,7 +194,8 @@ std::string waylandAndSeeAlso() {
             "\n.PP\n.EX\n" + roff(kSwayidleRecipe) + "\n.EE\n.PP\n";
     page += roff("With hypridle, in ~/.config/hypr/hypridle.conf:") + "\n.PP\n.EX\n" + roff(kHypridleRecipe) +
             ".EE\n.PP\n";
-    page += roff(waylandLockText()) + "\n";
+    page += roff(waylandLockText()) + "\n.PP\n";
+    page += roff(idleWatchText()) + "\n";
 
     page += ".SH SEE ALSO\n.BR xscreensaver (1),\n.BR xscreensaver\\-settings (1),\n.BR swayidle (1)\n";
     return page;

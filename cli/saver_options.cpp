@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -65,6 +66,22 @@ bool takeStatsFile(SaverOptions& opts, const char* value) {
     opts.run.control.statsFile = value;
     return *value != '\0';
 }
+bool parseIdleSeconds(const char* value, unsigned& seconds) {
+    if (*value < '0' || *value > '9')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(value, &end, 10);
+    if (errno != 0 || *end != '\0' || v < 1 || v > kMaxIdleSeconds)
+        return false;
+    seconds = static_cast<unsigned>(v);
+    return true;
+}
+bool takeIdle(SaverOptions& opts, const char* value) { return parseIdleSeconds(value, opts.idleSeconds); }
+bool takeAutostart(SaverOptions& opts, const char* value) {
+    opts.idleSeconds = 0;
+    return std::strcmp(value, "off") == 0 || parseIdleSeconds(value, opts.idleSeconds);
+}
 
 // getopt returns kRunOptionBase plus an option's place in this table, and
 // kSettingOptionBase plus a setting's place in the settings table.
@@ -101,6 +118,17 @@ const RunOption kRunOptions[] = {
      "one-time question \"Allow Applications to Take Screenshots?\" is answered by you, not by nobody when "
      "the saver starts; the picture is deleted at once",
      RunKind::AllowCapture, nullptr, nullptr, false},
+    {"idle", required_argument, "S",
+     "stay in the Wayland session and, each time the seat has been idle for S seconds (1 to 86400), run the "
+     "saver on every output as --wayland does, with the settings and measuring options given after it; not "
+     "while an idle inhibitor holds (a playing video), the session is locked or a saver runs. Idle time "
+     "comes from ext-idle-notify-v1, org_kde_kwin_idle or GNOME's IdleMonitor. One watch per session: a "
+     "second one exits 0",
+     RunKind::IdleWatch, takeIdle, "--idle needs a whole number of seconds from 1 to 86400", true},
+    {"autostart", required_argument, "S|off",
+     "start the idle watch (--idle S, with the options given after it) with every desktop session from now "
+     "on, through ~/.config/autostart/kelvara-idle.desktop; off removes that entry",
+     RunKind::Autostart, takeAutostart, "--autostart needs seconds from 1 to 86400 or off", true},
     {"config", no_argument, nullptr, "print where the settings file is and the current values (as /c)",
      RunKind::Configure, nullptr, nullptr, false},
     {"list-modes", no_argument, nullptr, "print the display's modes as WIDTHxHEIGHTxDEPTH (for resW, resH, resC)",
@@ -302,8 +330,8 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
     if (stop < argc && !takeSwitches(scan, std::vector<const char*>(args.begin() + stop, args.begin() + argc)))
         return scan.result;
     if (scan.runOptions > 1) {
-        scan.fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --config, "
-                  "--list-modes, --grant-capture, --revoke-capture, --allow-capture or a /switch");
+        scan.fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --idle, --autostart, "
+                  "--config, --list-modes, --grant-capture, --revoke-capture, --allow-capture or a /switch");
         return scan.result;
     }
 
@@ -338,6 +366,42 @@ void revertOverrides(Settings& s, const Settings& stored, const std::vector<Sett
         else
             setFloatField(s, field, floatField(stored, field));
     }
+}
+
+namespace {
+
+// Enough digits that the number reads back as the very same value.
+std::string exactNumber(double value, int digits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> runArguments(const SaverOptions& options) {
+    std::vector<std::string> words;
+    const RunControl& control = options.run.control;
+    if (!options.settingsFile.empty())
+        words.insert(words.end(), {"--settings", options.settingsFile});
+    if (control.limits.seconds > 0)
+        words.insert(words.end(), {"--seconds", exactNumber(control.limits.seconds, 17)});
+    if (control.limits.frames > 0)
+        words.insert(words.end(), {"--frames", std::to_string(control.limits.frames)});
+    if (!control.statsFile.empty())
+        words.insert(words.end(), {"--stats", control.statsFile});
+    if (!control.waitForRetrace)
+        words.push_back("--no-vsync");
+    if (control.maxFps != kMaxFpsDisplayRate)
+        words.insert(words.end(), {"--max-fps", std::to_string(control.maxFps)});
+    if (options.run.showFrameRate)
+        words.push_back("--fps");
+    for (const SettingOverride& o : options.run.overrides) {
+        const SettingField& field = kSettingFields[o.field];
+        words.push_back(std::string("--") + field.name);
+        words.push_back(field.type == FieldType::Int ? std::to_string(o.intValue) : exactNumber(o.floatValue, 9));
+    }
+    return words;
 }
 
 std::vector<OptionHelp> runOptionHelp() {
@@ -393,6 +457,19 @@ std::string desktopCaptureText() {
            "and says why in one line.";
 }
 
+std::string idleWatchText() {
+    return "Without an idle daemon, kelvara --idle SECONDS is its own: it stays in the session and starts "
+           "kelvara --wayland (with the options given after it) each time the seat has been idle that long. "
+           "It takes the idle time from the compositor (ext-idle-notify-v1: KDE Plasma 5.27 and later, sway "
+           "1.8 and later, Hyprland, niri, COSMIC, labwc, river, Wayfire; org_kde_kwin_idle: older KDE and "
+           "sway) or from GNOME's IdleMonitor, and starts nothing while an idle inhibitor holds (a playing "
+           "video), the session is locked or its saver still runs. A saver ends when the desktop's locker or "
+           "blanking takes over or the machine goes to sleep, also one started by hand. kelvara --autostart "
+           "300 makes the session start kelvara --idle 300 at every login (an entry in "
+           "~/.config/autostart/, which GNOME and KDE read); kelvara --autostart off removes it. Nothing "
+           "starts by itself on install.";
+}
+
 std::string helpText() {
     std::string text = "Usage: kelvara [OPTION]... [/s | /p ID | /c]\n"
                        "Animates a picture of the desktop in 3D with OpenGL.\n"
@@ -421,11 +498,14 @@ std::string helpText() {
          at = end + 1)
         text += "  " + std::string(kHypridleRecipe + at, end - at) + "\n";
     text += wrapText(waylandLockText(), kHelpWidth, 0, 0) + "\n";
-    text += wrapText("Exit status: 0 after a run (ended by input, a signal, a limit, or its window or the "
-                     "Wayland compositor going away; on Wayland resW/resH/resC are ignored with one line), 1 "
-                     "when the run could not start or went wrong (no display or compositor, no OpenGL, no "
-                     "such window, on X11 a display mode that cannot be set, statistics not written, a "
-                     "Wayland protocol error; the reason is on stderr), 2 for a bad command line.",
+    text += wrapText(idleWatchText(), kHelpWidth, 0, 0) + "\n";
+    text += wrapText("Exit status: 0 after a run (ended by input, a signal, a limit, its window or the "
+                     "Wayland compositor going away, the desktop's locker or a sleep; on Wayland "
+                     "resW/resH/resC are ignored with one line), also when another full-screen run already "
+                     "shows; 1 when the run could not start or went wrong (no display or compositor, no "
+                     "OpenGL, no such window, on X11 a display mode that cannot be set, statistics not "
+                     "written, a Wayland protocol error; --idle: no idle source; the reason is on stderr), 2 "
+                     "for a bad command line.",
                      kHelpWidth, 0, 0);
     return text;
 }

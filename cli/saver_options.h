@@ -13,6 +13,8 @@ namespace kelvara {
 enum class RunKind {
     FullScreen, // a window over the whole screen that ends on input
     Wayland,    // a layer-shell surface over every Wayland output that ends on input
+    IdleWatch,  // stay in the session and start a Wayland run each time the seat is idle
+    Autostart,  // add or remove the session's autostart entry for the idle watch
     Windowed,   // an ordinary window for trying settings out
     IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
     Configure,  // print where the settings live and what they hold
@@ -51,8 +53,14 @@ struct SaverOptions {
     // how to cover the screen (Wayland where it can, else X11).
     bool kindByDefault = false;
     std::string settingsFile; // empty: the user's settings file
+    // IdleWatch: how long the seat must be idle before a run starts.
+    // Autostart: the watch's time for the entry, 0 to remove the entry.
+    unsigned idleSeconds = 0;
     RunOptions run;
 };
+
+// The longest idle time the watch takes: a day, as a run's limit.
+inline constexpr unsigned kMaxIdleSeconds = 86400;
 
 // Exit code for a command line the program cannot run.
 inline constexpr int kExitUsage = 2;
@@ -87,6 +95,12 @@ void applyOverrides(Settings& s, const std::vector<SettingOverride>& overrides);
 // of the run keeps the user's values rather than this run's.
 void revertOverrides(Settings& s, const Settings& stored, const std::vector<SettingOverride>& overrides);
 
+// The options of `options` that shape each run the idle watch starts (the
+// settings file, the measuring options, the settings overrides), as words of
+// a command line that parseSaverOptions reads back to the same values. The
+// run kind is not among them: the caller puts --wayland or --idle first.
+std::vector<std::string> runArguments(const SaverOptions& options);
+
 // A run option as --help and the manual page describe it.
 struct OptionHelp {
     std::string option;   // "--window-id"
@@ -103,6 +117,8 @@ std::string waylandText();
 std::string waylandLockText();
 // What each desktop gives the Wayland saver and how to turn it on.
 std::string desktopCaptureText();
+// How the idle watch and its autostart entry start the saver by themselves.
+std::string idleWatchText();
 inline constexpr const char* kSwayidleRecipe =
     "swayidle -w timeout 300 'kelvara --wayland &' timeout 600 'swaylock -f'";
 inline constexpr const char* kHypridleRecipe = "listener {\n"

@@ -26,13 +26,20 @@ endif()
 foreach(dir IN LISTS rust_protocols)
     list(APPEND protocol_dirs ${dir}/wlr-protocols ${dir}/protocols)
 endforeach()
+# KWin's older idle protocol, which sway 1.7 offers instead of ext-idle-notify.
+find_package(PlasmaWaylandProtocols QUIET)
+if(PlasmaWaylandProtocols_FOUND)
+    list(APPEND protocol_dirs ${PLASMA_WAYLAND_PROTOCOLS_DIR})
+endif()
 
 set(KELVARA_WAYLAND_PROTOCOLS
     "layer_shell:unstable/wlr-layer-shell-unstable-v1.xml"
     "screencopy:unstable/wlr-screencopy-unstable-v1.xml"
     "output_power:unstable/wlr-output-power-management-unstable-v1.xml"
     "xdg_output:unstable/xdg-output/xdg-output-unstable-v1.xml"
-    "xdg_shell:stable/xdg-shell/xdg-shell.xml")
+    "xdg_shell:stable/xdg-shell/xdg-shell.xml"
+    "idle_notify:staging/ext-idle-notify/ext-idle-notify-v1.xml"
+    "kde_idle:idle.xml")
 set(missing)
 set(protocol_files)
 foreach(entry IN LISTS KELVARA_WAYLAND_PROTOCOLS)

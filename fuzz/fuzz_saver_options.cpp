@@ -89,6 +89,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (kSettingFields[ov.field].type == FieldType::Float)
                 KELVARA_FUZZ_CHECK(ov.floatValue == ov.floatValue); // never NaN
         }
+        // What the idle watch hands each saver reads back as the same run.
+        if (o.kind == RunKind::IdleWatch) {
+            std::vector<std::string> child = runArguments(o);
+            child.insert(child.begin(), {"kelvara", "--wayland"});
+            std::vector<char*> childArgv;
+            for (std::string& w : child)
+                childArgv.push_back(w.data());
+            childArgv.push_back(nullptr);
+            const ParsedOptions saver = parseSaverOptions(static_cast<int>(child.size()), childArgv.data(), nullptr);
+            KELVARA_FUZZ_CHECK(saver.ok && saver.options.kind == RunKind::Wayland);
+            KELVARA_FUZZ_CHECK(saver.options.settingsFile == o.settingsFile);
+            KELVARA_FUZZ_CHECK(saver.options.run.overrides.size() == o.run.overrides.size());
+        }
         // Overrides last for one run only: reverting them gives the stored
         // record back exactly, whatever was overridden and how often.
         Settings stored;

@@ -98,13 +98,18 @@ int main(int argc, char** argv) {
     if (options.kind == RunKind::Configure)
         return printConfiguration(file, store);
 #ifdef KELVARA_WAYLAND
+    if (options.kind == RunKind::IdleWatch)
+        return runIdleWatch(options);
+    if (options.kind == RunKind::Autostart)
+        return setAutostart(options);
     // Under a Wayland compositor an X11 window cannot cover the other
     // programs, and Xwayland refuses the desktop's picture.
     if (options.kind == RunKind::Wayland || (options.kindByDefault && waylandCanCover()))
         return runWaylandSaver(options, store);
 #else
-    if (options.kind == RunKind::Wayland) {
-        reportFailure("--wayland: this kelvara was built without Wayland (scripts/setup installs what the "
+    if (options.kind == RunKind::Wayland || options.kind == RunKind::IdleWatch ||
+        options.kind == RunKind::Autostart) {
+        reportFailure("--wayland, --idle, --autostart: this kelvara was built without Wayland (scripts/setup installs what the "
                       "build needs)");
         return 1;
     }

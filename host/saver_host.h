@@ -22,6 +22,18 @@ int runSaver(const SaverOptions& options, SettingsStore& store);
 // saver_window_wayland.cpp, in builds with Wayland (KELVARA_WAYLAND).
 int runWaylandSaver(const SaverOptions& options, SettingsStore& store);
 
+// The idle watch (--idle): runs the Wayland saver as a child process each
+// time the seat has been idle for options.idleSeconds, until a signal or the
+// compositor's end. 0 when it ends so or when another watch of the session
+// already runs; 1 when it cannot watch (no compositor, no idle source).
+// Provided by idle_watch_wayland.cpp, in builds with Wayland.
+int runIdleWatch(const SaverOptions& options);
+
+// --autostart: writes the session's autostart entry for the idle watch
+// (options.idleSeconds and the run's options), or removes it when
+// idleSeconds is 0. Provided by autostart_posix.cpp.
+int setAutostart(const SaverOptions& options);
+
 // Whether WAYLAND_DISPLAY names a compositor whose outputs the saver can cover
 // (layer-shell, or xdg-shell's full-screen windows): a plain run then covers
 // them through Wayland rather than Xwayland, which cannot take the desktop's

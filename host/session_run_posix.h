@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/saver_options.h"
+#include "host/desktop_bus_posix.h"
 #include "host/end_signal_posix.h"
 #include "host/saver_session.h"
 #include "settings/failure_line.h"
@@ -49,7 +50,13 @@ int runPosixHost(const SaverOptions& options, SettingsStore& store, const Sessio
     Host host(options);
     if (!host.open())
         return host.anotherRuns() ? 0 : 1;
-    return runPosixSession(host, store, config, [&host](SaverSession& session) { host.pumpEvents(session); });
+    // A run that covers the screen, by hand or from an idle watch, gives way
+    // to the desktop's locker and to a sleep; a window or a preview does not.
+    const bool givesWay = options.kind == RunKind::FullScreen || options.kind == RunKind::Wayland;
+    return runPosixSession(host, store, config, [&host, givesWay](SaverSession& session) {
+        const DesktopEndWatch desktopEnd(givesWay);
+        host.pumpEvents(session);
+    });
 }
 
 } // namespace kelvara

@@ -41,6 +41,20 @@ ends_within() {
 }
 
 still_running() { kill -0 "$1" 2>/dev/null; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# wait_until TENTHS WHY COMMAND...: up to TENTHS tenths of a second for
+# COMMAND to succeed, else the case fails with WHY.
+wait_until() {
+    n=$1 why=$2
+    shift 2
+    i=0
+    until "$@" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ "$i" -gt "$n" ] && fail "$why"
+        sleep 0.1
+    done
+}
 
 # The run's stderr is exactly $1 lines, one of them matching $2 (grep -E).
 says() { # lines pattern

@@ -113,6 +113,13 @@ TEST(SaverOptions, badCommandLinesAreRefusedWithAReason) {
         {{"-root", "--window"}, "give only one"},
         {{"--window", "/s"}, "give only one"},
         {{"--settings", ""}, "--settings needs a file name"},
+        {{"--idle", "0"}, "--idle needs a whole number of seconds from 1 to 86400"},
+        {{"--idle", "86401"}, "--idle needs"},
+        {{"--idle", "2.5"}, "--idle needs"},
+        {{"--idle", "-3"}, "--idle needs"},
+        {{"--idle", "3", "--wayland"}, "give only one"},
+        {{"--autostart", "on"}, "--autostart needs seconds from 1 to 86400 or off"},
+        {{"--autostart", "300", "--idle", "300"}, "give only one"},
     };
     for (const Case& c : cases) {
         const ParsedOptions p = parse(c.words);
@@ -166,6 +173,42 @@ TEST(SaverOptions, settingOptionsOverrideForTheRunAndRevertForTheSave) {
     EXPECT_EQ(run.x_div, 12.0f);
     EXPECT_EQ(run.Mode, 1);
     EXPECT_EQ(run.y_div, 7.0f);
+}
+
+// What the idle watch hands each saver (and the autostart entry the watch)
+// must read back as the very options the user gave it.
+TEST(SaverOptions, idleWatchPassesTheRunsOptionsOnUnchanged) {
+    const std::vector<std::string> given = {"--idle", "300", "--settings", "-odd name", "--seconds", "0.1",
+                                            "--frames", "99", "--stats", "s.txt", "--no-vsync", "--max-fps",
+                                            "0", "--fps", "--x_div", "0.1", "--Mode", "-3", "--x_div", "1e-7"};
+    const ParsedOptions p = parse(given);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.kind, RunKind::IdleWatch);
+    EXPECT_EQ(p.options.idleSeconds, 300u);
+    std::vector<std::string> again = runArguments(p.options);
+    again.insert(again.begin(), "--wayland");
+    const ParsedOptions q = parse(again);
+    ASSERT_TRUE(q.ok) << q.error;
+    EXPECT_EQ(q.options.kind, RunKind::Wayland);
+    EXPECT_EQ(q.options.settingsFile, p.options.settingsFile);
+    EXPECT_EQ(q.options.run.control.limits.seconds, p.options.run.control.limits.seconds);
+    EXPECT_EQ(q.options.run.control.limits.frames, p.options.run.control.limits.frames);
+    EXPECT_EQ(q.options.run.control.statsFile, p.options.run.control.statsFile);
+    EXPECT_EQ(q.options.run.control.waitForRetrace, p.options.run.control.waitForRetrace);
+    EXPECT_EQ(q.options.run.control.maxFps, p.options.run.control.maxFps);
+    EXPECT_EQ(q.options.run.showFrameRate, p.options.run.showFrameRate);
+    ASSERT_EQ(q.options.run.overrides.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(q.options.run.overrides[i].field, p.options.run.overrides[i].field);
+        EXPECT_EQ(q.options.run.overrides[i].intValue, p.options.run.overrides[i].intValue);
+        EXPECT_EQ(q.options.run.overrides[i].floatValue, p.options.run.overrides[i].floatValue);
+    }
+    // Nothing asked for, nothing passed: the saver's own defaults apply.
+    EXPECT_TRUE(runArguments(parse({"--idle", "5"}).options).empty());
+    const ParsedOptions off = parse({"--autostart", "off"});
+    ASSERT_TRUE(off.ok);
+    EXPECT_EQ(off.options.kind, RunKind::Autostart);
+    EXPECT_EQ(off.options.idleSeconds, 0u);
 }
 
 TEST(SaverOptions, everySettingHasAnOptionThatTakesItsDefault) {

@@ -1,15 +1,16 @@
 #!/bin/sh
-# sway_e2e.sh CASE KELVARA POINTER HIDE_GLOBAL WITH_SWAY WORKDIR
+# sway_e2e.sh CASE KELVARA POINTER HIDE_GLOBAL WITH_SWAY WORKDIR INHIBIT
 # One end-to-end case of the Wayland saver on a headless sway of its own
 # whose outputs are placed as the case says. Each output's desktop is its own
 # pattern (monitor_checks.sh), painted as the compositor's background; with
 # Mode 1 and the camera still, every output must show its own desktop,
 # upright, whole and centred, judged from grim's picture of that output, and
 # show the bare desktop again after the run. POINTER moves the pointer;
-# HIDE_GLOBAL is preloaded to take a global away from the saver. In the key
-# case a second run starts while the first one shows, and ends at once.
+# HIDE_GLOBAL is preloaded to take a global away from the saver; INHIBIT
+# holds an idle inhibitor. In the key case a second run starts while the first
+# one shows, and ends at once.
 set -u
-case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6
+case_name=$1 kelvara=$2 pointer=$3 hide_global=$4 withsway=$5 work=$6 inhibit=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 . "$here/../monitor_checks.sh"
@@ -24,8 +25,9 @@ sway_layout() {
     three) echo "1024x768+0+0,800x600+1024+0,1024x768+1824+0" ;;
     # The second output's 1024x768 pixels cover 512x384 of the layout.
     scale_2) echo "1024x768+0+0,1024x768+1024+0@2" ;;
-    output_off) echo "1024x768+0+0,800x600+1024+0" ;;
-    key | motion | signal | limits | capture_refused | no_shell | swayidle | auto_pick) echo "1024x768+0+0" ;;
+    output_off | idle_watch) echo "1024x768+0+0,800x600+1024+0" ;;
+    key | motion | signal | limits | capture_refused | no_shell | swayidle | auto_pick | idle_rules | idle_bus)
+        echo "1024x768+0+0" ;;
     *) return 1 ;;
     esac
 }
@@ -165,6 +167,31 @@ changed() {
     sleep 1
     grim -o "$1" "$dir/moving-$1-b.png" || fail "grim cannot take $1's picture"
     compare -metric AE -fuzz 2% "$dir/moving-$1-a.png" "$dir/moving-$1-b.png" null: 2>&1 | sed 's/[.e].*//'
+}
+
+# saver_of WATCH TENTHS WHY: the saver the idle watch WATCH runs, as $pid,
+# waited for up to TENTHS tenths of a second.
+saver_of() {
+    wait_until "$2" "$3" pgrep -P "$1"
+    pid=$(pgrep -P "$1")
+}
+
+# mock_bus NAME: a private bus for the service stand-ins at $dir/NAME_bus.
+mock_bus() {
+    env -u XDG_RUNTIME_DIR dbus-daemon --session --nofork --address="unix:path=$dir/$1_bus" \
+        >>"$dir/mocks.log" 2>&1 &
+    services="${services:-} $!" pids="$pids $!"
+    wait_until 100 "dbus-daemon would not start: $(cat "$dir/mocks.log")" test -S "$dir/$1_bus"
+}
+
+# mock_service BUS_OPTION NAME ARGS...: python3-dbusmock serving NAME on the
+# session (--session) or stand-in system (--system) bus, once it answers.
+mock_service() {
+    bus=$1 name=$2
+    shift 2
+    /usr/bin/python3 -m dbusmock "$bus" "$@" >>"$dir/mocks.log" 2>&1 &
+    services="$services $!" pids="$pids $!"
+    wait_until 100 "the stand-in for $name did not come up" gdbus introspect "$bus" -d "$name" -o /
 }
 
 still_picture() {
@@ -414,6 +441,126 @@ swayidle)
         fail "the run swayidle started ended with '$(head -n 1 "$dir/codes" 2>/dev/null)', not 0"
     settings_written
     desktops_back
+    ;;
+idle_watch)
+    # The watch starts the saver after 3 idle seconds, over each output's own
+    # desktop; a key ends that saver, not the watch, and the next idle period
+    # starts another; SIGTERM ends the watch and its saver, which saves.
+    set_up_desktops
+    still_picture
+    "$kelvara" --idle 3 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    sleep 1
+    timeout 10 "$kelvara" --idle 3 2>"$dir/second" || fail "a second watch did not exit 0 at once"
+    grep -q 'already runs' "$dir/second" || fail "a second watch did not say that one runs"
+    [ -z "$(pgrep -P "$watch")" ] || fail "the saver started before the idle time"
+    for round in 1 2; do
+        saver_of "$watch" 100 "no saver within 10 s of the idle time (round $round)"
+        echo "round $round: the watch started saver $pid"
+        watch_outputs "$pid"
+        [ "$round" -eq 2 ] && break
+        wtype -s 500 -k space || fail "wtype could not press a key"
+        wait_until 50 "a key did not end the saver the watch started" gone "$pid"
+        still_running "$watch" || fail "the watch ended with its saver"
+        desktops_back
+    done
+    kill -TERM "$watch"
+    ends_within "$watch" 50 || fail "SIGTERM did not end the watch"
+    [ "$status" -eq 0 ] || fail "exit code $status of the watch after SIGTERM"
+    ! still_running "$pid" || fail "the saver outlived its watch"
+    settings_written
+    desktops_back
+    grep -v 'already runs' "$dir/stderr" | grep . && fail "the watch or its savers said more than expected"
+    ;;
+idle_rules)
+    # No idle source at all: one line naming what is missing, exit 1.
+    LD_PRELOAD=$hide_global KELVARA_HIDE_GLOBALS=org_kde_kwin_idle "$kelvara" --idle 2 2>"$dir/stderr"
+    status=$?
+    [ "$status" -eq 1 ] || fail "exit code $status without an idle source, not 1"
+    says 1 'neither ext_idle_notifier_v1 nor org_kde_kwin_idle'
+    # A window holding an idle inhibitor (a video playing) keeps the saver
+    # from starting; once it goes, the next idle period starts the saver.
+    "$inhibit" >"$dir/inhibit.out" 2>&1 &
+    holder=$!
+    pids="$pids $holder"
+    wait_until 50 "the inhibitor helper did not start" grep -q inhibiting "$dir/inhibit.out"
+    "$kelvara" --idle 2 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    sleep 6
+    [ -z "$(pgrep -P "$watch")" ] || fail "the saver started while an idle inhibitor held"
+    echo "no saver in 6 s with an inhibitor held (idle time 2 s)"
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+    saver_of "$watch" 80 "no saver within 8 s of the inhibitor's end"
+    echo "the saver started once the inhibitor was gone"
+    # A hung saver (stopped: it takes no key and no SIGTERM) is killed a few
+    # seconds after the user is back; the watch goes on.
+    sleep 1
+    kill -STOP "$pid"
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    wait_until 120 "the hung saver was not ended within 12 s of the user's return" gone "$pid"
+    still_running "$watch" || fail "the watch ended with its hung saver"
+    echo "the hung saver was killed, the watch still runs"
+    kill -INT "$watch"
+    ends_within "$watch" 50 || fail "SIGINT did not end the watch"
+    [ "$status" -eq 0 ] || fail "exit code $status of the watch after SIGINT"
+    ;;
+idle_bus)
+    # The desktop's services on private buses, stood in for by python3-dbusmock
+    # (no GNOME session or logind runs here): the screen saver's lock state
+    # on the session bus, logind on a second bus standing in for the system
+    # bus. A saver started by hand ends when the desktop's locker takes over
+    # and when the machine goes to sleep; the watch starts none while the
+    # session is locked, and none again in an idle period whose saver the
+    # locker ended.
+    mock_bus session
+    mock_bus system
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/session_bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/system_bus"
+    mock_service --session org.gnome.ScreenSaver --template gnome_screensaver
+    mock_service --system org.freedesktop.login1 --template logind
+    lock() { # true|false
+        gdbus call --session -d org.gnome.ScreenSaver -o /org/gnome/ScreenSaver \
+            -m org.gnome.ScreenSaver.SetActive "$1" >/dev/null || fail "the screen saver stand-in failed"
+    }
+    set_up_desktops
+    still_picture
+    for what in locker sleep; do
+        start --wayland
+        watch_outputs "$pid"
+        if [ "$what" = locker ]; then
+            lock true
+        else
+            gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
+                -m org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager PrepareForSleep b \
+                '[<true>]' >/dev/null || fail "the logind stand-in failed"
+        fi
+        ends_within "$pid" 50 || fail "the saver went on after the $what took over"
+        [ "$status" -eq 0 ] || fail "exit code $status after the $what took over"
+        says 1 "$([ "$what" = locker ] && echo 'locker or blanking took over' || echo 'going to sleep')"
+        lock false
+    done
+    lock true
+    "$kelvara" --idle 2 2>"$dir/stderr" &
+    watch=$!
+    pids="$pids $watch"
+    sleep 5
+    [ -z "$(pgrep -P "$watch")" ] || fail "the watch started a saver while the session was locked"
+    lock false
+    wtype -s 500 -k space || fail "wtype could not press a key"
+    saver_of "$watch" 80 "no saver in the first idle period after unlocking"
+    watch_outputs "$pid"
+    lock true
+    wait_until 50 "the watch's saver went on after the locker took over" gone "$pid"
+    sleep 4
+    [ -z "$(pgrep -P "$watch")" ] || fail "the watch started another saver in the same idle period"
+    kill -TERM "$watch"
+    ends_within "$watch" 50 || fail "SIGTERM did not end the watch"
+    for p in $services; do
+        kill "$p"
+        wait "$p" 2>/dev/null
+    done
     ;;
 *)
     fail "no such case"
