@@ -3,7 +3,9 @@
 // Runs the native saver once per hostile settings case (hostile_cases.h) on
 // the X display in $DISPLAY (start it under scripts/with-xvfb, a small screen
 // keeps it cheap): each run full screen for a number of frames without vsync,
-// two at a time, under a hard time limit and an address-space cap, then
+// two at a time, each on an X screen of its own (one full-screen saver runs
+// per screen: the display needs a screen per job, Xvfb -screen 1 ...), under
+// a hard time limit and an address-space cap, then
 // checks its exit code, its frame count and peak memory from the statistics
 // file, and the settings file it leaves. Prints one line per failure and a
 // summary; exit code 0 when every case holds.
@@ -63,6 +65,7 @@ struct Run {
     fs::path dir;
     pid_t pid = -1;
     Clock::time_point start;
+    int screen = 0;          // the X screen it runs on: one per job
     bool terminated = false; // hit the time limit
     bool killed = false;
     double seconds = 0;
@@ -103,11 +106,18 @@ pid_t startRun(const Options& o, Run& run) {
     const std::string frames = std::to_string(run.hostile->heavy ? o.heavyFrames : o.frames);
     std::vector<std::string> args = {o.program, "--settings", settings.string(), "--frames", frames,
                                      "--no-vsync", "--stats", stats};
+    // The display named without its screen, then this job's screen.
+    std::string display = std::getenv("DISPLAY");
+    const std::size_t dot = display.rfind('.');
+    if (dot != std::string::npos && display.find(':') < dot)
+        display.resize(dot);
+    display += "." + std::to_string(run.screen);
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
     // Child: its own process group so a time-out reaches everything it starts.
     setpgid(0, 0);
+    setenv("DISPLAY", display.c_str(), 1);
     if (o.asMib > 0) {
         const rlim_t as = static_cast<rlim_t>(o.asMib) << 20;
         rlimit limit{as, as};
@@ -266,6 +276,10 @@ int main(int argc, char** argv) {
             fs::create_directories(r.dir);
             std::ofstream(r.dir / "settings", std::ios::binary) << settingsFileText(*r.hostile);
             r.start = Clock::now();
+            // The lowest screen no active run holds.
+            while (std::any_of(active.begin(), active.end(),
+                               [&r](const auto& a) { return a.second->screen == r.screen; }))
+                ++r.screen;
             r.pid = startRun(o, r);
             if (r.pid < 0) {
                 fail(r, std::string("fork: ") + std::strerror(errno));
