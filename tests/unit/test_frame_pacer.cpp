@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 #include "render/frame_pacer.h"
@@ -272,21 +271,6 @@ TEST(SurfacePacer, holdsEachSurfaceToItsPlanWhateverTheCompositorDoes) {
         compositor.run(pacer, 3000.0);
         EXPECT_NEAR(compositor.shownRate(1000.0), c.rate, 0.02 * c.rate) << c.what;
     }
-}
-
-TEST(SurfacePacer, drawsOneFrameAheadAndPresentsItTheMomentTheLastIsShown) {
-    SurfacePacer pacer(planPacing(kMaxFpsDisplayRate, 60.0, true), true);
-    EXPECT_EQ(pacer.due(0.0, false), PaneDue::Now);
-    pacer.drawn();
-    EXPECT_TRUE(pacer.presentDue(5.0)); // nothing shown yet to wait for
-    pacer.presented(5.0);
-    EXPECT_EQ(pacer.due(5.0, false), PaneDue::Now); // the next, ahead
-    pacer.drawn();
-    EXPECT_FALSE(pacer.presentDue(10.0));
-    EXPECT_EQ(pacer.due(10.0, false), PaneDue::Wait);
-    EXPECT_EQ(pacer.wakeMs(), std::numeric_limits<double>::infinity()) << "the callback wakes the loop";
-    pacer.callbackDone();
-    EXPECT_TRUE(pacer.presentDue(20.0));
 }
 
 TEST(SurfacePacer, anOutputThatStopsCallingBackGoesDarkAndItsMotionResumesAfter) {
