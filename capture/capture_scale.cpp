@@ -62,8 +62,9 @@ float to8(uint32_t pixel, const Channel& c) {
 class PixelDecoder {
   public:
     explicit PixelDecoder(const PackedImage& image)
-        : blue_(channelOf(image.blueMask)), green_(channelOf(image.greenMask)), red_(channelOf(image.redMask)),
-          blueTable_(tableOf(blue_)), greenTable_(tableOf(green_)), redTable_(tableOf(red_)) {}
+        : blue_(channelOf(image.blueMask)), green_(channelOf(image.greenMask)),
+          red_(channelOf(image.redMask)), blueTable_(tableOf(blue_)), greenTable_(tableOf(green_)),
+          redTable_(tableOf(red_)) {}
 
     // Blue, green, red of `pixel` into bgr[0..2].
     void decode(uint32_t pixel, float* bgr) const {
@@ -98,7 +99,8 @@ class PixelDecoder {
 // the picture or the wanted size is unusable, the cut misses it, or its
 // pixels are palette indices (no colour masks: a black texture would look
 // like a hang).
-bool cutOf(const PackedImage& whole, const ScreenRect& cut, int32_t width, int32_t height, PackedImage& image) {
+bool cutOf(const PackedImage& whole, const ScreenRect& cut, int32_t width, int32_t height,
+           PackedImage& image) {
     if (!whole.data || whole.width <= 0 || whole.height <= 0 || width <= 0 || height <= 0 ||
         whole.bytesPerPixel < 1 || whole.bytesPerPixel > 4 ||
         whole.bytesPerLine < whole.width * whole.bytesPerPixel)
@@ -150,8 +152,8 @@ void scaleAcross(const PackedImage& image, const std::vector<std::vector<Tap>>& 
 
 // The vertical pass: whole rows of `across` added (weight x row), which the
 // compiler vectorises, and rounded into `bgr`.
-void scaleDown(const float* across, const std::vector<std::vector<Tap>>& rows, std::size_t outRow, int32_t height,
-               float* __restrict total, uint8_t* bgr) {
+void scaleDown(const float* across, const std::vector<std::vector<Tap>>& rows, std::size_t outRow,
+               int32_t height, float* __restrict total, uint8_t* bgr) {
     for (int32_t y = 0; y < height; ++y) {
         std::fill(total, total + outRow, 0.0f);
         for (const Tap& t : rows[static_cast<std::size_t>(y)]) {
@@ -162,13 +164,15 @@ void scaleDown(const float* across, const std::vector<std::vector<Tap>>& rows, s
         }
         uint8_t* __restrict dst = &bgr[static_cast<std::size_t>(y) * outRow];
         for (std::size_t i = 0; i < outRow; ++i)
-            dst[i] = static_cast<uint8_t>(static_cast<int32_t>(std::min(std::max(total[i] + 0.5f, 0.0f), 255.0f)));
+            dst[i] =
+                static_cast<uint8_t>(static_cast<int32_t>(std::min(std::max(total[i] + 0.5f, 0.0f), 255.0f)));
     }
 }
 
 } // namespace
 
-bool cutAndScale(const PackedImage& whole, const ScreenRect& cut, int32_t width, int32_t height, CaptureBuffer& out) {
+bool cutAndScale(const PackedImage& whole, const ScreenRect& cut, int32_t width, int32_t height,
+                 CaptureBuffer& out) {
     release(out);
     PackedImage image;
     if (!cutOf(whole, cut, width, height, image))

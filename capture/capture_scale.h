@@ -32,7 +32,8 @@ struct PackedImage {
 // and leaves `out` empty for an unusable image (no pixels, a pixel size outside
 // 1..4, every mask 0 as in a palette picture), a cut outside the image or a
 // size < 1.
-bool cutAndScale(const PackedImage& image, const ScreenRect& cut, int32_t width, int32_t height, CaptureBuffer& out);
+bool cutAndScale(const PackedImage& image, const ScreenRect& cut, int32_t width, int32_t height,
+                 CaptureBuffer& out);
 
 // The whole image, scaled: cutAndScale with the image's own rectangle.
 inline bool scaleToCapture(const PackedImage& image, int32_t width, int32_t height, CaptureBuffer& out) {

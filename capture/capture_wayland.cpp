@@ -143,8 +143,8 @@ void frameBufferDone(void* data, zwlr_screencopy_frame_v1*) {
     startCopy(*static_cast<OutputCopy*>(data));
 }
 
-const zwlr_screencopy_frame_v1_listener kFrameListener = {frameBuffer, frameFlags,  frameReady,     frameFailed,
-                                                          frameDamage, frameDmabuf, frameBufferDone};
+const zwlr_screencopy_frame_v1_listener kFrameListener = {
+    frameBuffer, frameFlags, frameReady, frameFailed, frameDamage, frameDmabuf, frameBufferDone};
 
 bool allDone(const std::vector<std::unique_ptr<OutputCopy>>& copies) {
     for (const auto& copy : copies)
@@ -157,7 +157,8 @@ void waitForCopies(WaylandConnection& c, std::vector<std::unique_ptr<OutputCopy>
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kCopyTimeoutMs);
     while (!allDone(copies)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0 || !dispatchWithin(c.display, nullptr, static_cast<int>(left)))
             break;
     }

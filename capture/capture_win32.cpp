@@ -74,8 +74,15 @@ bool grabDesktop(NativeDisplay, DesktopGrab& out) {
     if (!copied)
         return false;
 
-    out.pixels = PackedImage{static_cast<const uint8_t*>(bits), width, height, width * 4, 4, false,
-                             0x00FF0000u, 0x0000FF00u, 0x000000FFu};
+    out.pixels = PackedImage{static_cast<const uint8_t*>(bits),
+                             width,
+                             height,
+                             width * 4,
+                             4,
+                             false,
+                             0x00FF0000u,
+                             0x0000FF00u,
+                             0x000000FFu};
     out.area = box;
     out.keep = std::move(picture);
     return true;

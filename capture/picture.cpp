@@ -12,7 +12,7 @@ namespace {
 // the first (most significant) byte.
 PackedImage packedView(const RgbImage& image) {
     return PackedImage{image.rgb.data(), image.width, image.height, image.width * 3, 3, true,
-                       0xFF0000u, 0x00FF00u, 0x0000FFu};
+                       0xFF0000u,        0x00FF00u,   0x0000FFu};
 }
 
 } // namespace

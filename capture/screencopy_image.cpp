@@ -97,14 +97,16 @@ PackedImage uprightPicture(const ScreencopyPicture& picture, std::vector<uint8_t
     upright.bytesPerLine = upright.width * 4;
     storage.resize(static_cast<std::size_t>(upright.bytesPerLine) * static_cast<std::size_t>(upright.height));
     for (int32_t y = 0; y < upright.height; ++y) {
-        uint8_t* row = storage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(upright.bytesPerLine);
+        uint8_t* row =
+            storage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(upright.bytesPerLine);
         for (int32_t x = 0; x < upright.width; ++x) {
             int32_t bx = 0, by = 0;
             bufferPosition(picture.transform, x, y, upright.width, upright.height, bx, by);
             if (picture.yInvert)
                 by = source.height - 1 - by;
-            const uint8_t* from = source.data + static_cast<std::size_t>(by) * static_cast<std::size_t>(source.bytesPerLine) +
-                                  static_cast<std::size_t>(bx) * 4u;
+            const uint8_t* from =
+                source.data + static_cast<std::size_t>(by) * static_cast<std::size_t>(source.bytesPerLine) +
+                static_cast<std::size_t>(bx) * 4u;
             std::memcpy(row + static_cast<std::size_t>(x) * 4u, from, 4);
         }
     }

@@ -152,9 +152,10 @@ std::string fileSections(const InstallPaths& paths) {
 std::string exitAndXScreenSaver() {
     std::string page;
     page += ".SH EXIT STATUS\n";
-    page += item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window or the Wayland "
-                              "compositor went away; on Wayland resW, resH and resC are ignored with one "
-                              "line); --help, --version, --config."));
+    page +=
+        item(".B 0", roff("A run ended (input, a signal, --seconds or --frames, its window or the Wayland "
+                          "compositor went away; on Wayland resW, resH and resC are ignored with one "
+                          "line); --help, --version, --config."));
     page += item(".B 1",
                  roff("No X display, no OpenGL (no GLX, no usable configuration or context; on Wayland no "
                       "compositor, neither layer-shell nor xdg-shell, or an EGL driver with OpenGL ES only), "
@@ -190,8 +191,8 @@ std::string waylandAndSeeAlso() {
     page += ".SH WAYLAND\n";
     page += roff(waylandText()) + "\n.PP\n";
     page += roff(desktopCaptureText()) + "\n.PP\n";
-    page += roff("With swayidle (in sway's configuration: exec swayidle ...):") +
-            "\n.PP\n.EX\n" + roff(kSwayidleRecipe) + "\n.EE\n.PP\n";
+    page += roff("With swayidle (in sway's configuration: exec swayidle ...):") + "\n.PP\n.EX\n" +
+            roff(kSwayidleRecipe) + "\n.EE\n.PP\n";
     page += roff("With hypridle, in ~/.config/hypr/hypridle.conf:") + "\n.PP\n.EX\n" + roff(kHypridleRecipe) +
             ".EE\n.PP\n";
     page += roff(waylandLockText()) + "\n.PP\n";

@@ -6,9 +6,9 @@ namespace kelvara {
 
 // Where an installation puts kelvara's files, for the manual page's FILES.
 struct InstallPaths {
-    std::string program;    // the program on the PATH
-    std::string hack;       // the copy XScreenSaver runs
-    std::string optionFile; // XScreenSaver's option file
+    std::string program;      // the program on the PATH
+    std::string hack;         // the copy XScreenSaver runs
+    std::string optionFile;   // XScreenSaver's option file
     std::string desktopEntry; // the .desktop entry that grants KWin's screenshots
 };
 

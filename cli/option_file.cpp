@@ -124,7 +124,9 @@ bool priorityActs(int32_t step) {
 
 namespace {
 
-bool anyValue(int32_t) { return true; }
+bool anyValue(int32_t) {
+    return true;
+}
 
 void pictureControls(Writer& w) {
     // What the picture does, and the wave's shape.

@@ -15,7 +15,7 @@ namespace kelvara {
 // Limits that end a run by itself, for measurements and unattended tests.
 // Zero means no limit.
 struct RunLimits {
-    double seconds = 0; // from the start of drawing
+    double seconds = 0;  // from the start of drawing
     uint64_t frames = 0; // frames presented
     bool any() const { return seconds > 0 || frames > 0; }
 };

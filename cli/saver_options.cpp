@@ -42,7 +42,9 @@ bool takeRoot(SaverOptions& opts, const char*) {
     opts.intoRoot = true;
     return true;
 }
-bool takeWindowId(SaverOptions& opts, const char* value) { return (opts.window = parseWindowId(value)) != 0; }
+bool takeWindowId(SaverOptions& opts, const char* value) {
+    return (opts.window = parseWindowId(value)) != 0;
+}
 bool takeSettingsFile(SaverOptions& opts, const char* value) {
     opts.settingsFile = value;
     return *value != '\0';
@@ -51,7 +53,9 @@ bool takeNoVsync(SaverOptions& opts, const char*) {
     opts.run.control.waitForRetrace = false;
     return true;
 }
-bool takeMaxFps(SaverOptions& opts, const char* value) { return parseMaxFps(value, opts.run.control.maxFps); }
+bool takeMaxFps(SaverOptions& opts, const char* value) {
+    return parseMaxFps(value, opts.run.control.maxFps);
+}
 bool takeFps(SaverOptions& opts, const char*) {
     opts.run.showFrameRate = true;
     return true;
@@ -77,7 +81,9 @@ bool parseIdleSeconds(const char* value, unsigned& seconds) {
     seconds = static_cast<unsigned>(v);
     return true;
 }
-bool takeIdle(SaverOptions& opts, const char* value) { return parseIdleSeconds(value, opts.idleSeconds); }
+bool takeIdle(SaverOptions& opts, const char* value) {
+    return parseIdleSeconds(value, opts.idleSeconds);
+}
 bool takeAutostart(SaverOptions& opts, const char* value) {
     opts.idleSeconds = 0;
     return std::strcmp(value, "off") == 0 || parseIdleSeconds(value, opts.idleSeconds);
@@ -161,7 +167,8 @@ const RunOption kRunOptions[] = {
 std::vector<option> optionTable() {
     std::vector<option> table;
     for (std::size_t i = 0; i < std::size(kRunOptions); ++i)
-        table.push_back({kRunOptions[i].name, kRunOptions[i].hasArg, nullptr, kRunOptionBase + static_cast<int>(i)});
+        table.push_back(
+            {kRunOptions[i].name, kRunOptions[i].hasArg, nullptr, kRunOptionBase + static_cast<int>(i)});
     for (std::size_t i = 0; i < kSettingFields.size(); ++i)
         table.push_back(
             {kSettingFields[i].name, required_argument, nullptr, kSettingOptionBase + static_cast<int>(i)});
@@ -254,7 +261,8 @@ bool takeOption(Scan& scan, int code, const char* word, const char* value) {
     o.field = index;
     if (!parseSetting(field, value, o))
         return scan.fail(std::string("--") + field.name + " needs " +
-                         (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " + quoted(value));
+                         (field.type == FieldType::Int ? "a whole number" : "a number") + ", not " +
+                         quoted(value));
     opts.run.overrides.push_back(o);
     return true;
 }
@@ -327,11 +335,13 @@ ParsedOptions parseSaverOptions(int argc, char* const* argv, const char* screens
         scan.result.ok = true;
         return scan.result;
     }
-    if (stop < argc && !takeSwitches(scan, std::vector<const char*>(args.begin() + stop, args.begin() + argc)))
+    if (stop < argc &&
+        !takeSwitches(scan, std::vector<const char*>(args.begin() + stop, args.begin() + argc)))
         return scan.result;
     if (scan.runOptions > 1) {
-        scan.fail("give only one of -root, -window-id, --window, --fullscreen, --wayland, --idle, --autostart, "
-                  "--config, --list-modes, --grant-capture, --revoke-capture, --allow-capture or a /switch");
+        scan.fail(
+            "give only one of -root, -window-id, --window, --fullscreen, --wayland, --idle, --autostart, "
+            "--config, --list-modes, --grant-capture, --revoke-capture, --allow-capture or a /switch");
         return scan.result;
     }
 
@@ -399,7 +409,8 @@ std::vector<std::string> runArguments(const SaverOptions& options) {
     for (const SettingOverride& o : options.run.overrides) {
         const SettingField& field = kSettingFields[o.field];
         words.push_back(std::string("--") + field.name);
-        words.push_back(field.type == FieldType::Int ? std::to_string(o.intValue) : exactNumber(o.floatValue, 9));
+        words.push_back(field.type == FieldType::Int ? std::to_string(o.intValue)
+                                                     : exactNumber(o.floatValue, 9));
     }
     return words;
 }
@@ -480,9 +491,10 @@ std::string helpText() {
     text += helpEntry("/s", "as --fullscreen");
     text += helpEntry("/p ID", "a preview in window ID (small capture, no input rules)");
     text += helpEntry("/c", "as --config");
-    text += "\n" + wrapText("Settings, for this run only (the stored values are kept). Each takes a number N; "
-                            "the range given is what makes sense, other values are taken as they are.",
-                            kHelpWidth, 0, 0);
+    text +=
+        "\n" + wrapText("Settings, for this run only (the stored values are kept). Each takes a number N; "
+                        "the range given is what makes sense, other values are taken as they are.",
+                        kHelpWidth, 0, 0);
     for (const SettingField& f : kSettingFields)
         text += helpEntry(std::string("--") + f.name + " N", std::string(f.meaning) + " Values " +
                                                                  settingRangeText(f) + "; default " +
@@ -494,8 +506,8 @@ std::string helpText() {
     text += wrapText(desktopCaptureText(), kHelpWidth, 0, 0);
     text += "With swayidle:\n  " + std::string(kSwayidleRecipe) + "\n";
     text += wrapText("or, with hypridle, these listeners in ~/.config/hypr/hypridle.conf:", kHelpWidth, 0, 0);
-    for (std::size_t at = 0, end; (end = std::string_view(kHypridleRecipe).find('\n', at)) != std::string::npos;
-         at = end + 1)
+    for (std::size_t at = 0, end;
+         (end = std::string_view(kHypridleRecipe).find('\n', at)) != std::string::npos; at = end + 1)
         text += "  " + std::string(kHypridleRecipe + at, end - at) + "\n";
     text += wrapText(waylandLockText(), kHelpWidth, 0, 0) + "\n";
     text += wrapText(idleWatchText(), kHelpWidth, 0, 0) + "\n";

@@ -11,14 +11,14 @@ namespace kelvara {
 
 // The runs of the native program.
 enum class RunKind {
-    FullScreen, // a window over the whole screen that ends on input
-    Wayland,    // a layer-shell surface over every Wayland output that ends on input
-    IdleWatch,  // stay in the session and start a Wayland run each time the seat is idle
-    Autostart,  // add or remove the session's autostart entry for the idle watch
-    Windowed,   // an ordinary window for trying settings out
-    IntoWindow, // drawing into a window someone else made (-root, -window-id, /p)
-    Configure,  // print where the settings live and what they hold
-    ListModes,  // print the display modes a switch can ask for
+    FullScreen,    // a window over the whole screen that ends on input
+    Wayland,       // a layer-shell surface over every Wayland output that ends on input
+    IdleWatch,     // stay in the session and start a Wayland run each time the seat is idle
+    Autostart,     // add or remove the session's autostart entry for the idle watch
+    Windowed,      // an ordinary window for trying settings out
+    IntoWindow,    // drawing into a window someone else made (-root, -window-id, /p)
+    Configure,     // print where the settings live and what they hold
+    ListModes,     // print the display modes a switch can ask for
     GrantCapture,  // write the user's .desktop entry that lets KWin hand over the desktop's picture
     RevokeCapture, // remove it
     AllowCapture,  // ask the desktop portal once, while the user is there to answer
@@ -122,13 +122,13 @@ std::string idleWatchText();
 inline constexpr const char* kSwayidleRecipe =
     "swayidle -w timeout 300 'kelvara --wayland &' timeout 600 'swaylock -f'";
 inline constexpr const char* kHypridleRecipe = "listener {\n"
-                                                "    timeout = 300\n"
-                                                "    on-timeout = kelvara --wayland\n"
-                                                "}\n"
-                                                "listener {\n"
-                                                "    timeout = 600\n"
-                                                "    on-timeout = swaylock -f\n"
-                                                "}\n";
+                                               "    timeout = 300\n"
+                                               "    on-timeout = kelvara --wayland\n"
+                                               "}\n"
+                                               "listener {\n"
+                                               "    timeout = 600\n"
+                                               "    on-timeout = swaylock -f\n"
+                                               "}\n";
 
 // The text of --help: every line within 80 columns.
 std::string helpText();

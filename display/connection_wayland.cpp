@@ -9,10 +9,10 @@
 #include "display/connection_wayland.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
 
 #include "settings/failure_line.h"
 
@@ -31,8 +31,8 @@ T* bindGlobal(wl_registry* registry, uint32_t name, const wl_interface* interfac
 
 // ---- wl_output -----------------------------------------------------------
 
-void outputGeometry(void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                    int32_t transform) {
+void outputGeometry(void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                    const char*, int32_t transform) {
     static_cast<WaylandOutput*>(data)->geometry.transform = transform;
 }
 
@@ -59,7 +59,7 @@ void outputName(void* data, wl_output*, const char* name) {
 
 void outputDescription(void*, wl_output*, const char*) {}
 
-const wl_output_listener kOutputListener = {outputGeometry, outputMode,  outputDone,
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
                                             outputScale,    outputName, outputDescription};
 
 // ---- xdg-output ----------------------------------------------------------
@@ -152,13 +152,15 @@ void addOutput(WaylandConnection& c, uint32_t name, uint32_t version) {
     c.outputs.push_back(std::move(output));
 }
 
-void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                    uint32_t version) {
     auto* c = static_cast<WaylandConnection*>(data);
     const auto is = [interface](const wl_interface& i) { return std::strcmp(interface, i.name) == 0; };
     if (is(wl_output_interface)) {
         addOutput(*c, name, version);
     } else if (is(wl_compositor_interface) && !c->compositor) {
-        c->compositor = bindGlobal<wl_compositor>(registry, name, &wl_compositor_interface, boundVersion(version, 4));
+        c->compositor =
+            bindGlobal<wl_compositor>(registry, name, &wl_compositor_interface, boundVersion(version, 4));
     } else if (is(wl_shm_interface) && !c->shm) {
         c->shm = bindGlobal<wl_shm>(registry, name, &wl_shm_interface, 1);
     } else if (is(wl_seat_interface) && !c->seat) {
@@ -172,14 +174,14 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t name, const char
         xdg_wm_base_add_listener(c->wmBase, &kWmBaseListener, c);
     } else if (is(zwlr_screencopy_manager_v1_interface) && !c->screencopy) {
         c->screencopyVersion = boundVersion(version, 3);
-        c->screencopy = bindGlobal<zwlr_screencopy_manager_v1>(registry, name, &zwlr_screencopy_manager_v1_interface,
-                                                               c->screencopyVersion);
+        c->screencopy = bindGlobal<zwlr_screencopy_manager_v1>(
+            registry, name, &zwlr_screencopy_manager_v1_interface, c->screencopyVersion);
     } else if (is(zxdg_output_manager_v1_interface) && !c->xdgOutputManager) {
-        c->xdgOutputManager = bindGlobal<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface,
-                                                                 boundVersion(version, 3));
+        c->xdgOutputManager = bindGlobal<zxdg_output_manager_v1>(
+            registry, name, &zxdg_output_manager_v1_interface, boundVersion(version, 3));
     } else if (is(zwlr_output_power_manager_v1_interface) && !c->outputPower) {
-        c->outputPower = bindGlobal<zwlr_output_power_manager_v1>(
-            registry, name, &zwlr_output_power_manager_v1_interface, 1);
+        c->outputPower = bindGlobal<zwlr_output_power_manager_v1>(registry, name,
+                                                                  &zwlr_output_power_manager_v1_interface, 1);
     }
 }
 
@@ -294,7 +296,8 @@ bool dispatchWithin(wl_display* display, wl_event_queue* queue, int timeoutMs) {
         return queue ? wl_display_prepare_read_queue(display, queue) : wl_display_prepare_read(display);
     };
     const auto dispatchPending = [&] {
-        return queue ? wl_display_dispatch_queue_pending(display, queue) : wl_display_dispatch_pending(display);
+        return queue ? wl_display_dispatch_queue_pending(display, queue)
+                     : wl_display_dispatch_pending(display);
     };
     while (prepare() != 0)
         if (dispatchPending() < 0)

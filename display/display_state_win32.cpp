@@ -14,7 +14,8 @@ namespace {
 
 // GUID_CONSOLE_DISPLAY_STATE, spelt out: the SDK only defines it where a
 // translation unit instantiates the GUIDs, and the uuid library is not linked.
-constexpr GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 } // namespace
 
@@ -29,7 +30,8 @@ std::optional<DisplayPower> displayPowerOfSetting(const POWERBROADCAST_SETTING& 
 
 void DisplayStateWatch::start(HWND window) {
     if (registration_ == nullptr)
-        registration_ = RegisterPowerSettingNotification(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
+        registration_ =
+            RegisterPowerSettingNotification(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
 void DisplayStateWatch::stop() {

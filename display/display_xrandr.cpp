@@ -111,8 +111,8 @@ class XrandrDisplay final : public DisplayBackend {
         if (!p)
             return ModeChange::Failed;
         if ((mode.fields & kModeDepth) != 0 && mode.bitsPerPixel != depth()) {
-            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width,
-                     mode.height, mode.bitsPerPixel, depth());
+            complain("XRRSetCrtcConfig(%dx%dx%d): the screen's depth is %d bits", mode.width, mode.height,
+                     mode.bitsPerPixel, depth());
             return ModeChange::BadMode;
         }
         std::vector<DisplayMode> listed;

@@ -12,8 +12,8 @@ ScreenRect intersect(const ScreenRect& a, const ScreenRect& b) {
     const int64_t bottom = std::min<int64_t>(int64_t{a.y} + a.height, int64_t{b.y} + b.height);
     if (a.empty() || b.empty() || right <= left || bottom <= top)
         return ScreenRect{};
-    return ScreenRect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right - left),
-                      static_cast<int32_t>(bottom - top)};
+    return ScreenRect{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                      static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
 }
 
 ScreenRect unite(const ScreenRect& a, const ScreenRect& b) {
@@ -25,8 +25,8 @@ ScreenRect unite(const ScreenRect& a, const ScreenRect& b) {
     const int64_t top = std::min<int64_t>(a.y, b.y);
     const int64_t right = std::max<int64_t>(int64_t{a.x} + a.width, int64_t{b.x} + b.width);
     const int64_t bottom = std::max<int64_t>(int64_t{a.y} + a.height, int64_t{b.y} + b.height);
-    return ScreenRect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right - left),
-                      static_cast<int32_t>(bottom - top)};
+    return ScreenRect{static_cast<int32_t>(left), static_cast<int32_t>(top),
+                      static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
 }
 
 ScreenRect virtualDesktop(const std::vector<Monitor>& monitors) {

@@ -13,18 +13,20 @@ namespace kelvara {
 // compositor's layout (xdg-output), the only source of positions: some
 // compositors say 0,0 in every wl_output's geometry.
 struct OutputGeometry {
-    std::string name;         // xdg-output or wl_output name ("HEADLESS-1"); may be empty
-    ScreenRect logical;       // empty when the compositor offers no xdg-output
-    int32_t modeWidth = 0;    // current mode, in the output's own (untransformed) orientation
+    std::string name;      // xdg-output or wl_output name ("HEADLESS-1"); may be empty
+    ScreenRect logical;    // empty when the compositor offers no xdg-output
+    int32_t modeWidth = 0; // current mode, in the output's own (untransformed) orientation
     int32_t modeHeight = 0;
     int32_t refreshMilliHz = 0;
-    int32_t scale = 1;        // buffer scale, 1 or more
-    int32_t transform = 0;    // wl_output transform, 0..7
+    int32_t scale = 1;     // buffer scale, 1 or more
+    int32_t transform = 0; // wl_output transform, 0..7
 };
 
 // Whether `transform` turns the output a quarter (90/270, flipped or not):
 // its width and height swap places.
-inline bool swapsSides(int32_t transform) { return (transform & 1) != 0; }
+inline bool swapsSides(int32_t transform) {
+    return (transform & 1) != 0;
+}
 
 // The output's size in the layout, where no xdg-output says: the mode's,
 // turned as the output is, divided by the scale.

@@ -23,8 +23,8 @@ void onSignal(int) {
 void wakeToEnd() {
     const int saved = errno;
     const char byte = 1;
-    if (signalPipe[1] >= 0)
-        [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+    if (signalPipe[1] >= 0) [[maybe_unused]]
+        const ssize_t n = write(signalPipe[1], &byte, 1);
     errno = saved;
 }
 

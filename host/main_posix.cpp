@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
 #else
     if (options.kind == RunKind::Wayland || options.kind == RunKind::IdleWatch ||
         options.kind == RunKind::Autostart) {
-        reportFailure("--wayland, --idle, --autostart: this kelvara was built without Wayland (scripts/setup installs what the "
+        reportFailure("--wayland, --idle, --autostart: this kelvara was built without Wayland (scripts/setup "
+                      "installs what the "
                       "build needs)");
         return 1;
     }

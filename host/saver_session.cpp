@@ -77,13 +77,15 @@ void SaverSession::capture() {
     if (!plan_.capture)
         return;
     const auto before = FrameStats::Clock::now();
-    const CaptureOutcome outcome = platform_.captureMonitors(monitors_, settings_, config_.preview, pictures_);
+    const CaptureOutcome outcome =
+        platform_.captureMonitors(monitors_, settings_, config_.preview, pictures_);
     if (shared_->stats)
         shared_->stats->noteCapture(millisecondsBetween(before, FrameStats::Clock::now()));
     // A monitor without a picture shows the primary's (monitorDraws); with
     // none at all the logo is shown instead.
     if (outcome != CaptureOutcome::Logo &&
-        std::any_of(pictures_.begin(), pictures_.end(), [](const CaptureBuffer& p) { return holdsPicture(p); }))
+        std::any_of(pictures_.begin(), pictures_.end(),
+                    [](const CaptureBuffer& p) { return holdsPicture(p); }))
         return;
     pictures_.clear();
     if (outcome != CaptureOutcome::Logo)

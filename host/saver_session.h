@@ -98,8 +98,8 @@ struct SessionConfig {
     bool maySwitchModes = false; // covers the screen: the settings' display mode applies
     bool preview = false;        // a preview: small capture, never saves
     RunOptions run;
-    std::string statsName = "--stats";      // how failure lines name the statistics file
-    unsigned joinTimeoutMs = 3000;          // how long the end waits for the render thread
+    std::string statsName = "--stats"; // how failure lines name the statistics file
+    unsigned joinTimeoutMs = 3000;     // how long the end waits for the render thread
 };
 
 class SaverSession {
@@ -165,8 +165,8 @@ class SaverSession {
     SaverPlatform& platform_;
     SettingsStore& store_;
     SessionConfig config_;
-    Settings stored_;   // as loaded
-    Settings settings_; // this run's: overrides applied
+    Settings stored_;                     // as loaded
+    Settings settings_;                   // this run's: overrides applied
     std::vector<MonitorView> monitors_;   // as they were at the capture
     std::vector<CaptureBuffer> pictures_; // theirs, until the render thread takes them
     std::unique_ptr<Shared> shared_ = std::make_unique<Shared>();

@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "capture/capture_wayland.h"
-#include "display/output_views.h"
 #include "display/connection_wayland.h"
+#include "display/output_views.h"
 #include "host/end_signal_posix.h"
 #include "host/run_lock_posix.h"
 #include "host/saver_host.h"
@@ -88,8 +88,8 @@ class WaylandSaver final : public PosixSaverPlatform {
     bool failed() const { return failed_; }
 
     std::vector<MonitorView> monitors() override { return outputViews(outputGeometries(*connection_)); }
-    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
-                                   std::vector<CaptureBuffer>& pictures) override;
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                   bool preview, std::vector<CaptureBuffer>& pictures) override;
     void showWindow(bool switched) override;
     bool startDrawing(const Settings& settings, std::vector<MonitorDraw> monitors,
                       ThreadPriority threadPriority, const RenderThreadOptions& options) override;
@@ -137,7 +137,8 @@ void key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state)
 void modifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
-const wl_keyboard_listener kKeyboardListener = {keymap, keyboardEnter, keyboardLeave, key, modifiers, repeatInfo};
+const wl_keyboard_listener kKeyboardListener = {keymap, keyboardEnter, keyboardLeave,
+                                                key,    modifiers,     repeatInfo};
 
 void pointerEnter(void* data, wl_pointer*, uint32_t serial, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
     static_cast<WaylandSaver*>(data)->pointerAt(serial, x, y);
@@ -159,17 +160,18 @@ void pointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
 void pointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
 
 // Named: newer libwayland headers list events of versions the seat is not bound at.
-const wl_pointer_listener kPointerListener = {.enter = pointerEnter,
-                                              .leave = pointerLeave,
-                                              .motion = pointerMotion,
-                                              .button = pointerButton,
-                                              .axis = pointerAxis,
-                                              .frame = pointerFrame,
-                                              .axis_source = pointerAxisSource,
-                                              .axis_stop = pointerAxisStop,
-                                              .axis_discrete = pointerAxisDiscrete,
+const wl_pointer_listener kPointerListener = {
+    .enter = pointerEnter,
+    .leave = pointerLeave,
+    .motion = pointerMotion,
+    .button = pointerButton,
+    .axis = pointerAxis,
+    .frame = pointerFrame,
+    .axis_source = pointerAxisSource,
+    .axis_stop = pointerAxisStop,
+    .axis_discrete = pointerAxisDiscrete,
 #ifdef WL_POINTER_AXIS_VALUE120_SINCE_VERSION
-                                              .axis_value120 = nullptr,
+    .axis_value120 = nullptr,
 #endif
 };
 
@@ -213,7 +215,8 @@ void WaylandSaver::pointerMoved(wl_fixed_t x, wl_fixed_t y) {
 
 // ---- layer surfaces ----------------------------------------------------------
 
-void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
+void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
+                    uint32_t height) {
     auto* s = static_cast<OutputSurface*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
     s->width = static_cast<int32_t>(width);
@@ -242,13 +245,14 @@ void toplevelClose(void* data, xdg_toplevel*) {
 }
 
 // Named: newer headers list events of versions the base is not bound at.
-const xdg_toplevel_listener kToplevelListener = {.configure = toplevelConfigure,
-                                                  .close = toplevelClose,
+const xdg_toplevel_listener kToplevelListener = {
+    .configure = toplevelConfigure,
+    .close = toplevelClose,
 #ifdef XDG_TOPLEVEL_CONFIGURE_BOUNDS_SINCE_VERSION
-                                                  .configure_bounds = nullptr,
+    .configure_bounds = nullptr,
 #endif
 #ifdef XDG_TOPLEVEL_WM_CAPABILITIES_SINCE_VERSION
-                                                  .wm_capabilities = nullptr,
+    .wm_capabilities = nullptr,
 #endif
 };
 
@@ -320,8 +324,8 @@ void WaylandSaver::noteDisplayMode(const Settings& settings) {
     report("resW/resH/resC: a Wayland client cannot switch display modes; the outputs keep theirs");
 }
 
-CaptureOutcome WaylandSaver::captureMonitors(const std::vector<MonitorView>&, const Settings& settings, bool preview,
-                                             std::vector<CaptureBuffer>& pictures) {
+CaptureOutcome WaylandSaver::captureMonitors(const std::vector<MonitorView>&, const Settings& settings,
+                                             bool preview, std::vector<CaptureBuffer>& pictures) {
     noteDisplayMode(settings);
     return captureOutputs(*connection_, settings, preview, pictures);
 }
@@ -330,9 +334,9 @@ void WaylandSaver::coverWithLayer(OutputSurface& s) {
     s.layer = zwlr_layer_shell_v1_get_layer_surface(connection_->layerShell, s.surface, s.output->output,
                                                     ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "kelvara");
     zwlr_layer_surface_v1_add_listener(s.layer, &kLayerListener, &s);
-    zwlr_layer_surface_v1_set_anchor(s.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
-                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_anchor(
+        s.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                     ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
     zwlr_layer_surface_v1_set_size(s.layer, 0, 0);
     zwlr_layer_surface_v1_set_exclusive_zone(s.layer, -1);
     zwlr_layer_surface_v1_set_keyboard_interactivity(s.layer,

@@ -23,9 +23,9 @@
 #include "display/display_win32.h"
 #include "display/monitors.h"
 #include "host/saver_rules.h"
-#include "host/session_rules.h"
 #include "host/saver_session.h"
 #include "host/saver_window.h"
+#include "host/session_rules.h"
 #include "render/render_host.h"
 #include "settings/failure_line.h"
 #include "settings/settings_store.h"
@@ -35,8 +35,10 @@ namespace kelvara {
 // The window-message rules spell the power-broadcast codes out (they are
 // portable); they must be the system's.
 static_assert(kPbtApmQuerySuspend == PBT_APMQUERYSUSPEND && kPbtApmSuspend == PBT_APMSUSPEND);
-static_assert(kPbtApmResumeSuspend == PBT_APMRESUMESUSPEND && kPbtApmPowerStatusChange == PBT_APMPOWERSTATUSCHANGE);
-static_assert(kPbtApmResumeAutomatic == PBT_APMRESUMEAUTOMATIC && kPbtPowerSettingChange == PBT_POWERSETTINGCHANGE);
+static_assert(kPbtApmResumeSuspend == PBT_APMRESUMESUSPEND &&
+              kPbtApmPowerStatusChange == PBT_APMPOWERSTATUSCHANGE);
+static_assert(kPbtApmResumeAutomatic == PBT_APMRESUMEAUTOMATIC &&
+              kPbtPowerSettingChange == PBT_POWERSETTINGCHANGE);
 
 static_assert(kWmCreate == WM_CREATE && kWmDestroy == WM_DESTROY && kWmPaint == WM_PAINT &&
               kWmClose == WM_CLOSE);
@@ -121,8 +123,8 @@ void PasswordHook::load() {
         return;
     DWORD usePassword = 0;
     DWORD size = sizeof usePassword;
-    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&usePassword),
-                         &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&usePassword), &size) == ERROR_SUCCESS &&
         usePassword != 0) {
         library_ = LoadLibraryA("PASSWORD.CPL");
         if (library_ != nullptr) {
@@ -177,8 +179,8 @@ class Win32Saver final : public SaverPlatform {
     int run();
 
     std::vector<MonitorView> monitors() override;
-    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
-                                   std::vector<CaptureBuffer>& pictures) override {
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                   bool preview, std::vector<CaptureBuffer>& pictures) override {
         pictures = captureViews(nullptr, monitors, settings, preview);
         return pictures.empty() ? CaptureOutcome::Failed : CaptureOutcome::Taken;
     }
@@ -423,8 +425,8 @@ HWND Win32Saver::createWindow() {
     } else {
         exStyle = WS_EX_TOPMOST;
     }
-    return CreateWindowExA(exStyle, kClassName, title, style, area.x, area.y, area.width, area.height, parent_,
-                           nullptr, instance, this);
+    return CreateWindowExA(exStyle, kClassName, title, style, area.x, area.y, area.width, area.height,
+                           parent_, nullptr, instance, this);
 }
 
 int Win32Saver::run() {

@@ -206,8 +206,8 @@ class X11Saver final : public PosixSaverPlatform {
     void pumpEvents(const SaverSession& session);
 
     std::vector<MonitorView> monitors() override;
-    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings, bool preview,
-                                   std::vector<CaptureBuffer>& pictures) override;
+    CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
+                                   bool preview, std::vector<CaptureBuffer>& pictures) override;
     DisplayBackend* displayModes() override { return modes_.get(); }
     void prepareDrawing() override;
     bool drawingReady() override;

@@ -23,7 +23,8 @@ constexpr DWORD kCreateWaitableTimerHighResolution = 0x00000002;
 class WaitableTimer {
   public:
     WaitableTimer() {
-        handle_ = CreateWaitableTimerExW(nullptr, nullptr, kCreateWaitableTimerHighResolution, TIMER_ALL_ACCESS);
+        handle_ =
+            CreateWaitableTimerExW(nullptr, nullptr, kCreateWaitableTimerHighResolution, TIMER_ALL_ACCESS);
         if (handle_ == nullptr) {
             handle_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
             coarsePeriod_ = timeBeginPeriod(1) == TIMERR_NOERROR;

@@ -96,11 +96,12 @@ std::string formatFrameSummary(const FrameSummary& s) {
     std::snprintf(text, sizeof text,
                   "frames=%llu\nrun_seconds=%.3f\nfps=%.1f\nframe_ms_mean=%.3f\nframe_ms_median=%.3f\n"
                   "frame_ms_p99=%.3f\nstartup_ms=%.1f\ncapture_ms=%.1f\npeak_rss_kib=%llu\n",
-                  static_cast<unsigned long long>(s.frames), s.runSeconds, s.fps, s.meanMs, s.medianMs, s.p99Ms,
-                  s.startupMs, s.captureMs, static_cast<unsigned long long>(s.peakRssKib));
+                  static_cast<unsigned long long>(s.frames), s.runSeconds, s.fps, s.meanMs, s.medianMs,
+                  s.p99Ms, s.startupMs, s.captureMs, static_cast<unsigned long long>(s.peakRssKib));
     // The figures are read by scripts: a locale with a decimal comma must not
     // change them. The program never sets one, but a library might.
-    if (const lconv* l = std::localeconv(); l && l->decimal_point && std::strcmp(l->decimal_point, ".") != 0) {
+    if (const lconv* l = std::localeconv();
+        l && l->decimal_point && std::strcmp(l->decimal_point, ".") != 0) {
         const char comma = l->decimal_point[0];
         for (char* c = text; *c; ++c)
             if (*c == comma)

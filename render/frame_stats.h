@@ -9,10 +9,10 @@ namespace kelvara {
 
 // What a run reports about its frames when it ends (--stats, KELVARA_STATS).
 struct FrameSummary {
-    uint64_t frames = 0;     // frames presented
-    double runSeconds = 0;   // first frame presented to the last
-    double fps = 0;          // (frames - 1) / runSeconds; 0 with fewer than two frames
-    double meanMs = 0;       // frame time: from one present to the next
+    uint64_t frames = 0;   // frames presented
+    double runSeconds = 0; // first frame presented to the last
+    double fps = 0;        // (frames - 1) / runSeconds; 0 with fewer than two frames
+    double meanMs = 0;     // frame time: from one present to the next
     double medianMs = 0;
     double p99Ms = 0;
     double startupMs = -1;   // program entry to the first frame presented; -1 without a frame

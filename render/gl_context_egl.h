@@ -25,9 +25,9 @@ std::shared_ptr<EglSetup> prepareEgl(wl_display* display);
 // One output's surface, as the host made and configured it.
 struct EglPane {
     wl_surface* surface = nullptr;
-    int32_t width = 0;  // buffer pixels
+    int32_t width = 0; // buffer pixels
     int32_t height = 0;
-    double refreshHz = 0.0;               // 0: unknown
+    double refreshHz = 0.0;                        // 0: unknown
     const std::atomic<bool>* poweredOff = nullptr; // the output is switched off (may be null)
 };
 

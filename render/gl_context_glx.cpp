@@ -285,7 +285,8 @@ bool chooseFbConfig(Display* display, int screen, VisualID onlyVisual, GLXFBConf
 std::shared_ptr<PreparedContext> prepareGlx(int screen, VisualID onlyVisual) {
     auto setup = std::make_shared<PreparedContext>();
     try {
-        setup->worker = std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
+        setup->worker =
+            std::thread([raw = setup.get(), screen, onlyVisual] { raw->prepare(screen, onlyVisual); });
     } catch (const std::system_error&) {
         setup->prepare(screen, onlyVisual); // no thread to spare: at once, then
     }

@@ -7,7 +7,8 @@ namespace kelvara {
 namespace {
 
 // The index in `captured` of the monitor `view` was at the capture, or -1.
-std::ptrdiff_t sameMonitor(const std::vector<MonitorView>& captured, const MonitorView& view, std::size_t place) {
+std::ptrdiff_t sameMonitor(const std::vector<MonitorView>& captured, const MonitorView& view,
+                           std::size_t place) {
     if (!view.name.empty())
         for (std::size_t i = 0; i < captured.size(); ++i)
             if (captured[i].name == view.name)
@@ -25,7 +26,8 @@ std::ptrdiff_t standIn(const std::vector<CaptureBuffer>& pictures) {
 
 } // namespace
 
-std::vector<MonitorDraw> monitorDraws(const std::vector<MonitorView>& captured, std::vector<CaptureBuffer> pictures,
+std::vector<MonitorDraw> monitorDraws(const std::vector<MonitorView>& captured,
+                                      std::vector<CaptureBuffer> pictures,
                                       const std::vector<MonitorView>& now) {
     // Which picture each monitor shows; one new since the capture, or one
     // whose cut showed none of the desktop, takes the primary's.

@@ -18,7 +18,8 @@ namespace kelvara {
 // copy of the primary's picture (of the first that holds one when the
 // primary's is empty too). With no pictures (the logo) every monitor gets an
 // empty one.
-std::vector<MonitorDraw> monitorDraws(const std::vector<MonitorView>& captured, std::vector<CaptureBuffer> pictures,
+std::vector<MonitorDraw> monitorDraws(const std::vector<MonitorView>& captured,
+                                      std::vector<CaptureBuffer> pictures,
                                       const std::vector<MonitorView>& now);
 
 } // namespace kelvara

@@ -4,8 +4,8 @@
 #include "scene/clock_win32.h"
 #include "scene/frame_timer.h"
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 namespace kelvara {
 

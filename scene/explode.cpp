@@ -16,15 +16,17 @@ constexpr int32_t kLastGeneration = 3;
 // Six draws, always in this order (the sequence a seed gives is part of what
 // the scene shows). Velocity in scene units per unit of step, spin in degrees.
 void giveRandomMotion(Shard& s, Rng& rng) {
-    s.velocity.z = static_cast<float>(rng.next() % 100 - 30); // -30..69, mostly towards the camera
-    s.velocity.y = static_cast<float>(rng.next() % 60 - 30);  // -30..29
-    s.velocity.x = static_cast<float>(rng.next() % 60 - 30);  // -30..29
+    s.velocity.z = static_cast<float>(rng.next() % 100 - 30);      // -30..69, mostly towards the camera
+    s.velocity.y = static_cast<float>(rng.next() % 60 - 30);       // -30..29
+    s.velocity.x = static_cast<float>(rng.next() % 60 - 30);       // -30..29
     s.spin.z = static_cast<float>(rng.next() % 100) * 0.1f - 5.0f; // -5.0..4.9
     s.spin.y = static_cast<float>(rng.next() % 100) * 0.1f - 5.0f;
     s.spin.x = static_cast<float>(rng.next() % 100) * 0.1f - 5.0f;
 }
 
-bool isStopped(const Shard& s) { return s.launched && s.resting; }
+bool isStopped(const Shard& s) {
+    return s.launched && s.resting;
+}
 
 void launchWaiting(std::vector<Shard>& shards, Rng& rng) {
     std::size_t waiting = 0;
@@ -69,7 +71,8 @@ void splitStopped(std::vector<Shard>& shards, const Settings& settings, Rng& rng
             child.position = parent.position;
             child.frontCorner.set(parent.frontCorner.x * 0.5f, parent.frontCorner.y * 0.5f,
                                   parent.frontCorner.z * 0.5f);
-            child.backCorner.set(parent.backCorner.x * 0.5f, parent.backCorner.y * 0.5f, parent.backCorner.z * 0.5f);
+            child.backCorner.set(parent.backCorner.x * 0.5f, parent.backCorner.y * 0.5f,
+                                 parent.backCorner.z * 0.5f);
             for (int t = 0; t < 4; ++t) {
                 child.texCorner[t][0] = parent.texCorner[t][0];
                 child.texCorner[t][1] = parent.texCorner[t][1];

@@ -18,6 +18,8 @@ float FrameTimer::frameSeconds() {
     return dt;
 }
 
-float FrameTimer::elapsedSeconds() const { return static_cast<float>((nowMs() - startMs) * 0.001); }
+float FrameTimer::elapsedSeconds() const {
+    return static_cast<float>((nowMs() - startMs) * 0.001);
+}
 
 } // namespace kelvara

@@ -69,8 +69,9 @@ void GridMesh::draw(const Settings& settings) {
                 const Vec3& f1 = faceNormals[g + 1];
                 const Vec3& f2 = faceNormals[o + 1];
                 const Vec3& f3 = faceNormals[o];
-                smoothNormals[g] = Vec3(0.25f * (f0.x + f1.x + f2.x + f3.x), 0.25f * (f0.y + f1.y + f2.y + f3.y),
-                                        0.25f * (f0.z + f1.z + f2.z + f3.z));
+                smoothNormals[g] =
+                    Vec3(0.25f * (f0.x + f1.x + f2.x + f3.x), 0.25f * (f0.y + f1.y + f2.y + f3.y),
+                         0.25f * (f0.z + f1.z + f2.z + f3.z));
             }
         }
     }

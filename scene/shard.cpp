@@ -34,7 +34,8 @@ void Shard::update(float step, float restThreshold) {
     // Damping is per call, not per second: how long a shard flies is counted in
     // frames, and the distance it covers grows with the step.
     velocity.set(velocity.x * kDamping.x, velocity.y * kDamping.y, velocity.z * kDamping.z);
-    position.set(position.x + step * velocity.x, position.y + step * velocity.y, position.z + step * velocity.z);
+    position.set(position.x + step * velocity.x, position.y + step * velocity.y,
+                 position.z + step * velocity.z);
     rotation.set(rotation.x + step * spin.x, rotation.y + step * spin.y, rotation.z + step * spin.z);
 
     // The test looks at the damped velocity; spin is never damped, so the

@@ -26,12 +26,12 @@ class Shard {
     // it found it.
     void draw() const;
 
-    Vec3 frontCorner; // left, lower, front (z of the +z face) bound relative to position
-    Vec3 backCorner;  // right, upper, back (z of the -z face) bound
-    Vec3 position;    // scene units on the 1024 x 768 virtual screen
-    Vec3 rotation;    // degrees about X, Y, Z
-    Vec3 spin;        // degrees per unit of step
-    Vec3 velocity;    // scene units per unit of step
+    Vec3 frontCorner;           // left, lower, front (z of the +z face) bound relative to position
+    Vec3 backCorner;            // right, upper, back (z of the -z face) bound
+    Vec3 position;              // scene units on the 1024 x 768 virtual screen
+    Vec3 rotation;              // degrees about X, Y, Z
+    Vec3 spin;                  // degrees per unit of step
+    Vec3 velocity;              // scene units per unit of step
     float texCorner[4][2] = {}; // (s, t) at left-lower, right-lower, right-upper, left-upper
     int32_t generation = 0;
     bool launched = false;

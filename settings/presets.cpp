@@ -41,7 +41,9 @@ template <typename T> void setIf(T& field, const std::optional<T>& v) {
         field = *v;
 }
 
-bool validBank(int bank) { return bank >= 0 && bank < kBankCount; }
+bool validBank(int bank) {
+    return bank >= 0 && bank < kBankCount;
+}
 
 std::vector<std::string> bankValueNames(int bank) {
     std::vector<std::string> names;
@@ -97,7 +99,9 @@ constexpr std::array<SettingField, kBankFieldCount> kBankFields = bankFieldTable
 
 } // namespace
 
-std::span<const SettingField, kBankFieldCount> bankFields() { return kBankFields; }
+std::span<const SettingField, kBankFieldCount> bankFields() {
+    return kBankFields;
+}
 
 std::string bankValueName(int bank, int field) {
     char name[32];

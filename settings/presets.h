@@ -52,7 +52,9 @@ std::string bankValueName(int bank, int field);
 // integers. Truncates toward zero and saturates to the int32 range, so every
 // value in it survives a save and recall as its whole part; NaN stores 0.
 int32_t bankValueFromFloat(float v);
-inline float floatFromBankValue(int32_t v) { return static_cast<float>(v); }
+inline float floatFromBankValue(int32_t v) {
+    return static_cast<float>(v);
+}
 
 // Writes the bank's values from `s`. A bank number outside 0..3 or a store
 // that cannot be written does nothing.

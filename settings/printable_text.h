@@ -14,7 +14,9 @@ std::string printableExcerpt(std::string_view text, std::size_t maxBytes = 80);
 
 // Blanks as a line of a text file has them around its words: space, tab and
 // the carriage return of a file written on Windows.
-inline bool isLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+inline bool isLineBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 // `text` without the blanks at either end.
 inline std::string_view trimBlanks(std::string_view text) {

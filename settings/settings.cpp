@@ -2,7 +2,9 @@
 
 namespace kelvara {
 
-void setDefaults(Settings& s) { s = Settings{}; }
+void setDefaults(Settings& s) {
+    s = Settings{};
+}
 
 namespace {
 
@@ -37,7 +39,9 @@ constexpr bool rangesHoldTheirValues() {
 }
 static_assert(rangesHoldTheirValues());
 
-bool inTable(int32_t priority) { return priority >= 0 && priority < kPrioritySteps; }
+bool inTable(int32_t priority) {
+    return priority >= 0 && priority < kPrioritySteps;
+}
 
 } // namespace
 

@@ -24,8 +24,9 @@ struct SettingValues {
     std::span<const SettingChoice> choices; // Choice only
 };
 
-inline constexpr SettingChoice kPriorityChoices[] = {{0, "Lowest"},       {1, "Below Normal"}, {2, "Normal"},
-                                                     {3, "Above Normal"}, {4, "Highest"},      {5, "Time Critical"}};
+inline constexpr SettingChoice kPriorityChoices[] = {{0, "Lowest"},  {1, "Below Normal"},
+                                                     {2, "Normal"},  {3, "Above Normal"},
+                                                     {4, "Highest"}, {5, "Time Critical"}};
 inline constexpr SettingChoice kModeChoices[] = {
     {0, "Explode"}, {1, "Wave1"}, {2, "Wave2"}, {3, "Wave3"}, {4, "Oval rings"}};
 inline constexpr SettingChoice kTextureSideChoices[] = {
@@ -64,7 +65,7 @@ inline constexpr SettingValues kTextureSideValues{SettingKind::Choice, kTextureS
       "25.1/N seconds. 0 stops it.")                                                                         \
     X(xySizeX, float, 60, 0, 500, "", kNumber, "Wave density across",                                        \
       "How closely the waves follow each other across the picture: larger is shorter. Wave1's waves are "    \
-      "62832/N units long (60: about the picture's width); Wave3 and the oval rings get more rings. Wave2 "   \
+      "62832/N units long (60: about the picture's width); Wave3 and the oval rings get more rings. Wave2 "  \
       "ignores it.")                                                                                         \
     X(xySizeY, float, 60, 0, 500, "", kNumber, "Wave density down",                                          \
       "How closely the waves follow each other down the picture, as xySizeX across it.")                     \
@@ -114,7 +115,7 @@ inline constexpr SettingValues kTextureSideValues{SettingKind::Choice, kTextureS
     X(useOGL, int32_t, 0, 0, 1, "", kFlag, "Show the logo",                                                  \
       "Show the built-in logo instead of the desktop; no picture of the desktop is taken.")                  \
     X(randPreset, int32_t, 0, 0, 1, "", kFlag, "Random preset",                                              \
-      "Start each run with one of the eight presets, picked at random; the run stores it as the "           \
+      "Start each run with one of the eight presets, picked at random; the run stores it as the "            \
       "settings.")                                                                                           \
     X(resW, int32_t, 0, 0, 16384, "pixels", kNumber, "Display width",                                        \
       "Display width to switch to while the saver runs; a switch needs resW, resH and resC all non-zero "    \
@@ -155,8 +156,16 @@ inline constexpr std::size_t kSettingCount = 0 KELVARA_SETTINGS(KELVARA_COUNT_FI
 // The settings in stored order, with where each lives in the record.
 inline constexpr std::array<SettingField, kSettingCount> kSettingFields = {{
 #define KELVARA_FIELD_ENTRY(name, type, def, low, high, unit, values, label, meaning)                        \
-    {#name, static_cast<type>(0.5) != 0 ? FieldType::Float : FieldType::Int,                                 \
-     offsetof(Settings, name), def, low, high, unit, values, label, meaning},
+    {#name,                                                                                                  \
+     static_cast<type>(0.5) != 0 ? FieldType::Float : FieldType::Int,                                        \
+     offsetof(Settings, name),                                                                               \
+     def,                                                                                                    \
+     low,                                                                                                    \
+     high,                                                                                                   \
+     unit,                                                                                                   \
+     values,                                                                                                 \
+     label,                                                                                                  \
+     meaning},
     KELVARA_SETTINGS(KELVARA_FIELD_ENTRY)
 #undef KELVARA_FIELD_ENTRY
 }};
@@ -213,6 +222,8 @@ const char* priorityLabel(int32_t priority);
 ThreadPriority threadPriorityFor(int32_t priority);
 
 // True when the settings ask for a display mode switch (all three non-zero).
-inline bool wantsDisplaySwitch(const Settings& s) { return s.resW != 0 && s.resH != 0 && s.resC != 0; }
+inline bool wantsDisplaySwitch(const Settings& s) {
+    return s.resW != 0 && s.resH != 0 && s.resC != 0;
+}
 
 } // namespace kelvara

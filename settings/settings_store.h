@@ -28,7 +28,8 @@ class SettingsStore {
     // (nullopt where the value is missing or unusable) and closes the key.
     // False when the key cannot be opened: every slot is then nullopt.
     // `values` must be as long as `names`.
-    virtual bool read(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const = 0;
+    virtual bool read(std::span<const std::string> names,
+                      std::span<std::optional<uint32_t>> values) const = 0;
 
     // Opens the key for writing, creating it when it does not exist, and sets
     // every value; values of other names under the key are kept. False when
@@ -52,7 +53,9 @@ std::unique_ptr<SettingsStore> makePlatformStore();
 // value in that range survives a save and load as its whole part; negative
 // values and NaN store 0, +infinity and anything from 2^32 up store 4294967295.
 uint32_t storedFromFloat(float v);
-inline float floatFromStored(uint32_t bits) { return static_cast<float>(bits); }
+inline float floatFromStored(uint32_t bits) {
+    return static_cast<float>(bits);
+}
 
 // Fills `s` from the store: defaults first, then every value the store has, in
 // stored order. A missing key or value leaves the default.

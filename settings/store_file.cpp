@@ -63,7 +63,9 @@ struct FileContents {
     std::string reason; // why an existing file could not be read
 };
 
-std::string errnoText(int err) { return std::generic_category().message(err); }
+std::string errnoText(int err) {
+    return std::generic_category().message(err);
+}
 
 FileContents readWholeFile(const fs::path& path) {
     FileContents out;
@@ -121,7 +123,9 @@ FileContents readWholeFile(const fs::path& path) {
 }
 
 // A file name as a message quotes it: one line, however odd the name.
-std::string shown(const fs::path& path) { return printableExcerpt(path.string(), 512); }
+std::string shown(const fs::path& path) {
+    return printableExcerpt(path.string(), 512);
+}
 
 void report(const std::string& line) {
     reportFailure("%s", line.c_str());
@@ -204,9 +208,8 @@ bool isTempFileName(const fs::path::string_type& name, const fs::path::string_ty
     constexpr std::size_t kHexDigits = 16;
     if (name.size() != prefix.size() + kHexDigits || name.compare(0, prefix.size(), prefix) != 0)
         return false;
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](auto c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-    });
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](auto c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 // A save killed between creating its temporary file and renaming it leaves
@@ -379,7 +382,8 @@ bool FileStore::write(std::span<const StoredValue> values) {
     if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
         if (ec) {
-            report("cannot save settings to " + shown(target) + ": cannot create its folder: " + ec.message());
+            report("cannot save settings to " + shown(target) +
+                   ": cannot create its folder: " + ec.message());
             return false;
         }
     }

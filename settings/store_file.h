@@ -67,9 +67,9 @@ inline constexpr std::size_t kMaxSettingsLineBytes = 1024;
 
 // What a read of a settings file's text passed over.
 struct SkippedLines {
-    std::size_t count = 0;      // lines that are neither blank, a comment nor a value
-    std::size_t firstLine = 0;  // 1-based number of the first of them
-    std::string firstText;      // its text, printable and cut to a message's length
+    std::size_t count = 0;     // lines that are neither blank, a comment nor a value
+    std::size_t firstLine = 0; // 1-based number of the first of them
+    std::string firstText;     // its text, printable and cut to a message's length
     std::size_t commentLines = 0;
 };
 

@@ -11,7 +11,8 @@
 
 namespace kelvara {
 
-bool RegistryStore::read(std::span<const std::string> names, std::span<std::optional<uint32_t>> values) const {
+bool RegistryStore::read(std::span<const std::string> names,
+                         std::span<std::optional<uint32_t>> values) const {
     assert(values.size() == names.size());
     for (auto& v : values)
         v.reset();
@@ -50,6 +51,8 @@ bool RegistryStore::write(std::span<const StoredValue> values) {
     return true;
 }
 
-std::unique_ptr<SettingsStore> makePlatformStore() { return std::make_unique<RegistryStore>(); }
+std::unique_ptr<SettingsStore> makePlatformStore() {
+    return std::make_unique<RegistryStore>();
+}
 
 } // namespace kelvara

@@ -128,8 +128,9 @@ bool applyRenderSetting(Settings& settings, const std::string& assignment, std::
         int32_t whole = 0;
         float number = 0;
         if (!parseSettingValue(field, value.c_str(), whole, number)) {
-            error = "setting " + name + (field.type == FieldType::Int ? " wants a whole number" : " wants a number") +
-                    ", not '" + value + "'";
+            error = "setting " + name +
+                    (field.type == FieldType::Int ? " wants a whole number" : " wants a number") + ", not '" +
+                    value + "'";
             return false;
         }
         if (field.type == FieldType::Int)
@@ -262,11 +263,12 @@ bool takeRenderOption(RenderScan& scan, int id, const char* arg, int argc, char*
         result.help = true;
         return true;
     case ':':
-        error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " wants a value";
+        error = std::string("option ") + (optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
+                " wants a value";
         return false;
     default:
-        error = std::string("unknown option ") + quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") +
-                " (try --help)";
+        error = std::string("unknown option ") +
+                quoted(optind > 0 && optind <= argc ? argv[optind - 1] : "?") + " (try --help)";
         return false;
     }
 }

@@ -200,8 +200,12 @@ std::optional<Preset> presetForButton(int controlId) {
     return std::nullopt;
 }
 
-int bankForSaveButton(int controlId) { return indexOf(kSaveButtons, controlId); }
-int bankForRecallButton(int controlId) { return indexOf(kRecallButtons, controlId); }
+int bankForSaveButton(int controlId) {
+    return indexOf(kSaveButtons, controlId);
+}
+int bankForRecallButton(int controlId) {
+    return indexOf(kRecallButtons, controlId);
+}
 
 int trackbarPositionFor(int32_t priority) {
     if (priority < kTrackbarMin || priority > kTrackbarMax)
