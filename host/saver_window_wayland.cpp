@@ -84,8 +84,6 @@ class WaylandSaver final : public PosixSaverPlatform {
     bool open();
     // Events until input, a signal, a limit or the compositor ends the run.
     void pumpEvents(const SaverSession& session);
-    // Whether the compositor ended the run for a protocol error of the saver's.
-    bool failed() const { return failed_; }
 
     std::vector<MonitorView> monitors() override { return outputViews(outputGeometries(*connection_)); }
     CaptureOutcome captureMonitors(const std::vector<MonitorView>& monitors, const Settings& settings,
@@ -119,7 +117,6 @@ class WaylandSaver final : public PosixSaverPlatform {
     RenderThread* thread_ = nullptr;
     bool ended_ = false;
     bool modeNoted_ = false;
-    bool failed_ = false;
 };
 
 // ---- input -----------------------------------------------------------------
@@ -487,12 +484,7 @@ bool waylandCanCover() {
 }
 
 int runWaylandSaver(const SaverOptions& options, SettingsStore& store) {
-    WaylandSaver host(options);
-    if (!host.open())
-        return 1;
-    const int code = runPosixSession(host, store, sessionConfig(options),
-                                     [&host](SaverSession& session) { host.pumpEvents(session); });
-    return host.failed() ? 1 : code;
+    return runPosixHost<WaylandSaver>(options, store, sessionConfig(options));
 }
 
 } // namespace kelvara

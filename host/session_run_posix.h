@@ -28,8 +28,13 @@ class PosixSaverPlatform : public SaverPlatform {
     // saver covers the display already (said in one line), which is no failure.
     bool anotherRuns() const { return anotherRuns_; }
 
+    // After the run: whether it went wrong where the session could not see
+    // (a Wayland protocol error), which makes the exit code 1.
+    bool failed() const { return failed_; }
+
   protected:
     bool anotherRuns_ = false;
+    bool failed_ = false;
 };
 
 // The session settings a full-screen, windowed or preview run asks for.
@@ -53,10 +58,11 @@ int runPosixHost(const SaverOptions& options, SettingsStore& store, const Sessio
     // A run that covers the screen, by hand or from an idle watch, gives way
     // to the desktop's locker and to a sleep; a window or a preview does not.
     const bool givesWay = options.kind == RunKind::FullScreen || options.kind == RunKind::Wayland;
-    return runPosixSession(host, store, config, [&host, givesWay](SaverSession& session) {
+    const int code = runPosixSession(host, store, config, [&host, givesWay](SaverSession& session) {
         const DesktopEndWatch desktopEnd(givesWay);
         host.pumpEvents(session);
     });
+    return host.failed() ? 1 : code;
 }
 
 } // namespace kelvara
