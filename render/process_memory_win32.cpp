@@ -1,5 +1,7 @@
-#include <psapi.h>
+// <windows.h> first: the others need its types.
 #include <windows.h>
+
+#include <psapi.h>
 
 #include "render/frame_stats.h"
 

@@ -4,8 +4,10 @@
 #include "scene/clock_win32.h"
 #include "scene/frame_timer.h"
 
-#include <mmsystem.h>
+// <windows.h> first: the others need its types.
 #include <windows.h>
+
+#include <mmsystem.h>
 
 namespace kelvara {
 
