@@ -99,7 +99,7 @@ mkdir -p "$(dirname "$settings")"
 printf 'Mode=1\nenableMovement=0\n' >"$settings"
 unset DISPLAY
 started=$(date +%s%N)
-start
+start --stats "$dir/stats"
 looks own "$dir/saver" 40 || { own "$dir/saver"; fail "not every monitor shows its own desktop"; }
 echo "start-up: both monitors drawn after $((($(date +%s%N) - started) / 1000000)) ms" \
     "(to the end of the screenshot that showed it)"
@@ -124,6 +124,7 @@ settings_written
 # the desktops again.
 looks bare "$dir/after" 10 || fail "the desktops did not come back after the run (see $dir/after-*.png)"
 [ ! -s "$dir/stderr" ] || fail "the saver said something"
+grep -i -E 'start|capture' "$dir/stats" | sed 's/^/   saver: /'
 # The portal writes its pictures to the user's pictures folder or home.
 left=$(find "$HOME" -newer "$dir/marker" -type f \( -name '*.png' -o -name '*.jpg' \))
 [ -z "$left" ] || fail "picture files left behind: $left"
