@@ -66,7 +66,8 @@ bare() { # prefix
         [ "$n" -le $((w * h / 1000)) ] || return 1
     done <"$dir/monitors"
 }
-own() { each own_desktop "$1" quiet; }
+own() { each own_desktop "$1" "${2:-}"; } # prefix [quiet]
+own_quiet() { own "$1" quiet; }
 # The top bar's left end (its Activities button) against the bare desktop's.
 bar_changed() { # file: pixels of that corner unlike the bare desktop's
     convert "$dir/before-$first.png" -crop 120x28+0+0 +repage "$dir/bar-before.png"
@@ -100,12 +101,12 @@ printf 'Mode=1\nenableMovement=0\n' >"$settings"
 unset DISPLAY
 started=$(date +%s%N)
 start --stats "$dir/stats"
-looks own "$dir/saver" 40 || { own "$dir/saver"; fail "not every monitor shows its own desktop"; }
+looks own_quiet "$dir/saver" 40 || { own "$dir/saver"; fail "not every monitor shows its own desktop"; }
 echo "start-up: both monitors drawn after $((($(date +%s%N) - started) / 1000000)) ms" \
     "(to the end of the screenshot that showed it)"
 own "$dir/saver" || fail "the monitors show something else"
 sleep 1
-looks own "$dir/later" 10 || fail "the monitors lost their desktops (see $dir/later-*.png)"
+looks own_quiet "$dir/later" 10 || fail "the monitors lost their desktops (see $dir/later-*.png)"
 while read -r _ _ _ _ name; do
     moved=$(compare -metric AE -fuzz 2% "$dir/saver-$name.png" "$dir/later-$name.png" null: 2>&1 |
         sed 's/[.e].*//')
