@@ -3,6 +3,7 @@
 
     desktop_bus.py gnome-shot FILE [X Y W H]   the stage (or that area of it) as a PNG
     desktop_bus.py gnome-keys KEYSYM...        press and release each key in turn
+    desktop_bus.py gnome-nudge                 a small pointer move (no keyboard for the seat)
     desktop_bus.py gnome-monitors              "x y w h connector" a line, per monitor
     desktop_bus.py kwin-shot OUTPUT FILE.ppm   OUTPUT's picture from KWin's ScreenShot2
     desktop_bus.py grant-entry FOLDER          an entry granting KWin's ScreenShot2 to this python
@@ -73,6 +74,21 @@ def gnome_keys(bus, names):
         for name in names:
             session.NotifyKeyboardKeysym(dbus.UInt32(keysym(name)), True)
             session.NotifyKeyboardKeysym(dbus.UInt32(keysym(name)), False)
+    finally:
+        session.Stop()
+
+
+def gnome_nudge(bus):
+    # The shell keeps a banner shown to an idle user until the user is
+    # active again; a pointer move is activity that leaves the seat without
+    # a keyboard.
+    desk = bus.get_object(REMOTE_DESKTOP, "/org/gnome/Mutter/RemoteDesktop")
+    path = desk.CreateSession(dbus_interface=REMOTE_DESKTOP)
+    session = dbus.Interface(bus.get_object(REMOTE_DESKTOP, path), REMOTE_DESKTOP + ".Session")
+    session.Start()
+    try:
+        session.NotifyPointerMotionRelative(5.0, 5.0)
+        time.sleep(0.2)
     finally:
         session.Stop()
 
@@ -163,6 +179,8 @@ def main(argv):
             gnome_shot(bus, args[0], args[1:])
         elif command == "gnome-keys" and args:
             gnome_keys(bus, args)
+        elif command == "gnome-nudge" and not args:
+            gnome_nudge(bus)
         elif command == "gnome-monitors" and not args:
             gnome_monitors(bus)
         elif command == "portal-allow" and not args:
